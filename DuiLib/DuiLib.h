@@ -1,0 +1,2 @@
+// Placeholder toolkit header.
+#pragma once

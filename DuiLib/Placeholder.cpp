@@ -1,0 +1,4 @@
+// Replaced by the toolkit's sources.
+namespace DuiLib {
+int ToolkitVersion() { return 1; }
+}  // namespace DuiLib

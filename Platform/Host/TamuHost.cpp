@@ -1,0 +1,4 @@
+// Substitute host placeholder.
+namespace tamu {
+int Placeholder() { return 0; }
+}

@@ -1,0 +1,66 @@
+// The user's settings: the installation-wide and the per-user LumoraPlugin.ini
+// merged into one table at start-up, read with built-in defaults, and written
+// back one key at a time to the user's file. Also the folder operations that
+// build those paths.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class UserSettings {
+public:
+    static UserSettings& Instance();
+
+    void Load();
+
+    std::wstring GetString(const std::wstring& section, const std::wstring& key,
+                           const std::wstring& defaultText) const;
+    int GetInt(const std::wstring& section, const std::wstring& key, int defaultNumber) const;
+    [[nodiscard]] bool SetValue(const std::wstring& section, const std::wstring& key,
+                                const std::wstring& value);
+    int GetSectionKeys(const std::wstring& section, std::vector<std::wstring>& keys) const;
+    bool IsDeviceTypeListed(const std::wstring& section, unsigned long device) const;
+
+    bool GetIsWriteLog() const;
+    bool GetIsShowSelfWhileInsertUSBKey() const;
+    bool GetIsCouldModifyPasswordWhileSecurityWeak() const;
+    int GetRemainDay() const;
+    int GetNoDeviceCertNotifyTime() const;
+    std::wstring GetLowPriorityShowDeviceSn() const;
+    std::wstring GetLowPriorityShowDeviceProId() const;
+    std::wstring GetNextNotifyDate() const;
+    int GetLastCheckDeviceCount() const;
+    bool GetIsShowNotifyDeviceWnd() const;
+    bool GetIsShowNotifyNoDeviceCertExpireWnd() const;
+    bool GetIsShowNotifyCertWnd() const;
+    int GetNotifyCertDay() const;
+
+    bool SetIsWriteLog(const std::wstring& value);
+    bool SetIsShowSelfWhileInsertUSBKey(const std::wstring& value);
+    bool SetIsCouldModifyPasswordWhileSecurityWeak(const std::wstring& value);
+    bool SetNextNotifyDate(const std::wstring& value);
+    bool SetLastCheckDeviceCount(const std::wstring& value);
+    bool SetIsShowNotifyDeviceWnd(const std::wstring& value);
+    bool SetIsShowNotifyNoDeviceCertExpireWnd(const std::wstring& value);
+    bool SetIsShowNotifyCertWnd(const std::wstring& value);
+    bool SetNotifyCertDay(const std::wstring& value);
+
+    // Path operations.
+    static std::wstring GetCommonDataFolder();
+    static std::wstring GetUserDataFolder(const std::wstring& subPath);
+    static bool EnsureFolder(const std::wstring& path);
+    static std::wstring InstallationSettingsPath();
+    static std::wstring UserSettingsPath();
+
+    // Tests start each case from an empty table.
+    void ResetForTesting();
+
+private:
+    UserSettings() = default;
+    bool GetBool(const std::wstring& section, const std::wstring& key, bool defaultValue) const;
+
+    mutable std::mutex m_lock_;
+    std::map<std::wstring, std::map<std::wstring, std::wstring>> m_sections_;
+};

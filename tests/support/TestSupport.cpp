@@ -1,0 +1,170 @@
+// Shared test helpers; see TestSupport.h.
+#include "TestSupport.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+namespace testsupport {
+
+std::wstring UnixToWindowsPath(const std::string& unixPath)
+{
+    std::wstring w = FromUtf8(unixPath);
+    for (auto& c : w) {
+        if (c == L'/') c = L'\\';
+    }
+    return L"Z:" + w;
+}
+
+static std::wstring EnvPath(const char* name)
+{
+    const char* v = getenv(name);
+    if (!v || !*v) return std::wstring();
+    return UnixToWindowsPath(v);
+}
+
+std::wstring SourceDir() { return EnvPath("LUMORA_SOURCE_DIR"); }
+std::wstring BuildDir() { return EnvPath("LUMORA_BUILD_DIR"); }
+std::wstring FixturesDir()
+{
+    std::wstring b = BuildDir();
+    return b.empty() ? b : b + L"\\fixtures";
+}
+
+std::string ToUtf8(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text)
+{
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes)
+{
+    bytes.clear();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char buf[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while (true) {
+        if (!ReadFile(h, buf, sizeof(buf), &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        bytes.append(buf, got);
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    BOOL ok = bytes.empty() ? TRUE
+                            : WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(h);
+    return ok && put == bytes.size();
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = path + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full);
+            } else {
+                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(full.c_str());
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+TempDir::TempDir(const std::wstring& nameHint)
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::wstring candidate = std::wstring(base) + nameHint + L"_" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                 std::to_wstring(InterlockedIncrement(&counter));
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            m_path_ = candidate;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir()
+{
+    if (!m_path_.empty()) RemoveTree(m_path_);
+}
+
+ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name_(name)
+{
+    DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n > 0) {
+        std::vector<wchar_t> buf(n);
+        GetEnvironmentVariableW(name, buf.data(), n);
+        m_old_ = buf.data();
+        m_hadOld_ = true;
+    }
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    SetEnvironmentVariableW(m_name_.c_str(), m_hadOld_ ? m_old_.c_str() : nullptr);
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (true) {
+        PumpMessages();
+        if (cond()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+}  // namespace testsupport

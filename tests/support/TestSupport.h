@@ -1,0 +1,61 @@
+// Small helpers every test binary shares: where the source, build and
+// generated fixtures are (as Windows paths under Wine), temporary folders that
+// clean up after themselves, and waiting for a condition with messages pumped.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace testsupport {
+
+// Folders handed in by ctest as Linux paths, returned as Windows paths (Z:\...).
+std::wstring SourceDir();
+std::wstring BuildDir();
+std::wstring FixturesDir();
+std::wstring UnixToWindowsPath(const std::string& unixPath);
+
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+bool RemoveTree(const std::wstring& path);
+
+// A fresh folder under %TEMP%, removed with everything in it at destruction.
+// The name may carry extra text (for example Chinese characters) so paths
+// outside ASCII are exercised.
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& nameHint = L"lumora");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& Path() const { return m_path_; }
+    std::wstring File(const std::wstring& name) const { return m_path_ + L"\\" + name; }
+
+private:
+    std::wstring m_path_;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const wchar_t* name, const std::wstring& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::wstring m_name_;
+    std::wstring m_old_;
+    bool m_hadOld_ = false;
+};
+
+// Pumps this thread's messages until cond() holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
+void PumpMessages();
+
+}  // namespace testsupport

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Test bench around a build tree: a private Wine prefix (made once, with the
+# CJK font replacements), one Xvfb display and one persistent wineserver kept
+# alive for the whole run, so each test binary starts in a fraction of a second.
+#   bench.sh start BUILD_DIR   |   bench.sh stop BUILD_DIR
+set -u
+cmd=${1:?start or stop}; build=$(cd "${2:?build dir}" && pwd)
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+disp_file=$build/xvfb.display pid_file=$build/xvfb.pid
+
+start_xvfb() {
+  if [ -f "$pid_file" ] && kill -0 "$(cat "$pid_file")" 2>/dev/null; then return 0; fi
+  for n in $(seq 91 140); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! >"$pid_file"
+    for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    if [ -e /tmp/.X11-unix/X$n ]; then echo ":$n" >"$disp_file"; return 0; fi
+    kill "$(cat "$pid_file")" 2>/dev/null
+  done
+  echo "bench: could not start Xvfb" >&2; return 1
+}
+
+init_prefix() {
+  [ -f "$WINEPREFIX/.lumora-ready" ] && return 0
+  echo "bench: creating the Wine prefix in $WINEPREFIX (first run only)"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  # Skins name the usual Windows UI fonts; map them to an installed CJK font.
+  for f in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体" "Segoe UI" "Tahoma"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  wineserver -w
+  touch "$WINEPREFIX/.lumora-ready"
+}
+
+case $cmd in
+  start)
+    # Wine's helper processes (services, explorer, device drivers) start with
+    # the first program and must survive this step: ctest ends every process
+    # left in a finished test's group, and a prefix whose services died makes
+    # every later wine start wait forever. So the bench lives in its own
+    # session, and its output goes to a log rather than ctest's pipe.
+    setsid --wait bash "$0" start-detached "$build" >"$build/bench.log" 2>&1 </dev/null
+    rc=$?
+    cat "$build/bench.log"
+    exit $rc
+    ;;
+  start-detached)
+    start_xvfb || exit 1
+    export DISPLAY=$(cat "$disp_file")
+    init_prefix
+    wineserver -p   # persistent until "stop"
+    # Bring Wine's services up here, in the bench's session: started by the
+    # first test instead, they would inherit (and hold open) that test's
+    # output pipe, and ctest would wait for it forever.
+    wine cmd.exe /c exit 0 >/dev/null 2>&1
+    ;;
+  stop)
+    wineserver -k 2>/dev/null
+    if [ -f "$pid_file" ]; then kill "$(cat "$pid_file")" 2>/dev/null; rm -f "$pid_file" "$disp_file"; fi
+    ;;
+  *) echo "usage: bench.sh start|stop BUILD_DIR" >&2; exit 2 ;;
+esac
+exit 0

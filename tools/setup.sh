@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Prepares a fresh Debian 12 machine (as root) to build and test LumoraPlugin:
+# the i686 MinGW cross compiler, Wine with its 32-bit half, Xvfb, GoogleTest
+# sources, openssl, the SQLite source package and a CJK font for Wine windows.
+# Safe to run again: every step checks before it changes anything.
+set -u
+
+say() { printf '[setup] %s\n' "$*"; }
+die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
+
+if [ "$(id -u)" != 0 ]; then
+  SUDO=sudo
+  command -v sudo >/dev/null || die "run this as root (or install sudo)"
+else
+  SUDO=
+fi
+
+PKGS="g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
+      googletest openssl sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick"
+
+need_install() {
+  for p in $PKGS; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || return 0
+  done
+  return 1
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  say "adding the i386 architecture (Wine needs its 32-bit half)"
+  $SUDO dpkg --add-architecture i386 || die "could not add the i386 architecture"
+  NEED_UPDATE=1
+fi
+
+SRC_LIST=/etc/apt/sources.list.d/lumora-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  say "adding a deb-src entry (SQLite is built from Debian's source package)"
+  uri=$(awk '/^URIs:/{print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+  [ -n "$uri" ] || uri=http://deb.debian.org/debian
+  $SUDO tee "$SRC_LIST" >/dev/null <<SRC || die "could not write $SRC_LIST"
+Types: deb-src
+URIs: $uri
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  NEED_UPDATE=1
+fi
+
+if need_install || [ -n "${NEED_UPDATE:-}" ]; then
+  say "updating the package lists"
+  $SUDO apt-get update -qq >/tmp/lumora-apt-update.log 2>&1 \
+    || die "apt-get update failed (see /tmp/lumora-apt-update.log)"
+fi
+
+if need_install; then
+  say "installing: $PKGS"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $PKGS \
+    >/tmp/lumora-apt-install.log 2>&1 \
+    || { tail -n 15 /tmp/lumora-apt-install.log >&2; die "package installation failed (full log: /tmp/lumora-apt-install.log)"; }
+else
+  say "all packages already installed"
+fi
+
+command -v i686-w64-mingw32-g++-posix >/dev/null || die "i686-w64-mingw32-g++-posix is missing after installation"
+command -v wine >/dev/null || die "wine is missing after installation"
+[ -d /usr/src/googletest ] || die "/usr/src/googletest is missing after installation"
+say "ready"

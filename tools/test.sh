@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Sets up the machine if needed, builds everything and runs every test under
+# Wine. Exit status follows the tests; the last line says how many passed and
+# failed.   tools/test.sh [BUILD_DIR]     (default: build)
+set -u
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$src/build}
+start=$(date +%s)
+
+bash "$src/tools/setup.sh" || exit 1
+
+echo "[test] configuring $build"
+cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >"$build.configure.log" 2>&1 \
+  || { tail -n 30 "$build.configure.log"; echo "[test] configuration failed"; echo "0 passed, 1 failed"; exit 1; }
+echo "[test] building (log: $build/build.log)"
+if ! cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1; then
+  grep -E 'error|Error' "$build/build.log" | head -n 40
+  echo "[test] build failed"; echo "0 passed, 1 failed"; exit 1
+fi
+built=$(date +%s)
+echo "[test] built in $((built - start)) s; running the tests"
+
+rm -rf "$build/test-results"; mkdir -p "$build/test-results"
+( cd "$build" && ctest --output-on-failure --timeout 900 )
+rc=$?
+
+# Count test cases over every GoogleTest report (each binary, each variant).
+passed=0 failed=0
+for x in "$build"/test-results/*.xml; do
+  [ -f "$x" ] || continue
+  t=$(grep -c '<testcase ' "$x"); f=$(grep -c '<failure' "$x")
+  s=$(grep -c '<skipped' "$x")
+  fcases=$(awk '/<testcase /{infail=0} /<failure/{if(!infail){n++; infail=1}} END{print n+0}' "$x")
+  passed=$((passed + t - fcases - s)); failed=$((failed + fcases))
+done
+# A binary that crashed or a bench step that failed leaves ctest red even
+# when every recorded case passed: count that as a failure too.
+if [ $rc -ne 0 ] && [ $failed -eq 0 ]; then failed=1; fi
+echo "[test] finished in $(( $(date +%s) - start )) s"
+echo "$passed passed, $failed failed"
+[ $rc -eq 0 ] && [ $failed -eq 0 ]
