@@ -39,15 +39,37 @@ public:
         m_iHot = m_pOwner->GetCurSel();
         m_iTop = 0;
         EnsureVisible(m_iHot);
-        if (!Create(pm->GetPaintWindow(), L"", WS_POPUP | WS_CLIPSIBLINGS, WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
-                    topLeft.x, y, width, height))
+        // The list never takes the activation or the focus (the combo keeps
+        // them and passes keys on); it holds the mouse capture instead, so a
+        // click anywhere else closes it.
+        if (!Create(pm->GetPaintWindow(), L"", WS_POPUP | WS_CLIPSIBLINGS,
+                    WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, topLeft.x, y, width, height))
             return false;
-        ::ShowWindow(m_hWnd, SW_SHOW);
-        ::SetFocus(m_hWnd);
+        ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+        ::SetCapture(m_hWnd);
         return true;
     }
 
     void Detach() { m_pOwner = nullptr; }
+
+    // Keys the combo passes on while the list is open.
+    void HandleKey(UINT vk)
+    {
+        if (!m_pOwner) return;
+        if (vk == VK_UP || vk == VK_DOWN) {
+            int next = m_iHot + (vk == VK_UP ? -1 : 1);
+            if (next >= 0 && next < m_pOwner->GetCount()) {
+                m_iHot = next;
+                EnsureVisible(next);
+                ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            }
+        } else if (vk == VK_RETURN) {
+            if (m_iHot >= 0) Choose(m_iHot);
+            else ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        } else if (vk == VK_ESCAPE || vk == VK_F4) {
+            ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        }
+    }
 
     bool GetItemRect(int index, RECT& rc) const
     {
@@ -89,25 +111,21 @@ protected:
             ::InvalidateRect(m_hWnd, nullptr, FALSE);
             return 0;
         }
-        case WM_KEYDOWN:
-            if (!m_pOwner) return 0;
-            if (wParam == VK_UP || wParam == VK_DOWN) {
-                int next = m_iHot + (wParam == VK_UP ? -1 : 1);
-                if (next >= 0 && next < m_pOwner->GetCount()) {
-                    m_iHot = next;
-                    EnsureVisible(next);
-                    ::InvalidateRect(m_hWnd, nullptr, FALSE);
-                }
-            } else if (wParam == VK_RETURN) {
-                if (m_iHot >= 0) Choose(m_iHot);
-                else ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-            } else if (wParam == VK_ESCAPE) {
-                ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-            }
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN: {
+            POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            RECT client;
+            ::GetClientRect(m_hWnd, &client);
+            if (!::PtInRect(&client, pt)) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
             return 0;
-        case WM_KILLFOCUS:
-            if (::IsWindow(m_hWnd)) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        }
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != m_hWnd && ::IsWindow(m_hWnd))
+                ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
             break;
+        case WM_KEYDOWN:
+            HandleKey(static_cast<UINT>(wParam));
+            return 0;
         default:
             break;
         }
@@ -377,8 +395,15 @@ void CComboUI::DoEvent(TEventUI& event)
         m_uButtonState &= ~UISTATE_HOT;
         Invalidate();
         return;
+    case UIEVENT_KILLFOCUS:
+        CloseDropDown();
+        break;
     case UIEVENT_KEYDOWN:
         if (!IsEnabled()) break;
+        if (m_pWindow) {
+            m_pWindow->HandleKey(event.chKey);
+            return;
+        }
         if (event.chKey == VK_UP && m_iCurSel > 0) {
             SelectItem(m_iCurSel - 1, false, true);
             return;

@@ -581,6 +581,9 @@ bool CPaintManagerUI::HandleDialogKey(UINT vk, bool shift)
     if (!m_pRoot) return false;
     if (vk == VK_TAB) return SetNextTabControl(!shift);
     if (vk != VK_RETURN && vk != VK_ESCAPE) return false;
+    // An open drop-down list takes Enter and Escape itself.
+    CComboUI* combo = ControlCast<CComboUI>(m_pFocus);
+    if (combo && combo->IsDropDownOpen()) return false;
     if (vk == VK_RETURN) {
         CButtonUI* focused = ControlCast<CButtonUI>(m_pFocus);
         if (focused && focused->IsVisible() && focused->IsEnabled()) return focused->Activate();
@@ -931,7 +934,10 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
         return false;
     case WM_KILLFOCUS:
         HideTooltip();
-        if (m_pFocus) m_pFocus->Invalidate();
+        if (m_pFocus) {
+            if (CComboUI* combo = ControlCast<CComboUI>(m_pFocus)) combo->CloseDropDown();
+            m_pFocus->Invalidate();
+        }
         return false;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_CHANGE) {
