@@ -42,7 +42,10 @@ struct ParsedLine {
     size_t valueEnd = 0;
 };
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == 0x3000 || c == 0xFEFF; }
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == 0x3000 || c == 0xFEFF;
+}
 
 std::wstring Trim(const std::wstring& s, size_t& from, size_t& to)
 {
@@ -78,7 +81,8 @@ ParsedLine ParseLine(const std::wstring& text)
     if (out.name.empty()) return out;
     size_t from = eq + 1, to = text.size();
     std::wstring value = Trim(text, from, to);
-    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
+        value = value.substr(1, value.size() - 2);
     out.kind = LineKind::Item;
     out.value = value;
     out.valueBegin = from;
@@ -124,7 +128,10 @@ bool LooksLikeUtf8(const std::string& b, size_t from)
     return true;
 }
 
-UINT CodePageOf(Encoding e) { return e == Encoding::Ansi ? CP_ACP : CP_UTF8; }
+UINT CodePageOf(Encoding e)
+{
+    return e == Encoding::Ansi ? CP_ACP : CP_UTF8;
+}
 
 std::wstring DecodeBytes(const char* data, size_t size, Encoding e)
 {
@@ -278,15 +285,16 @@ int ReplaceAtomically(const std::wstring& path, const std::string& bytes)
     std::wstring temp = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
                         std::to_wstring(InterlockedIncrement(&counter)) + L".tmp";
     {
-        FileHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle f(
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f.ok()) return OSTREL_ERR_WRITE;
         size_t done = 0;
         bool ok = true;
         while (ok && done < bytes.size()) {
             DWORD put = 0;
-            ok = WriteFile(f.h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) &&
-                 put > 0;
+            ok =
+                WriteFile(f.h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) &&
+                put > 0;
             done += put;
         }
         if (ok) ok = FlushFileBuffers(f.h) != 0;
@@ -365,7 +373,10 @@ wchar_t* CopyOut(const std::wstring& s)
     return p;
 }
 
-bool HasLineBreak(const std::wstring& s) { return s.find_first_of(L"\r\n") != std::wstring::npos; }
+bool HasLineBreak(const std::wstring& s)
+{
+    return s.find_first_of(L"\r\n") != std::wstring::npos;
+}
 
 // Whether section/key/value can be written so that they read back the same.
 bool IsWritable(const std::wstring& section, const std::wstring& key, const std::wstring& value)

@@ -87,8 +87,9 @@ private:
     {
         m_day_ = day;
         m_path_ = Stem() + L".log";
-        m_file_ = CreateFileW(m_path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_file_ = CreateFileW(m_path_.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (m_file_ == INVALID_HANDLE_VALUE) return false;
         LARGE_INTEGER size;
         m_size_ = GetFileSizeEx(m_file_, &size) ? static_cast<unsigned long long>(size.QuadPart) : 0;
@@ -153,7 +154,8 @@ ZENTO_LOG_API int ZentoCreateLogHandle(ZENTO_LOG_HANDLE* handle)
     }
 }
 
-ZENTO_LOG_API int ZentoLogHandleSetConfigParam(ZENTO_LOG_HANDLE handle, int output, int rotation, const char* base)
+ZENTO_LOG_API int ZentoLogHandleSetConfigParam(ZENTO_LOG_HANDLE handle, int output, int rotation,
+                                               const char* base)
 {
     auto log = Find(handle);
     if (!log) return 0;

@@ -19,9 +19,9 @@
 typedef void* ZENTO_LOG_HANDLE;
 
 // Arguments of ZentoLogHandleSetConfigParam.
-#define ZENTO_LOG_OUTPUT_FILE 1     // output: a file under the base (the only output)
-#define ZENTO_LOG_ROTATE_DAILY 1    // rotation: one file per day
-#define ZENTO_LOG_ROTATE_NONE 0     // rotation: by size only
+#define ZENTO_LOG_OUTPUT_FILE 1   // output: a file under the base (the only output)
+#define ZENTO_LOG_ROTATE_DAILY 1  // rotation: one file per day
+#define ZENTO_LOG_ROTATE_NONE 0   // rotation: by size only
 #define ZENTO_LOG_DEFAULT_MAX_BYTES (8u * 1024u * 1024u)
 
 // 1 on success.

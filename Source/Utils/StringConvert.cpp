@@ -12,7 +12,8 @@ std::string FromWide(UINT codePage, const std::wstring& text)
                                 nullptr);
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -28,8 +29,23 @@ std::wstring ToWide(UINT codePage, const std::string& text)
 
 }  // namespace
 
-std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text); }
-std::wstring Utf8ToWide(const std::string& text) { return ToWide(CP_UTF8, text); }
-std::wstring AnsiToWide(const std::string& text) { return ToWide(CP_ACP, text); }
-std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_ACP, text); }
-std::string AnsiToUtf8(const std::string& text) { return WideToUtf8(AnsiToWide(text)); }
+std::string WideToUtf8(const std::wstring& text)
+{
+    return FromWide(CP_UTF8, text);
+}
+std::wstring Utf8ToWide(const std::string& text)
+{
+    return ToWide(CP_UTF8, text);
+}
+std::wstring AnsiToWide(const std::string& text)
+{
+    return ToWide(CP_ACP, text);
+}
+std::string WideToAnsi(const std::wstring& text)
+{
+    return FromWide(CP_ACP, text);
+}
+std::string AnsiToUtf8(const std::string& text)
+{
+    return WideToUtf8(AnsiToWide(text));
+}

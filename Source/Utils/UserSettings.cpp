@@ -57,7 +57,10 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const wchar_t* b)
 
 // Decimal with leading white space and a sign; stops at the first other
 // character; no digits give 0.
-long ParseDecimal(const std::wstring& text) { return wcstol(text.c_str(), nullptr, 10); }
+long ParseDecimal(const std::wstring& text)
+{
+    return wcstol(text.c_str(), nullptr, 10);
+}
 
 std::wstring StripTrailingBackslashes(std::wstring path)
 {
@@ -184,7 +187,8 @@ bool UserSettings::SetValue(const std::wstring& section, const std::wstring& key
     const std::wstring path = UserSettingsPath();
     ConfigHandle handle;
     if (!handle.Create()) return false;
-    return ZentoModifyConfigFile(handle.Get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) == 1;
+    return ZentoModifyConfigFile(handle.Get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) ==
+           1;
 }
 
 int UserSettings::GetSectionKeys(const std::wstring& section, std::vector<std::wstring>& keys) const
@@ -216,7 +220,10 @@ void UserSettings::ResetForTesting()
     m_sections_.clear();
 }
 
-bool UserSettings::GetIsWriteLog() const { return GetBool(L"Log", L"IsWriteLog", false); }
+bool UserSettings::GetIsWriteLog() const
+{
+    return GetBool(L"Log", L"IsWriteLog", false);
+}
 bool UserSettings::GetIsShowSelfWhileInsertUSBKey() const
 {
     return GetBool(L"UserSetting", L"IsShowSelfWhileInsertUSBKey", true);
@@ -225,8 +232,14 @@ bool UserSettings::GetIsCouldModifyPasswordWhileSecurityWeak() const
 {
     return GetBool(L"UserSetting", L"IsCouldModifyPasswordWhileSecurityWeak", true);
 }
-int UserSettings::GetRemainDay() const { return GetInt(L"RemainDay", L"day", 30); }
-int UserSettings::GetNoDeviceCertNotifyTime() const { return GetInt(L"UserSetting", L"NoDeviceCertNotifyTime", 20); }
+int UserSettings::GetRemainDay() const
+{
+    return GetInt(L"RemainDay", L"day", 30);
+}
+int UserSettings::GetNoDeviceCertNotifyTime() const
+{
+    return GetInt(L"UserSetting", L"NoDeviceCertNotifyTime", 20);
+}
 std::wstring UserSettings::GetLowPriorityShowDeviceSn() const
 {
     return GetString(L"UserSetting", L"LowPriorityShowDeviceSn", L"");
@@ -235,8 +248,14 @@ std::wstring UserSettings::GetLowPriorityShowDeviceProId() const
 {
     return GetString(L"UserSetting", L"LowPriorityShowDeviceProId", L"");
 }
-std::wstring UserSettings::GetNextNotifyDate() const { return GetString(L"UserSetting", L"NextNotifyDate", L""); }
-int UserSettings::GetLastCheckDeviceCount() const { return GetInt(L"UserSetting", L"LastCheckDeviceCount", 0); }
+std::wstring UserSettings::GetNextNotifyDate() const
+{
+    return GetString(L"UserSetting", L"NextNotifyDate", L"");
+}
+int UserSettings::GetLastCheckDeviceCount() const
+{
+    return GetInt(L"UserSetting", L"LastCheckDeviceCount", 0);
+}
 bool UserSettings::GetIsShowNotifyDeviceWnd() const
 {
     return GetBool(L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", true);
@@ -245,10 +264,19 @@ bool UserSettings::GetIsShowNotifyNoDeviceCertExpireWnd() const
 {
     return GetBool(L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", true);
 }
-bool UserSettings::GetIsShowNotifyCertWnd() const { return GetBool(L"NotifyWndSetting", L"IsShowNotifyCertWnd", true); }
-int UserSettings::GetNotifyCertDay() const { return GetInt(L"NotifyWndSetting", L"NotifyCertDay", 60); }
+bool UserSettings::GetIsShowNotifyCertWnd() const
+{
+    return GetBool(L"NotifyWndSetting", L"IsShowNotifyCertWnd", true);
+}
+int UserSettings::GetNotifyCertDay() const
+{
+    return GetInt(L"NotifyWndSetting", L"NotifyCertDay", 60);
+}
 
-bool UserSettings::SetIsWriteLog(const std::wstring& value) { return SetValue(L"Log", L"IsWriteLog", value); }
+bool UserSettings::SetIsWriteLog(const std::wstring& value)
+{
+    return SetValue(L"Log", L"IsWriteLog", value);
+}
 bool UserSettings::SetIsShowSelfWhileInsertUSBKey(const std::wstring& value)
 {
     return SetValue(L"UserSetting", L"IsShowSelfWhileInsertUSBKey", value);

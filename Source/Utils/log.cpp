@@ -67,7 +67,10 @@ void LoadLibraryOnce()
 
 }  // namespace
 
-void InitLogger() { std::call_once(g_loadOnce, LoadLibraryOnce); }
+void InitLogger()
+{
+    std::call_once(g_loadOnce, LoadLibraryOnce);
+}
 
 std::wstring BuildLogFileBase()
 {

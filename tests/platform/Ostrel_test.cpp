@@ -151,7 +151,7 @@ TEST(OstrelRead, SyntaxCommentsQuotesAndFirstOccurrence)
     EXPECT_EQ(L"lower case is another key", Value(c, L"Main", L"key"));
     EXPECT_EQ(L"a=b=c", Value(c, L"Main", L"Eq"));
     EXPECT_EQ(L"in second block", Value(c, L"Main", L"Late"));
-    EXPECT_EQ(L"<null>", Value(c, L"main", L"Key"));   // names are case-sensitive
+    EXPECT_EQ(L"<null>", Value(c, L"main", L"Key"));  // names are case-sensitive
     EXPECT_EQ(L"<null>", Value(c, L"Main", L"orphan"));
     EXPECT_EQ(0, ZentoGetConfigItemsCount(c.h(), L"Missing"));
 }
@@ -187,7 +187,8 @@ TEST(OstrelRead, EveryEncodingAndLineEnd)
         std::string bytes;
     } cases[] = {
         {"utf8 bom crlf", "\xEF\xBB\xBF" + testsupport::ToUtf8(text)},
-        {"utf8 lf", "[\xE8\xAE\xBE\xE7\xBD\xAE]\n\xE5\x90\x8D\xE7\xA7\xB0=\xE5\x80\xBC \xF0\x9F\x94\x91\nA=1"},
+        {"utf8 lf",
+         "[\xE8\xAE\xBE\xE7\xBD\xAE]\n\xE5\x90\x8D\xE7\xA7\xB0=\xE5\x80\xBC \xF0\x9F\x94\x91\nA=1"},
         {"utf16 le", Utf16Le(text)},
         {"utf16 be", Utf16Be(text)},
     };

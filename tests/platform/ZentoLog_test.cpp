@@ -21,10 +21,12 @@ namespace {
 struct LogLibrary {
     HMODULE module = LoadLibraryW(L"ZENTO_LOG.dll");
     ZentoCreateLogHandleFn create = Get<ZentoCreateLogHandleFn>("ZentoCreateLogHandle");
-    ZentoLogHandleSetConfigParamFn setConfig = Get<ZentoLogHandleSetConfigParamFn>("ZentoLogHandleSetConfigParam");
+    ZentoLogHandleSetConfigParamFn setConfig =
+        Get<ZentoLogHandleSetConfigParamFn>("ZentoLogHandleSetConfigParam");
     ZentoFreeLogHandleFn free = Get<ZentoFreeLogHandleFn>("ZentoFreeLogHandle");
     ZentoLogHandleLoggerFn logger = Get<ZentoLogHandleLoggerFn>("ZentoLogHandleLogger");
-    ZentoLogHandleSetMaxFileSizeFn setMax = Get<ZentoLogHandleSetMaxFileSizeFn>("ZentoLogHandleSetMaxFileSize");
+    ZentoLogHandleSetMaxFileSizeFn setMax =
+        Get<ZentoLogHandleSetMaxFileSizeFn>("ZentoLogHandleSetMaxFileSize");
     ~LogLibrary()
     {
         if (module) FreeLibrary(module);
@@ -117,8 +119,8 @@ TEST_F(ZentoLogTest, ConfigurationIsCheckedAndLinesBeforeItAreDropped)
     EXPECT_EQ(1, lib.setConfig(h, 1, 1, base8.c_str()));
     lib.logger(h, 4, "[%s,%d] %s", "file", 9, "first");
     lib.free(h);
-    lib.free(h);                       // freed twice: ignored
-    lib.logger(h, 4, "%s", "after");   // a freed handle writes nothing
+    lib.free(h);                      // freed twice: ignored
+    lib.logger(h, 4, "%s", "after");  // a freed handle writes nothing
     lib.logger(nullptr, 4, "%s", "x");
     EXPECT_EQ(0, lib.setMax(h, 4096));
 
@@ -130,10 +132,12 @@ TEST_F(ZentoLogTest, ConfigurationIsCheckedAndLinesBeforeItAreDropped)
     EXPECT_EQ("[file,9] first", TextOf(lines[0]));
     // "YYYY-MM-DD HH:MM:SS.mmm 4 <thread> ..."
     ASSERT_GT(lines[0].size(), 26u);
-    EXPECT_EQ(Today().substr(0, 4) + "-" + Today().substr(4, 2) + "-" + Today().substr(6, 2), lines[0].substr(0, 10));
+    EXPECT_EQ(Today().substr(0, 4) + "-" + Today().substr(4, 2) + "-" + Today().substr(6, 2),
+              lines[0].substr(0, 10));
     EXPECT_EQ(':', lines[0][13]);
     EXPECT_EQ('.', lines[0][19]);
-    EXPECT_EQ(" 4 " + std::to_string(GetCurrentThreadId()) + " ", lines[0].substr(23, lines[0].find("[") - 23));
+    EXPECT_EQ(" 4 " + std::to_string(GetCurrentThreadId()) + " ",
+              lines[0].substr(23, lines[0].find("[") - 23));
 }
 
 TEST_F(ZentoLogTest, HandlesAppendToTheSameFileAndLongLinesStayWhole)

@@ -9,7 +9,8 @@
 namespace testsupport {
 
 namespace {
-const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t kShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 }
 
 ScopedShellFolders::ScopedShellFolders(const std::wstring& userAppData, const std::wstring& commonAppData)
@@ -43,7 +44,8 @@ ScopedShellFolders::~ScopedShellFolders()
         HKEY key = nullptr;
         if (RegOpenKeyExW(it->root, kShellFoldersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
         if (it->existed) {
-            RegSetValueExW(key, it->name.c_str(), 0, it->type, it->data.data(), static_cast<DWORD>(it->data.size()));
+            RegSetValueExW(key, it->name.c_str(), 0, it->type, it->data.data(),
+                           static_cast<DWORD>(it->data.size()));
         } else {
             RegDeleteValueW(key, it->name.c_str());
         }
@@ -57,7 +59,8 @@ bool MakeFolders(const std::wstring& path)
     return r == ERROR_SUCCESS || r == ERROR_ALREADY_EXISTS || r == ERROR_FILE_EXISTS;
 }
 
-int RunChildProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd, DWORD timeoutMs)
+int RunChildProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd,
+                    DWORD timeoutMs)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + args;
     STARTUPINFOW si = {};
@@ -84,8 +87,9 @@ std::wstring SettingsSandbox::MakeRoot()
     GetTempPathW(MAX_PATH, base);
     static LONG counter = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::wstring candidate = std::wstring(base) + L"lumora_\u8bbe\u7f6e_" + std::to_wstring(GetCurrentProcessId()) +
-                                 L"_" + std::to_wstring(InterlockedIncrement(&counter));
+        std::wstring candidate = std::wstring(base) + L"lumora_\u8bbe\u7f6e_" +
+                                 std::to_wstring(GetCurrentProcessId()) + L"_" +
+                                 std::to_wstring(InterlockedIncrement(&counter));
         if (CreateDirectoryW(candidate.c_str(), nullptr)) return candidate;
     }
     return std::wstring();
@@ -110,11 +114,17 @@ std::wstring SettingsSandbox::UserProductFolder() const
 {
     return m_user_ + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin";
 }
-std::wstring SettingsSandbox::UserIniPath() const { return UserProductFolder() + L"\\LumoraPlugin.ini"; }
+std::wstring SettingsSandbox::UserIniPath() const
+{
+    return UserProductFolder() + L"\\LumoraPlugin.ini";
+}
 std::wstring SettingsSandbox::CommonProductFolder() const
 {
     return m_common_ + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin";
 }
-std::wstring SettingsSandbox::CommonIniPath() const { return CommonProductFolder() + L"\\LumoraPlugin.ini"; }
+std::wstring SettingsSandbox::CommonIniPath() const
+{
+    return CommonProductFolder() + L"\\LumoraPlugin.ini";
+}
 
 }  // namespace testsupport

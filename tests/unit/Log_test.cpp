@@ -64,7 +64,8 @@ std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
             pos = end + 2;
             // "YYYY-MM-DD HH:MM:SS.mmm level thread text"
             size_t cut = 0;
-            for (int field = 0; field < 4 && cut != std::string::npos; ++field) cut = raw.find(' ', cut + (field ? 1 : 0));
+            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
+                cut = raw.find(' ', cut + (field ? 1 : 0));
             LogLine line;
             if (cut != std::string::npos && raw.size() > 24) {
                 line.level = atoi(raw.c_str() + 24);
@@ -202,7 +203,8 @@ TEST_F(LogTest, TwoThreadsTenThousandLinesEachLoseNoneTearNone)
     for (const auto& l : lines) {
         int id = 0, n = -1, line = -1;
         char tail = 0;
-        ASSERT_EQ(3, sscanf(l.text.c_str(), "[worker,%d] thread %d line %d%c", &line, &id, &n, &tail)) << l.text;
+        ASSERT_EQ(3, sscanf(l.text.c_str(), "[worker,%d] thread %d line %d%c", &line, &id, &n, &tail))
+            << l.text;
         ASSERT_TRUE(id == 1 || id == 2) << l.text;
         ASSERT_EQ(line, n) << l.text;
         EXPECT_EQ(nextOf[id], n) << "lines of one thread stay in order";
@@ -217,7 +219,8 @@ TEST_F(LogTest, TwoThreadsTenThousandLinesEachLoseNoneTearNone)
 TEST_F(LogTest, LogFileBaseIsUnderTheUsersProductFolder)
 {
     const std::wstring base = BuildLogFileBase();
-    EXPECT_EQ(sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\\\log\\LumoraPlugin", base);
+    EXPECT_EQ(sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\\\log\\LumoraPlugin",
+              base);
     EXPECT_TRUE(PathIsDirectoryW((sandbox.UserProductFolder() + L"\\log").c_str()));
 }
 
@@ -232,7 +235,9 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
     // The probe with every library beside it except ZENTO_LOG.dll.
     const std::wstring from = ExeFolder(), to = sandbox.Root() + L"\\app";
     ASSERT_TRUE(CreateDirectoryW(to.c_str(), nullptr));
-    auto copy = [&](const std::wstring& name) { return CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), TRUE) != 0; };
+    auto copy = [&](const std::wstring& name) {
+        return CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), TRUE) != 0;
+    };
     ASSERT_TRUE(copy(L"LumoraSettingsProbe.exe"));
     for (const auto& dll : FilesMatching(from, L"*.dll")) {
         if (lstrcmpiW(dll.c_str(), L"ZENTO_LOG.dll") != 0) {

@@ -104,8 +104,10 @@ TEST_F(UserSettingsTest, EveryKeyIsReadFromItsOwnSection)
 {
     LoadWith(
         "[Log]\r\nIsWriteLog=true\r\n"
-        "[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=false\r\nIsCouldModifyPasswordWhileSecurityWeak=false\r\n"
-        "NoDeviceCertNotifyTime=5\r\nLowPriorityShowDeviceSn=SN\u00e9\r\nLowPriorityShowDeviceProId=\xE8\xAF\x81\r\n"
+        "[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=false\r\nIsCouldModifyPasswordWhileSecurityWeak="
+        "false\r\n"
+        "NoDeviceCertNotifyTime=5\r\nLowPriorityShowDeviceSn=SN\u00e9\r\nLowPriorityShowDeviceProId="
+        "\xE8\xAF\x81\r\n"
         "NextNotifyDate=2026-12-31 08:00:00\r\nLastCheckDeviceCount=3\r\n"
         "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=false\r\nIsShowNotifyNoDeviceCertExpireWnd=false\r\n"
         "IsShowNotifyCertWnd=false\r\nNotifyCertDay=15\r\n"
@@ -129,9 +131,10 @@ TEST_F(UserSettingsTest, EveryKeyIsReadFromItsOwnSection)
 
 TEST_F(UserSettingsTest, BooleansAreTrueOnlyForTrueInAnyCase)
 {
-    LoadWith("[Log]\r\nIsWriteLog=TRUE\r\n[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=1\r\n"
-             "IsCouldModifyPasswordWhileSecurityWeak=yes\r\n[NotifyWndSetting]\r\nIsShowNotifyCertWnd=tRuE\r\n"
-             "IsShowNotifyDeviceWnd=true \r\nIsShowNotifyNoDeviceCertExpireWnd=\r\n");
+    LoadWith(
+        "[Log]\r\nIsWriteLog=TRUE\r\n[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=1\r\n"
+        "IsCouldModifyPasswordWhileSecurityWeak=yes\r\n[NotifyWndSetting]\r\nIsShowNotifyCertWnd=tRuE\r\n"
+        "IsShowNotifyDeviceWnd=true \r\nIsShowNotifyNoDeviceCertExpireWnd=\r\n");
     EXPECT_TRUE(settings().GetIsWriteLog());
     EXPECT_FALSE(settings().GetIsShowSelfWhileInsertUSBKey());
     EXPECT_FALSE(settings().GetIsCouldModifyPasswordWhileSecurityWeak());
@@ -145,8 +148,10 @@ TEST_F(UserSettingsTest, IntegersParseLeadingDecimalDigits)
     struct Case {
         const char* stored;
         int expected;
-    } cases[] = {{"15x", 15}, {"abc", 0}, {"", 0}, {"-7", -7}, {"+8", 8}, {"\"  12\"", 12},
-                 {"0x1F", 0}, {"060", 60}, {"99999999999", 2147483647}, {"- 3", 0}};
+    } cases[] = {{"15x", 15}, {"abc", 0},  {"", 0},
+                 {"-7", -7},  {"+8", 8},   {"\"  12\"", 12},
+                 {"0x1F", 0}, {"060", 60}, {"99999999999", 2147483647},
+                 {"- 3", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         settings().ResetForTesting();
@@ -166,8 +171,9 @@ TEST_F(UserSettingsTest, EmptyTextIsNotTheDefault)
 
 TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
 {
-    LoadWith("[PassWordFunFiter]\r\n3=\r\n12=x\r\n[UnlockFunFiter]\r\n03=\r\n  7 =\r\n+9=\r\nabc=\r\n"
-             "[CertUpdateFunFiter]\r\n-4=\r\n[DisconnectFunShow]\r\n");
+    LoadWith(
+        "[PassWordFunFiter]\r\n3=\r\n12=x\r\n[UnlockFunFiter]\r\n03=\r\n  7 =\r\n+9=\r\nabc=\r\n"
+        "[CertUpdateFunFiter]\r\n-4=\r\n[DisconnectFunShow]\r\n");
     std::vector<std::wstring> keys;
     EXPECT_EQ(2, settings().GetSectionKeys(L"PassWordFunFiter", keys));
     EXPECT_EQ((std::vector<std::wstring>{L"12", L"3"}), keys);  // ascending by code units
@@ -187,8 +193,9 @@ TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
 
 TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
 {
-    WriteCommonIni("[NotifyWndSetting]\r\nNotifyCertDay=90\r\nIsShowNotifyCertWnd=false\r\n"
-                   "[PassWordFunFiter]\r\n5=\r\n");
+    WriteCommonIni(
+        "[NotifyWndSetting]\r\nNotifyCertDay=90\r\nIsShowNotifyCertWnd=false\r\n"
+        "[PassWordFunFiter]\r\n5=\r\n");
     WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n[Log]\r\nIsWriteLog=true\r\n");
     settings().Load();
     EXPECT_EQ(15, settings().GetNotifyCertDay());
@@ -200,7 +207,8 @@ TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
 TEST_F(UserSettingsTest, SecondLoadOnlyAddsSectionsTheTableLacks)
 {
     LoadWith("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n");
-    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=30\r\nIsShowNotifyCertWnd=false\r\n[RemainDay]\r\nday=9\r\n");
+    WriteUserIni(
+        "[NotifyWndSetting]\r\nNotifyCertDay=30\r\nIsShowNotifyCertWnd=false\r\n[RemainDay]\r\nday=9\r\n");
     settings().Load();
     EXPECT_EQ(15, settings().GetNotifyCertDay());
     EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
@@ -284,10 +292,9 @@ TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
     ASSERT_TRUE(ready && release);
     int rc = -2;
     std::thread child([&] {
-        rc = testsupport::RunChildProcess(ExeFolder() + L"\\LumoraSettingsProbe.exe",
-                                          L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " +
-                                              releaseName,
-                                          ExeFolder());
+        rc = testsupport::RunChildProcess(
+            ExeFolder() + L"\\LumoraSettingsProbe.exe",
+            L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " + releaseName, ExeFolder());
     });
     bool held = WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0;
     EXPECT_TRUE(held);
@@ -326,7 +333,8 @@ TEST_F(UserSettingsTest, BadFilesNeverCrashNorLoseData)
     // Ten megabytes of items before the one that matters.
     settings().ResetForTesting();
     std::string big = "[Bulk]\r\n";
-    for (int i = 0; big.size() < 10u * 1024 * 1024; ++i) big += "K" + std::to_string(i) + "=" + std::string(80, 'x') + "\r\n";
+    for (int i = 0; big.size() < 10u * 1024 * 1024; ++i)
+        big += "K" + std::to_string(i) + "=" + std::string(80, 'x') + "\r\n";
     big += "[NotifyWndSetting]\r\nNotifyCertDay=33\r\n";
     LoadWith(big);
     EXPECT_EQ(33, settings().GetNotifyCertDay());
