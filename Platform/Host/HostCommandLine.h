@@ -1,0 +1,21 @@
+// Command line of TamuHost.exe.
+#pragma once
+
+#include <string>
+
+#include "TamuHost.h"
+
+namespace tamu {
+
+struct CommandLine {
+    HostOptions host;
+    std::wstring storePath;      // token store folder; empty: none
+    unsigned timeoutSeconds = 0; // 0: run until closed
+    bool ok = true;
+    std::wstring error;
+};
+
+// Options: --plugin PATH, --lang ID, --config PATH, --store DIR, --timeout SECONDS.
+CommandLine ParseCommandLine(int argc, wchar_t** argv);
+
+}  // namespace tamu
