@@ -2,7 +2,8 @@
 # Runs the product: builds if needed, then starts our host TamuHost.exe with
 # LumoraPlugin loaded and a sample token store of freshly made certificates.
 # Uses the current X display, or a private Xvfb when there is none.
-#   tools/run.sh [--timeout SECONDS] [--lang 2052|1033] [other TamuHost options]
+#   tools/run.sh [--timeout SECONDS] [--lang 2052|1033] [--screenshot WINDOWS_DIR]
+#                [other TamuHost options]
 set -u
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUMORA_BUILD:-$src/build}
@@ -39,7 +40,10 @@ if [ -f "$src/tests/fixtures/gen-certs.sh" ]; then
   args+=(--store "$(winepath -w "$sample/tokens")")
 fi
 
-echo "[run] starting TamuHost.exe (DISPLAY=$DISPLAY); close its window to end"
+# The product's users run Chinese Windows: code page 936, UI language 2052.
+# LUMORA_LOCALE=C.UTF-8 (or --lang 1033) shows the English product.
+export LC_ALL=${LUMORA_LOCALE:-zh_CN.UTF-8}
+echo "[run] starting TamuHost.exe (DISPLAY=$DISPLAY, LC_ALL=$LC_ALL); close its window to end"
 "$src/tools/wine-run.sh" "$build/bin/TamuHost.exe" "${args[@]}" "$@"
 rc=$?
 echo "[run] TamuHost.exe exited with $rc"

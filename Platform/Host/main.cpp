@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "HostCommandLine.h"
+#include "Screenshot.h"
 #include "TamuHost.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
@@ -31,6 +32,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
+            if (!options.screenshotFolder.empty()) {
+                const int n = tamu::CaptureProcessWindows(options.screenshotFolder, L"window-");
+                host.Log(L"wrote " + std::to_wstring(n) + L" screenshot(s) to " + options.screenshotFolder);
+            }
             host.Log(L"timeout reached, closing");
             if (host.MainWindow()) DestroyWindow(host.MainWindow());
             else PostQuitMessage(0);
