@@ -49,6 +49,9 @@ int OnReleasePlugins() noexcept
         g_module = nullptr;
     }
     ReleaseToolkit();
+    // The host may go away after this call; nothing of ours may still
+    // reach for it.
+    g_host = nullptr;
     return 0;
 }
 

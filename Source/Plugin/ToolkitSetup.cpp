@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "DuiLib/UIManager.h"
+
 std::wstring SkinFolderForModule(HINSTANCE instance)
 {
     // Long installation paths exist; grow the buffer until the name fits.
@@ -22,7 +24,14 @@ std::wstring SkinFolderForModule(HINSTANCE instance)
 
 void PrepareToolkit(HINSTANCE instance)
 {
-    (void)SkinFolderForModule(instance);
+    DuiLib::CPaintManagerUI::SetInstance(instance);
+    DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_FILE);
+    DuiLib::CPaintManagerUI::SetResourcePath(SkinFolderForModule(instance));
 }
 
-void ReleaseToolkit() {}
+void ReleaseToolkit()
+{
+    // The control-class registry and the image cache are made on first use
+    // and would otherwise outlive the plug-in in the host's process.
+    DuiLib::CPaintManagerUI::ReleaseSharedResources();
+}

@@ -1,6 +1,7 @@
 // Start-up and teardown through the entry points, with our host in-process.
 #include <gtest/gtest.h>
 
+#include "DuiLib/DuiLib.h"
 #include "Plugin/HostMessaging.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/PluginEntry.h"
@@ -114,4 +115,32 @@ TEST(ToolkitSetup, SkinFolderIsBesideTheModule)
     std::wstring expected(self);
     expected = expected.substr(0, expected.find_last_of(L'\\') + 1) + L"LumoraPlugin\\skin\\";
     EXPECT_EQ(expected, SkinFolderForModule(nullptr));
+}
+
+TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSharedState)
+{
+    tamu::Host host(Headless());
+    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+    EXPECT_EQ(PluginEntry::ModuleInstance(), DuiLib::CPaintManagerUI::GetInstance());
+    EXPECT_EQ(SkinFolderForModule(PluginEntry::ModuleInstance()), DuiLib::CPaintManagerUI::GetResourcePath());
+    EXPECT_EQ(DuiLib::UILIB_FILE, DuiLib::CPaintManagerUI::GetResourceType());
+
+    DuiLib::CPaintManagerUI::RegisterControlClass(L"ProbeControl", [] { return new DuiLib::CControlUI; });
+    DuiLib::CControlUI* made = DuiLib::CPaintManagerUI::CreateRegisteredControl(L"ProbeControl");
+    ASSERT_NE(nullptr, made);
+    delete made;
+
+    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+    EXPECT_EQ(nullptr, DuiLib::CPaintManagerUI::CreateRegisteredControl(L"ProbeControl"));
+}
+
+TEST_F(PluginEntryTest, TeardownForgetsTheHost)
+{
+    {
+        tamu::Host host(Headless());
+        ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+        EXPECT_EQ(&host, PluginEntry::Host());
+        PluginEntry::OnReleasePlugins();
+    }
+    EXPECT_EQ(nullptr, PluginEntry::Host());
 }
