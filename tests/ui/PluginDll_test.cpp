@@ -1,6 +1,7 @@
 // The real LumoraPlugin.dll loaded by our host, as a Windows host would.
 #include <gtest/gtest.h>
 
+#include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
 
@@ -18,6 +19,8 @@ tamu::HostOptions Windowed()
 
 TEST(PluginDll, LoadsStartsAndUnloadsInAHostWindow)
 {
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
     tamu::Host host(Windowed());
     ASSERT_TRUE(host.Start());
     ASSERT_TRUE(host.LoadPlugin());
@@ -32,6 +35,8 @@ TEST(PluginDll, LoadsStartsAndUnloadsInAHostWindow)
 
 TEST(PluginDll, RepeatedLoadAndUnloadLeaksNoWindowsObjects)
 {
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
     tamu::Host host(Windowed());
     ASSERT_TRUE(host.Start());
     // One warm-up round: first use of system classes and fonts allocates

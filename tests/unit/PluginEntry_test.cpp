@@ -6,6 +6,7 @@
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/PluginEntry.h"
 #include "Plugin/ToolkitSetup.h"
+#include "SettingsFolders.h"
 #include "TamuHost.h"
 
 namespace {
@@ -18,10 +19,15 @@ tamu::HostOptions Headless()
     return options;
 }
 
-// Every test leaves the plug-in unloaded, whatever it did.
+// Every test runs with its own settings folders and leaves the plug-in
+// unloaded, whatever it did.
 class PluginEntryTest : public ::testing::Test {
 protected:
+    void SetUp() override { ASSERT_TRUE(m_sandbox_.ok()); }
     void TearDown() override { PluginEntry::OnReleasePlugins(); }
+
+private:
+    testsupport::SettingsSandbox m_sandbox_;
 };
 
 }  // namespace
