@@ -80,8 +80,8 @@ std::wstring Widen(const std::string& text, UINT codePage)
 std::string Narrow(const std::wstring& text, UINT codePage)
 {
     if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
@@ -150,7 +150,10 @@ UsageQueryTable::UsageQueryTable(char** table, int32_t rows, int32_t columns) no
 {
 }
 
-UsageQueryTable::~UsageQueryTable() { Release(); }
+UsageQueryTable::~UsageQueryTable()
+{
+    Release();
+}
 
 UsageQueryTable::UsageQueryTable(UsageQueryTable&& other) noexcept
     : m_table_(std::exchange(other.m_table_, nullptr)),
@@ -203,7 +206,10 @@ UsageDatabase::UsageDatabase()
     m_path_ = Narrow(BuildDatabasePath(), CP_UTF8);
 }
 
-UsageDatabase::~UsageDatabase() { DeleteCriticalSection(&m_lock_); }
+UsageDatabase::~UsageDatabase()
+{
+    DeleteCriticalSection(&m_lock_);
+}
 
 std::wstring UsageDatabase::BuildDatabasePath()
 {
@@ -260,8 +266,8 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
 
     m_lastError_ = (error && *error) ? error.get() : kFallbackError;
     std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Widen(sql, CP_UTF8) +
-                           L"][res=" + std::to_wstring(result) +
-                           L"][errorMsg=" + Widen(m_lastError_, CP_UTF8) + L"]";
+                           L"][res=" + std::to_wstring(result) + L"][errorMsg=" +
+                           Widen(m_lastError_, CP_UTF8) + L"]";
     // The logger takes the system code page, like every other caller's text.
     LogWrite(4, Narrow(message, CP_ACP).c_str(), __LINE__, kLogSourceFile, 0);
     return UsageQueryTable();

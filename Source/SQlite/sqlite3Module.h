@@ -17,9 +17,9 @@ struct sqlite3;
 // absent-key reminder relies on.
 struct CachedDeviceRecord {
     int32_t m_deviceId_ = -1;
-    std::string m_signCert_;   // as stored by the sibling plug-in
-    std::string m_encCert_;    // as stored by the sibling plug-in
-    std::string m_lastTime_;   // as stored; only used for ordering
+    std::string m_signCert_;  // as stored by the sibling plug-in
+    std::string m_encCert_;   // as stored by the sibling plug-in
+    std::string m_lastTime_;  // as stored; only used for ordering
     int32_t m_usageCount_ = 0;
     int32_t m_remainDays_ = 0;
     uint8_t m_handled_ = 0;

@@ -75,7 +75,8 @@ private:
         HKEY h = nullptr;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
         if (saved.existed) {
-            RegSetValueExW(h, L"AppData", 0, saved.type, saved.data.data(), static_cast<DWORD>(saved.data.size()));
+            RegSetValueExW(h, L"AppData", 0, saved.type, saved.data.data(),
+                           static_cast<DWORD>(saved.data.size()));
         } else {
             RegDeleteValueW(h, L"AppData");
         }
@@ -183,7 +184,10 @@ std::set<std::wstring> FolderEntries(const std::wstring& folder)
     return names;
 }
 
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
 
 // Each test: a fresh temporary application-data folder, the reader's path
 // rebuilt to it, and both undone afterwards.
