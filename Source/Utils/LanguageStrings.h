@@ -2,8 +2,27 @@
 // default when the file has no (or an empty) text for the key.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
+// Fills the defaults and loads the file of the host's language (1033 when
+// that language has no file). Called once by the module before any window.
 void LoadLanguageFile();
+// The same for a given language id; LoadLanguageFile asks the host for it.
+void LoadLanguageFileFor(int languageId);
+// The text for key; empty when neither the file nor the defaults have one.
 std::wstring GetLanguageString(const char* key);
+std::wstring GetLanguageString(const std::string& key);
+// <common data>\ZENTO\Tamu\Plugin\CertApp\LumoraPlugin\lang\<id>.lng; empty
+// when the common data folder cannot be found.
 std::wstring BuildLanguagePath(int languageId);
+// What unloading the plug-in does: releases the language handle and empties
+// the default table (look-ups are then empty until the next load).
+void UnloadLanguageStrings();
+
+struct LanguageDefault {
+    const char* key;
+    const wchar_t* text;
+};
+// The built-in texts, in the order the product lists them.
+const LanguageDefault* LanguageDefaults(size_t& count);

@@ -13,15 +13,18 @@ class UserSettings {
 public:
     static UserSettings& Instance();
 
+    // Adds every section of both files that the table does not hold yet.
     void Load();
 
     std::wstring GetString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& defaultText) const;
     int GetInt(const std::wstring& section, const std::wstring& key, int defaultNumber) const;
+    // The table takes the value even when the file cannot be written.
     [[nodiscard]] bool SetValue(const std::wstring& section, const std::wstring& key,
                                 const std::wstring& value);
     int GetSectionKeys(const std::wstring& section, std::vector<std::wstring>& keys) const;
-    bool IsDeviceTypeListed(const std::wstring& section, unsigned long device) const;
+    // Whether one key of section, read as a decimal number, equals type.
+    bool IsTypeListed(const std::wstring& section, long type) const;
 
     bool GetIsWriteLog() const;
     bool GetIsShowSelfWhileInsertUSBKey() const;
@@ -48,10 +51,15 @@ public:
     bool SetNotifyCertDay(const std::wstring& value);
 
     // Path operations.
+    // Common application data + "\ZENTO\Tamu\"; empty when the shell has no such folder.
     static std::wstring GetCommonDataFolder();
+    // User application data + "\" + subPath, created when missing; empty when
+    // the shell cannot name the user's folder.
     static std::wstring GetUserDataFolder(const std::wstring& subPath);
+    // Trims white space at both ends and creates that one folder if missing.
     static bool EnsureFolder(const std::wstring& path);
     static std::wstring InstallationSettingsPath();
+    // Builds (and so creates) the user's settings folder.
     static std::wstring UserSettingsPath();
 
     // Tests start each case from an empty table.
@@ -61,6 +69,8 @@ private:
     UserSettings() = default;
     bool GetBool(const std::wstring& section, const std::wstring& key, bool defaultValue) const;
 
-    mutable std::mutex m_lock_;
-    std::map<std::wstring, std::map<std::wstring, std::wstring>> m_sections_;
+    using SectionTable = std::map<std::wstring, std::map<std::wstring, std::wstring>>;
+    mutable std::mutex m_lock_;  // the window thread and the service thread share the table
+    std::mutex m_writeLock_;     // one writer of the user's file at a time
+    SectionTable m_sections_;
 };

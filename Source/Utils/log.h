@@ -3,11 +3,21 @@
 // when the module started.
 #pragma once
 
+#include <string>
+
 // level: 4 failures and notable events, 2 and 1 routine ones.
+// message and file: text in the system code page.
 // file: the caller's source-file name, or null for this module's own path.
 // extra: when not 0, its decimal text is appended to the message.
 void LogWrite(int level, const char* message, int line, const char* file = nullptr, int extra = 0);
 
+// Loads ZENTO_LOG.dll and resolves its entry points; once per process.
 void InitLogger();
+// Once per module start: reads IsWriteLog and, when logging is on, hands the
+// library the log file base.
 void ConfigureLogger();
+// At module release: frees the log handle; the library stays loaded.
 void ReleaseLogger();
+// The base handed to the library: <user data>\ZENTO\...\LumoraPlugin\\log\LumoraPlugin
+// (creates the folders on the way).
+std::wstring BuildLogFileBase();

@@ -3,6 +3,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include <vector>
 
 namespace testsupport {
@@ -165,6 +168,64 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
         if (GetTickCount() - start >= timeoutMs) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+namespace {
+
+// Wine keeps a per-process table of 65536 GDI handle entries of 24 bytes
+// (object pointer, owner, unique, type, ...), published as the PEB's
+// GdiSharedHandleTable. Free entries keep a pointer (the free list runs
+// through it) but lose their type byte, so the type tells a live object.
+DWORD CountWineGdiTable()
+{
+#if defined(__i386__)
+    const BYTE* peb = nullptr;
+    asm("movl %%fs:0x30, %0" : "=r"(peb));
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
+    if (!table) return 0;
+    const size_t entrySize = 24, entries = 0x10000;
+    MEMORY_BASIC_INFORMATION mbi;
+    if (!VirtualQuery(table, &mbi, sizeof(mbi))) return 0;
+    size_t readable = static_cast<size_t>(static_cast<const BYTE*>(mbi.BaseAddress) + mbi.RegionSize - table);
+    size_t count = std::min(entries, readable / entrySize);
+    DWORD used = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (table[i * entrySize + 14] != 0) ++used;
+    }
+    return used;
+#else
+    return 0;
+#endif
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    EnumChildWindows(hwnd, CountChild, count);
+    return TRUE;
+}
+
+}  // namespace
+
+DWORD CountGdiObjects()
+{
+    DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    return n ? n : CountWineGdiTable();
+}
+
+DWORD CountUserObjects()
+{
+    DWORD n = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    if (n) return n;
+    DWORD windows = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 }  // namespace testsupport

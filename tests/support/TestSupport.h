@@ -54,6 +54,14 @@ private:
     bool m_hadOld_ = false;
 };
 
+// GDI objects of this process: GetGuiResources where the system counts them;
+// under Wine (which answers 0 there) the live entries of the process's GDI
+// handle table, found through the PEB.
+DWORD CountGdiObjects();
+// USER objects: GetGuiResources where counted, otherwise the windows (with
+// their children) that belong to this thread.
+DWORD CountUserObjects();
+
 // Pumps this thread's messages until cond() holds or the deadline passes.
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
 void PumpMessages();

@@ -1,4 +1,0 @@
-// Replaced by the toolkit's sources.
-namespace DuiLib {
-int ToolkitVersion() { return 1; }
-}  // namespace DuiLib

@@ -1,0 +1,1161 @@
+// The paint manager; see UIManager.h.
+#include "DuiLib/UIManager.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "DuiLib/UIButton.h"
+#include "DuiLib/UICombo.h"
+#include "DuiLib/UIContainer.h"
+#include "DuiLib/UIEdit.h"
+#include "DuiLib/UILabel.h"
+#include "DuiLib/UIOption.h"
+#include "DuiLib/UIRender.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace DuiLib {
+
+namespace {
+
+struct SharedState {
+    HINSTANCE instance = nullptr;
+    std::wstring resourcePath;
+    UILIB_RESOURCETYPE resourceType = UILIB_FILE;
+    std::map<std::wstring, ControlFactory> classes;
+    bool builtinsRegistered = false;
+    std::vector<CPaintManagerUI*> managers;
+};
+
+SharedState& Shared()
+{
+    static SharedState state;
+    return state;
+}
+
+std::wstring ClassKey(const std::wstring& name)
+{
+    std::wstring key = name;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+}
+
+void RegisterBuiltins()
+{
+    SharedState& s = Shared();
+    if (s.builtinsRegistered) return;
+    s.builtinsRegistered = true;
+    auto add = [&s](const wchar_t* name, ControlFactory f) {
+        std::wstring key = ClassKey(name);
+        if (!s.classes.count(key)) s.classes[key] = std::move(f);
+    };
+    add(L"Control", [] { return new CControlUI; });
+    add(L"Label", [] { return new CLabelUI; });
+    add(L"Text", [] { return new CTextUI; });
+    add(L"Button", [] { return new CButtonUI; });
+    add(L"Option", [] { return new COptionUI; });
+    add(L"Combo", [] { return new CComboUI; });
+    add(L"ComboItem", [] { return new CComboItemUI; });
+    add(L"Edit", [] { return new CEditUI; });
+    add(L"Container", [] { return new CContainerUI; });
+    add(L"VerticalLayout", [] { return new CVerticalLayoutUI; });
+    add(L"HorizontalLayout", [] { return new CHorizontalLayoutUI; });
+    add(L"TabLayout", [] { return new CTabLayoutUI; });
+}
+
+int DetectDpi(HWND hwnd)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static GetDpiForWindowFn getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"));
+    int dpi = 0;
+    if (getDpiForWindow && hwnd) dpi = static_cast<int>(getDpiForWindow(hwnd));
+    if (dpi <= 0) {
+        HDC screen = ::GetDC(nullptr);
+        dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+        if (screen) ::ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+int CALLBACK FontFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool FontFamilyExists(const std::wstring& face)
+{
+    if (face.empty() || face.size() >= LF_FACESIZE) return false;
+    LOGFONTW lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    bool found = false;
+    HDC screen = ::GetDC(nullptr);
+    if (!screen) return false;
+    ::EnumFontFamiliesExW(screen, &lf, &FontFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
+    ::ReleaseDC(nullptr, screen);
+    return found;
+}
+
+std::wstring DefaultGuiFace()
+{
+    LOGFONTW lf = {};
+    if (::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf) && lf.lfFaceName[0]) return lf.lfFaceName;
+    return L"MS Shell Dlg";
+}
+
+std::wstring SystemMessageFace()
+{
+    NONCLIENTMETRICSW ncm = {};
+    ncm.cbSize = sizeof(ncm);
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0) && ncm.lfMessageFont.lfFaceName[0])
+        return ncm.lfMessageFont.lfFaceName;
+    return DefaultGuiFace();
+}
+
+}  // namespace
+
+// ---- Process-wide ------------------------------------------------------------------
+
+void CPaintManagerUI::SetInstance(HINSTANCE instance) { Shared().instance = instance; }
+
+HINSTANCE CPaintManagerUI::GetInstance() { return Shared().instance; }
+
+void CPaintManagerUI::SetResourcePath(const std::wstring& path)
+{
+    std::wstring p = path;
+    for (wchar_t& c : p) {
+        if (c == L'/') c = L'\\';
+    }
+    if (!p.empty() && p.back() != L'\\') p += L'\\';
+    Shared().resourcePath = p;
+}
+
+const std::wstring& CPaintManagerUI::GetResourcePath() { return Shared().resourcePath; }
+
+void CPaintManagerUI::SetResourceType(UILIB_RESOURCETYPE type) { Shared().resourceType = type; }
+
+UILIB_RESOURCETYPE CPaintManagerUI::GetResourceType() { return Shared().resourceType; }
+
+void CPaintManagerUI::RegisterControlClass(const std::wstring& elementName, ControlFactory factory)
+{
+    RegisterBuiltins();
+    if (elementName.empty() || !factory) return;
+    Shared().classes[ClassKey(elementName)] = std::move(factory);
+}
+
+CControlUI* CPaintManagerUI::CreateRegisteredControl(const std::wstring& elementName)
+{
+    RegisterBuiltins();
+    auto it = Shared().classes.find(ClassKey(elementName));
+    return it == Shared().classes.end() ? nullptr : it->second();
+}
+
+void CPaintManagerUI::ReleaseSharedResources()
+{
+    SharedState& s = Shared();
+    s.classes.clear();
+    s.builtinsRegistered = false;
+    CRenderEngine::ShutdownGdiplus();
+}
+
+bool CPaintManagerUI::TranslateMessage(const MSG* msg)
+{
+    if (!msg || !msg->hwnd) return false;
+    std::vector<CPaintManagerUI*> managers = Shared().managers;
+    for (CPaintManagerUI* pm : managers) {
+        auto& live = Shared().managers;
+        if (std::find(live.begin(), live.end(), pm) == live.end()) continue;
+        HWND own = pm->m_hWndPaint;
+        if (!own || !::IsWindow(own)) continue;
+        if (msg->hwnd != own && !::IsChild(own, msg->hwnd)) continue;
+        LRESULT result = 0;
+        if (pm->PreMessageHandler(msg->message, msg->wParam, msg->lParam, result)) return true;
+    }
+    return false;
+}
+
+// ---- Life ----------------------------------------------------------------------
+
+CPaintManagerUI::CPaintManagerUI() : m_alive(std::make_shared<bool>(true)) {}
+
+CPaintManagerUI::~CPaintManagerUI()
+{
+    *m_alive = false;
+    auto& list = Shared().managers;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    HideTooltip();
+    if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);
+    m_hwndTooltip = nullptr;
+    CControlUI* root = m_pRoot;
+    m_pRoot = nullptr;
+    delete root;
+    FlushDelayedCleanup();
+    ReleaseFonts();
+    ReleaseOffscreen();
+}
+
+void CPaintManagerUI::Init(HWND hWnd)
+{
+    m_hWndPaint = hWnd;
+    m_nDpi = DetectDpi(hWnd);
+    auto& list = Shared().managers;
+    if (std::find(list.begin(), list.end(), this) == list.end()) list.push_back(this);
+    CRenderEngine::EnsureGdiplus();
+}
+
+SIZE CPaintManagerUI::GetClientSize() const
+{
+    RECT rc = {0, 0, 0, 0};
+    if (m_hWndPaint) ::GetClientRect(m_hWndPaint, &rc);
+    return {RectWidth(rc), RectHeight(rc)};
+}
+
+SIZE CPaintManagerUI::GetInitSize() const { return {ScaleValue(m_szInitWindow.cx), ScaleValue(m_szInitWindow.cy)}; }
+
+void CPaintManagerUI::SetInitSize(int cx, int cy)
+{
+    m_szInitWindow = {cx, cy};
+    if (m_hWndPaint && cx > 0 && cy > 0) {
+        ::SetWindowPos(m_hWndPaint, nullptr, 0, 0, ScaleValue(cx), ScaleValue(cy),
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+}
+
+RECT CPaintManagerUI::GetSizeBox() const
+{
+    return {ScaleValue(m_rcSizeBox.left), ScaleValue(m_rcSizeBox.top), ScaleValue(m_rcSizeBox.right),
+            ScaleValue(m_rcSizeBox.bottom)};
+}
+
+RECT CPaintManagerUI::GetCaptionRect() const
+{
+    return {ScaleValue(m_rcCaption.left), ScaleValue(m_rcCaption.top), ScaleValue(m_rcCaption.right),
+            ScaleValue(m_rcCaption.bottom)};
+}
+
+SIZE CPaintManagerUI::GetRoundCorner() const
+{
+    return {ScaleValue(m_szRoundCorner.cx), ScaleValue(m_szRoundCorner.cy)};
+}
+
+SIZE CPaintManagerUI::GetMinInfo() const { return {ScaleValue(m_szMinWindow.cx), ScaleValue(m_szMinWindow.cy)}; }
+
+SIZE CPaintManagerUI::GetMaxInfo() const { return {ScaleValue(m_szMaxWindow.cx), ScaleValue(m_szMaxWindow.cy)}; }
+
+void CPaintManagerUI::SetDPI(int dpi)
+{
+    if (dpi <= 0 || dpi == m_nDpi) return;
+    m_nDpi = dpi;
+    ReleaseFonts();
+    // Native edits hold the old font handle: give them the new one at once.
+    if (m_pRoot) {
+        m_pRoot->FindControl(
+            [this](CControlUI* c) {
+                if (CEditUI* edit = ControlCast<CEditUI>(c)) {
+                    if (edit->GetNativeWindow())
+                        ::SendMessageW(edit->GetNativeWindow(), WM_SETFONT,
+                                       reinterpret_cast<WPARAM>(GetFont(edit->GetFont())), TRUE);
+                }
+                return false;
+            },
+            UIFIND_ALL);
+    }
+    NeedUpdate();
+}
+
+// ---- Fonts --------------------------------------------------------------------------
+
+void CPaintManagerUI::AddFont(int id, const std::wstring& face, int size, bool bold, bool underline, bool italic,
+                              bool isDefault)
+{
+    FontEntry& e = m_fonts[id];
+    if (e.hFont) ::DeleteObject(e.hFont);
+    e = FontEntry();
+    e.requestedFace = face;
+    e.size = size > 0 ? size : 12;
+    e.bold = bold;
+    e.underline = underline;
+    e.italic = italic;
+    if (isDefault || m_nDefaultFontId < 0) m_nDefaultFontId = id;
+}
+
+CPaintManagerUI::FontEntry* CPaintManagerUI::FindFontEntry(int id)
+{
+    auto it = m_fonts.find(id);
+    if (it == m_fonts.end()) {
+        it = m_fonts.find(m_nDefaultFontId);
+        if (it == m_fonts.end()) {
+            if (m_builtinFont.requestedFace.empty()) {
+                m_builtinFont.requestedFace = SystemMessageFace();
+                m_builtinFont.size = 12;
+            }
+            return &m_builtinFont;
+        }
+    }
+    return &it->second;
+}
+
+void CPaintManagerUI::MakeFont(FontEntry& e)
+{
+    if (e.hFont) return;
+    if (e.face.empty()) e.face = FontFamilyExists(e.requestedFace) ? e.requestedFace : DefaultGuiFace();
+    LOGFONTW lf = {};
+    lf.lfHeight = -ScaleValue(e.size);
+    lf.lfWeight = e.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = e.underline ? TRUE : FALSE;
+    lf.lfItalic = e.italic ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = CLEARTYPE_QUALITY;
+    wcsncpy(lf.lfFaceName, e.face.c_str(), LF_FACESIZE - 1);
+    e.hFont = ::CreateFontIndirectW(&lf);
+    if (!e.hFont) {
+        e.face = DefaultGuiFace();
+        wcsncpy(lf.lfFaceName, e.face.c_str(), LF_FACESIZE - 1);
+        e.hFont = ::CreateFontIndirectW(&lf);
+    }
+    e.height = ScaleValue(e.size);
+    HDC screen = ::GetDC(nullptr);
+    if (screen && e.hFont) {
+        HGDIOBJ old = ::SelectObject(screen, e.hFont);
+        TEXTMETRICW tm;
+        if (::GetTextMetricsW(screen, &tm)) e.height = tm.tmHeight;
+        ::SelectObject(screen, old);
+    }
+    if (screen) ::ReleaseDC(nullptr, screen);
+}
+
+void CPaintManagerUI::ReleaseFonts()
+{
+    for (auto& f : m_fonts) {
+        if (f.second.hFont) ::DeleteObject(f.second.hFont);
+        f.second.hFont = nullptr;
+    }
+    if (m_builtinFont.hFont) ::DeleteObject(m_builtinFont.hFont);
+    m_builtinFont.hFont = nullptr;
+}
+
+HFONT CPaintManagerUI::GetFont(int id)
+{
+    FontEntry* e = FindFontEntry(id);
+    MakeFont(*e);
+    return e->hFont ? e->hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HFONT CPaintManagerUI::GetDefaultFont() { return GetFont(m_nDefaultFontId); }
+
+int CPaintManagerUI::GetFontHeight(int id)
+{
+    FontEntry* e = FindFontEntry(id);
+    MakeFont(*e);
+    return e->height;
+}
+
+std::wstring CPaintManagerUI::GetFontFace(int id)
+{
+    FontEntry* e = FindFontEntry(id);
+    MakeFont(*e);
+    return e->face;
+}
+
+// ---- Default attributes -------------------------------------------------------------------
+
+void CPaintManagerUI::AddDefaultAttributeList(const std::wstring& elementName, const std::wstring& attributes)
+{
+    m_defaultAttributes[ClassKey(elementName)] = attributes;
+}
+
+std::wstring CPaintManagerUI::GetDefaultAttributeList(const std::wstring& elementName) const
+{
+    auto it = m_defaultAttributes.find(ClassKey(elementName));
+    return it == m_defaultAttributes.end() ? std::wstring() : it->second;
+}
+
+// ---- Tree -------------------------------------------------------------------------------------
+
+bool CPaintManagerUI::AttachDialog(CControlUI* root)
+{
+    if (!root) return false;
+    if (m_pRoot && m_pRoot != root) {
+        CControlUI* old = m_pRoot;
+        m_pRoot = nullptr;
+        DestroyControlLater(old);
+    }
+    m_pRoot = root;
+    root->SetManager(this, nullptr, true);
+    m_bFirstLayout = true;
+    NeedUpdate();
+    return true;
+}
+
+CControlUI* CPaintManagerUI::FindControl(const std::wstring& name) const
+{
+    return FindSubControlByName(m_pRoot, name);
+}
+
+CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, const std::wstring& name) const
+{
+    if (!parent || name.empty()) return nullptr;
+    return parent->FindSubControl(name);
+}
+
+CControlUI* CPaintManagerUI::FindControl(POINT pt)
+{
+    if (!m_pRoot) return nullptr;
+    UpdateLayout();
+    return m_pRoot->FindControlAt(pt);
+}
+
+void CPaintManagerUI::NeedUpdate()
+{
+    m_bUpdateNeeded = true;
+    if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+void CPaintManagerUI::LayoutTo(const RECT& rc)
+{
+    if (!m_pRoot || m_bLayingOut) return;
+    auto alive = m_alive;
+    m_bLayingOut = true;
+    // "windowinit" handlers change texts and visibility; lay out again after.
+    for (int pass = 0; pass < 4; ++pass) {
+        m_bUpdateNeeded = false;
+        m_pRoot->SetPos(rc);
+        if (m_bFirstLayout) {
+            m_bFirstLayout = false;
+            m_bLayingOut = false;
+            SendNotify(m_pRoot, DUI_MSGTYPE_WINDOWINIT);
+            if (!*alive) return;
+            m_bLayingOut = true;
+            m_bUpdateNeeded = true;
+            continue;
+        }
+        if (!m_bUpdateNeeded) break;
+    }
+    m_bLayingOut = false;
+}
+
+void CPaintManagerUI::UpdateLayout()
+{
+    if (!m_pRoot) return;
+    RECT rc = {0, 0, 0, 0};
+    if (m_hWndPaint) {
+        ::GetClientRect(m_hWndPaint, &rc);
+    } else {
+        SIZE sz = GetInitSize();
+        rc = {0, 0, sz.cx, sz.cy};
+    }
+    const RECT& cur = m_pRoot->GetPos();
+    if (!m_bUpdateNeeded && !m_bFirstLayout && EqualRect(&cur, &rc)) return;
+    LayoutTo(rc);
+}
+
+void CPaintManagerUI::Invalidate(const RECT& rc)
+{
+    if (m_hWndPaint && !RectEmpty(rc)) ::InvalidateRect(m_hWndPaint, &rc, FALSE);
+}
+
+void CPaintManagerUI::Invalidate()
+{
+    if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+bool CPaintManagerUI::IsSelfOrDescendant(const CControlUI* candidate, const CControlUI* ancestor)
+{
+    for (const CControlUI* c = candidate; c; c = c->GetParent()) {
+        if (c == ancestor) return true;
+    }
+    return false;
+}
+
+void CPaintManagerUI::ReapObjects(CControlUI* control)
+{
+    if (!control) return;
+    if (IsSelfOrDescendant(m_pFocus, control)) m_pFocus = nullptr;
+    if (IsSelfOrDescendant(m_pEventHover, control)) m_pEventHover = nullptr;
+    if (IsSelfOrDescendant(m_pEventClick, control)) m_pEventClick = nullptr;
+    if (IsSelfOrDescendant(m_pEventRClick, control)) m_pEventRClick = nullptr;
+    if (IsSelfOrDescendant(m_pTooltipOwner, control)) HideTooltip();
+    if (m_pRoot == control) m_pRoot = nullptr;
+    for (auto& group : m_optionGroups) {
+        auto& v = group.second;
+        v.erase(std::remove_if(v.begin(), v.end(),
+                               [control](COptionUI* o) { return IsSelfOrDescendant(o, control); }),
+                v.end());
+    }
+}
+
+void CPaintManagerUI::DestroyControlLater(CControlUI* control)
+{
+    if (!control) return;
+    ReapObjects(control);
+    control->SetInternVisible(false);
+    control->m_pParent = nullptr;
+    if (m_nDispatchDepth > 0) {
+        m_delayedCleanup.push_back(control);
+    } else {
+        delete control;
+    }
+}
+
+void CPaintManagerUI::FlushDelayedCleanup()
+{
+    while (!m_delayedCleanup.empty()) {
+        std::vector<CControlUI*> pending;
+        pending.swap(m_delayedCleanup);
+        for (CControlUI* c : pending) delete c;
+    }
+}
+
+// ---- Focus and keyboard ------------------------------------------------------------------
+
+void CPaintManagerUI::SetFocus(CControlUI* control)
+{
+    if (control && (control->GetManager() != this || !control->IsVisible() || !control->IsEnabled())) return;
+    bool nativeChild = control && ControlCast<CEditUI>(control);
+    if (m_hWndPaint && !nativeChild && ::GetFocus() != m_hWndPaint) ::SetFocus(m_hWndPaint);
+    if (control == m_pFocus) {
+        if (control) control->SetFocusState(true);
+        return;
+    }
+    CControlUI* old = m_pFocus;
+    m_pFocus = nullptr;
+    if (old) {
+        old->SetFocusState(false);
+        TEventUI ev;
+        ev.Type = UIEVENT_KILLFOCUS;
+        ev.pSender = old;
+        ev.dwTimestamp = ::GetTickCount();
+        old->DoEvent(ev);
+    }
+    m_pFocus = control;
+    if (control) {
+        control->SetFocusState(true);
+        TEventUI ev;
+        ev.Type = UIEVENT_SETFOCUS;
+        ev.pSender = control;
+        ev.dwTimestamp = ::GetTickCount();
+        control->DoEvent(ev);
+    }
+}
+
+void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
+{
+    if (control == m_pFocus) return;
+    if (m_pFocus) m_pFocus->SetFocusState(false);
+    m_pFocus = control;
+    if (control) control->SetFocusState(true);
+}
+
+bool CPaintManagerUI::SetNextTabControl(bool forward)
+{
+    if (!m_pRoot) return false;
+    UpdateLayout();
+    std::vector<CControlUI*> stops;
+    m_pRoot->FindControl(
+        [&stops](CControlUI* c) {
+            if (c->IsTabStop()) stops.push_back(c);
+            return false;
+        },
+        UIFIND_VISIBLE | UIFIND_ENABLED);
+    if (stops.empty()) return false;
+    auto it = std::find(stops.begin(), stops.end(), m_pFocus);
+    int n = static_cast<int>(stops.size());
+    int index;
+    if (it == stops.end()) {
+        index = forward ? 0 : n - 1;
+    } else {
+        int cur = static_cast<int>(it - stops.begin());
+        index = forward ? (cur + 1) % n : (cur - 1 + n) % n;
+    }
+    SetFocus(stops[static_cast<size_t>(index)]);
+    return true;
+}
+
+bool CPaintManagerUI::HandleDialogKey(UINT vk, bool shift)
+{
+    if (!m_pRoot) return false;
+    if (vk == VK_TAB) return SetNextTabControl(!shift);
+    if (vk != VK_RETURN && vk != VK_ESCAPE) return false;
+    // An open drop-down list takes Enter and Escape itself.
+    CComboUI* combo = ControlCast<CComboUI>(m_pFocus);
+    if (combo && combo->IsDropDownOpen()) return false;
+    if (vk == VK_RETURN) {
+        CButtonUI* focused = ControlCast<CButtonUI>(m_pFocus);
+        if (focused && focused->IsVisible() && focused->IsEnabled()) return focused->Activate();
+    }
+    CControlUI* target = m_pRoot->FindControl(
+        [vk](CControlUI* c) {
+            CButtonUI* b = ControlCast<CButtonUI>(c);
+            return b && (vk == VK_RETURN ? b->IsDefaultButton() : b->IsCancelButton());
+        },
+        UIFIND_VISIBLE | UIFIND_ENABLED);
+    return target && target->Activate();
+}
+
+// ---- Option groups --------------------------------------------------------------------------
+
+void CPaintManagerUI::AddOptionGroup(const std::wstring& group, COptionUI* option)
+{
+    auto& v = m_optionGroups[group];
+    if (std::find(v.begin(), v.end(), option) == v.end()) v.push_back(option);
+}
+
+void CPaintManagerUI::RemoveOptionGroup(const std::wstring& group, COptionUI* option)
+{
+    auto it = m_optionGroups.find(group);
+    if (it == m_optionGroups.end()) return;
+    auto& v = it->second;
+    v.erase(std::remove(v.begin(), v.end(), option), v.end());
+    if (v.empty()) m_optionGroups.erase(it);
+}
+
+const std::vector<COptionUI*>* CPaintManagerUI::GetOptionGroup(const std::wstring& group) const
+{
+    auto it = m_optionGroups.find(group);
+    return it == m_optionGroups.end() ? nullptr : &it->second;
+}
+
+// ---- Notifications ---------------------------------------------------------------------------
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier)
+{
+    if (!notifier || std::find(m_notifiers.begin(), m_notifiers.end(), notifier) != m_notifiers.end())
+        return false;
+    m_notifiers.push_back(notifier);
+    return true;
+}
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier)
+{
+    auto it = std::find(m_notifiers.begin(), m_notifiers.end(), notifier);
+    if (it == m_notifiers.end()) return false;
+    m_notifiers.erase(it);
+    return true;
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* control, const std::wstring& type, WPARAM wParam, LPARAM lParam)
+{
+    TNotifyUI msg;
+    msg.sType = type;
+    msg.pSender = control;
+    msg.dwTimestamp = ::GetTickCount();
+    msg.ptMouse = m_ptLastMousePos;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    auto alive = m_alive;
+    // Controls removed by a handler are deleted after the current message,
+    // never under the feet of the code that notified.
+    ++m_nDispatchDepth;
+    bool handled = control && control->OnNotify(msg);
+    if (!*alive) return;
+    if (!handled) {
+        std::vector<INotifyUI*> sinks = m_notifiers;
+        for (INotifyUI* sink : sinks) {
+            if (std::find(m_notifiers.begin(), m_notifiers.end(), sink) == m_notifiers.end()) continue;
+            sink->Notify(msg);
+            if (!*alive) return;
+        }
+    }
+    --m_nDispatchDepth;
+}
+
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter)
+{
+    if (!filter || std::find(m_preFilters.begin(), m_preFilters.end(), filter) != m_preFilters.end()) return false;
+    m_preFilters.push_back(filter);
+    return true;
+}
+
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter)
+{
+    auto it = std::find(m_preFilters.begin(), m_preFilters.end(), filter);
+    if (it == m_preFilters.end()) return false;
+    m_preFilters.erase(it);
+    return true;
+}
+
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* filter)
+{
+    if (!filter || std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end()) return false;
+    m_filters.push_back(filter);
+    return true;
+}
+
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* filter)
+{
+    auto it = std::find(m_filters.begin(), m_filters.end(), filter);
+    if (it == m_filters.end()) return false;
+    m_filters.erase(it);
+    return true;
+}
+
+// ---- Messages ----------------------------------------------------------------------------------
+
+bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+{
+    std::vector<IMessageFilterUI*> filters = m_preFilters;
+    for (IMessageFilterUI* f : filters) {
+        bool handled = false;
+        LRESULT r = f->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = r;
+            return true;
+        }
+    }
+    if (uMsg == WM_KEYDOWN && (wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE)) {
+        auto alive = m_alive;
+        ++m_nDispatchDepth;
+        bool used = HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0);
+        if (!*alive) return used;
+        if (--m_nDispatchDepth == 0) FlushDelayedCleanup();
+        if (used) {
+            lRes = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CPaintManagerUI::FireEvent(CControlUI* control, int type, POINT pt, WPARAM wParam, LPARAM lParam)
+{
+    if (!control) return *m_alive;
+    auto alive = m_alive;
+    TEventUI ev;
+    ev.Type = type;
+    ev.pSender = control;
+    ev.dwTimestamp = ::GetTickCount();
+    ev.ptMouse = pt;
+    ev.wParam = wParam;
+    ev.lParam = lParam;
+    ev.chKey = static_cast<wchar_t>(wParam);
+    ev.wKeyState = 0;
+    if (::GetKeyState(VK_CONTROL) & 0x8000) ev.wKeyState |= MK_CONTROL;
+    if (::GetKeyState(VK_SHIFT) & 0x8000) ev.wKeyState |= MK_SHIFT;
+    control->DoEvent(ev);
+    return *alive;
+}
+
+bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+{
+    if (!m_hWndPaint) return false;
+    if (m_nDispatchDepth == 0) FlushDelayedCleanup();
+    std::vector<IMessageFilterUI*> filters = m_filters;
+    for (IMessageFilterUI* f : filters) {
+        bool handled = false;
+        LRESULT r = f->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = r;
+            return true;
+        }
+    }
+    auto alive = m_alive;
+    ++m_nDispatchDepth;
+    bool handled = HandleMessageInner(uMsg, wParam, lParam, lRes);
+    if (!*alive) return handled;
+    if (--m_nDispatchDepth == 0) FlushDelayedCleanup();
+    return handled;
+}
+
+bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+{
+    auto pointFrom = [](LPARAM lp) {
+        POINT pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        return pt;
+    };
+    switch (uMsg) {
+    case WM_ERASEBKGND:
+        if (!m_pRoot) return false;
+        lRes = 1;
+        return true;
+    case WM_PAINT:
+        if (!m_pRoot) return false;
+        PaintWindow();
+        lRes = 0;
+        return true;
+    case WM_PRINTCLIENT: {
+        if (!m_pRoot) return false;
+        UpdateLayout();
+        RECT rc;
+        ::GetClientRect(m_hWndPaint, &rc);
+        PaintTree(reinterpret_cast<HDC>(wParam), rc, rc);
+        lRes = 0;
+        return true;
+    }
+    case WM_SIZE:
+        if (m_pRoot) NeedUpdate();
+        return false;
+    case WM_DPICHANGED: {
+        SetDPI(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        if (suggested) {
+            ::SetWindowPos(m_hWndPaint, nullptr, suggested->left, suggested->top, RectWidth(*suggested),
+                           RectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        lRes = 0;
+        return true;
+    }
+    case WM_MOUSEMOVE: {
+        if (!m_bMouseTracking) {
+            TRACKMOUSEEVENT tme = {};
+            tme.cbSize = sizeof(tme);
+            tme.dwFlags = TME_HOVER | TME_LEAVE;
+            tme.hwndTrack = m_hWndPaint;
+            tme.dwHoverTime = GetHoverTime();
+            if (::TrackMouseEvent(&tme)) m_bMouseTracking = true;
+        }
+        POINT pt = pointFrom(lParam);
+        m_ptLastMousePos = pt;
+        CControlUI* hover = FindControl(pt);
+        if (hover != m_pEventHover && m_pEventHover) {
+            HideTooltip();
+            CControlUI* old = m_pEventHover;
+            m_pEventHover = nullptr;
+            if (!FireEvent(old, UIEVENT_MOUSELEAVE, pt, 0, 0)) return false;
+        }
+        if (hover && hover != m_pEventHover) {
+            m_pEventHover = hover;
+            if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return false;
+        }
+        if (m_pEventClick) FireEvent(m_pEventClick, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+        else if (m_pEventHover) FireEvent(m_pEventHover, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+        return false;
+    }
+    case WM_MOUSEHOVER: {
+        m_bMouseTracking = false;
+        POINT pt = pointFrom(lParam);
+        CControlUI* hover = FindControl(pt);
+        if (!hover) return false;
+        if (hover != m_pEventHover) {
+            if (m_pEventHover && !FireEvent(m_pEventHover, UIEVENT_MOUSELEAVE, pt, 0, 0)) return true;
+            m_pEventHover = hover;
+            if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return true;
+        }
+        if (!FireEvent(hover, UIEVENT_MOUSEHOVER, pt, wParam, lParam)) return true;
+        if (m_pEventHover == hover && !hover->GetToolTip().empty()) ShowTooltip(hover, pt);
+        lRes = 0;
+        return true;
+    }
+    case WM_MOUSELEAVE: {
+        m_bMouseTracking = false;
+        HideTooltip();
+        if (m_pEventHover) {
+            CControlUI* old = m_pEventHover;
+            m_pEventHover = nullptr;
+            FireEvent(old, UIEVENT_MOUSELEAVE, m_ptLastMousePos, 0, 0);
+        }
+        // Reported as not handled: the window's own code watches it too.
+        return false;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        POINT pt = pointFrom(lParam);
+        m_ptLastMousePos = pt;
+        HideTooltip();
+        CControlUI* c = FindControl(pt);
+        if (!c) return false;
+        if (c->IsTabStop()) SetFocus(c);
+        else if (m_hWndPaint && ::GetFocus() != m_hWndPaint) ::SetFocus(m_hWndPaint);
+        if (c->GetManager() != this) return false;
+        m_pEventClick = c;
+        ::SetCapture(m_hWndPaint);
+        FireEvent(c, uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, pt, wParam, lParam);
+        return false;
+    }
+    case WM_LBUTTONUP: {
+        POINT pt = pointFrom(lParam);
+        m_ptLastMousePos = pt;
+        CControlUI* c = m_pEventClick;
+        m_pEventClick = nullptr;
+        if (::GetCapture() == m_hWndPaint) ::ReleaseCapture();
+        if (c) FireEvent(c, UIEVENT_BUTTONUP, pt, wParam, lParam);
+        return false;
+    }
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_pEventClick) {
+            // Capture taken away: the press is cancelled, no click follows.
+            CControlUI* c = m_pEventClick;
+            m_pEventClick = nullptr;
+            FireEvent(c, UIEVENT_BUTTONUP, {-32000, -32000}, 0, 0);
+        }
+        return false;
+    case WM_RBUTTONDOWN: {
+        POINT pt = pointFrom(lParam);
+        m_ptLastMousePos = pt;
+        HideTooltip();
+        m_pEventRClick = FindControl(pt);
+        if (m_pEventRClick) FireEvent(m_pEventRClick, UIEVENT_RBUTTONDOWN, pt, wParam, lParam);
+        return false;
+    }
+    case WM_RBUTTONUP: {
+        POINT pt = pointFrom(lParam);
+        m_ptLastMousePos = pt;
+        CControlUI* c = FindControl(pt);
+        CControlUI* pressed = m_pEventRClick;
+        m_pEventRClick = nullptr;
+        if (c && c == pressed) FireEvent(c, UIEVENT_RBUTTONUP, pt, wParam, lParam);
+        return false;
+    }
+    case WM_MOUSEWHEEL: {
+        POINT pt = pointFrom(lParam);
+        ::ScreenToClient(m_hWndPaint, &pt);
+        CControlUI* c = FindControl(pt);
+        if (c) FireEvent(c, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
+        return false;
+    }
+    case WM_SETCURSOR: {
+        if (LOWORD(lParam) != HTCLIENT || reinterpret_cast<HWND>(wParam) != m_hWndPaint) return false;
+        POINT pt;
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(m_hWndPaint, &pt);
+        CControlUI* c = FindControl(pt);
+        if (!c) return false;
+        FireEvent(c, UIEVENT_SETCURSOR, pt, wParam, lParam);
+        lRes = TRUE;
+        return true;
+    }
+    case WM_KEYDOWN:
+        if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
+            HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
+            lRes = 0;
+            return true;
+        }
+        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYDOWN, m_ptLastMousePos, wParam, lParam);
+        return false;
+    case WM_KEYUP:
+        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYUP, m_ptLastMousePos, wParam, lParam);
+        return false;
+    case WM_CHAR:
+        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_CHAR, m_ptLastMousePos, wParam, lParam);
+        return false;
+    case WM_KILLFOCUS:
+        HideTooltip();
+        if (m_pFocus) {
+            if (CComboUI* combo = ControlCast<CComboUI>(m_pFocus)) combo->CloseDropDown();
+            m_pFocus->Invalidate();
+        }
+        return false;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
+            if (edit && edit->GetManager() == this) {
+                edit->OnNativeTextChanged();
+                lRes = 0;
+                return true;
+            }
+        }
+        return false;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+        CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
+        if (!edit || edit->GetManager() != this) return false;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        HBRUSH brush = edit->GetNativeBrush();
+        LOGBRUSH lb = {};
+        ::GetObjectW(brush, sizeof(lb), &lb);
+        ::SetBkColor(dc, lb.lbColor);
+        ::SetTextColor(dc, ArgbToColorRef(edit->GetNativeTextColor()));
+        lRes = reinterpret_cast<LRESULT>(brush);
+        return true;
+    }
+    case WM_DESTROY:
+        HideTooltip();
+        if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);
+        m_hwndTooltip = nullptr;
+        return false;
+    default:
+        return false;
+    }
+}
+
+// ---- Painting ------------------------------------------------------------------------------------
+
+void CPaintManagerUI::ReleaseOffscreen()
+{
+    if (m_hDcOffscreen) {
+        ::SelectObject(m_hDcOffscreen, m_hbmpOffscreenOld);
+        ::DeleteDC(m_hDcOffscreen);
+    }
+    if (m_hbmpOffscreen) ::DeleteObject(m_hbmpOffscreen);
+    m_hDcOffscreen = nullptr;
+    m_hbmpOffscreen = nullptr;
+    m_hbmpOffscreenOld = nullptr;
+    m_szOffscreen = {0, 0};
+}
+
+namespace {
+HBITMAP CreateTopDownDib(HDC reference, int cx, int cy, void** bits)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = cx;
+    bmi.bmiHeader.biHeight = -cy;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return ::CreateDIBSection(reference, &bmi, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+}  // namespace
+
+void CPaintManagerUI::PaintTree(HDC hdc, const RECT& rcClient, const RECT& rcPaint)
+{
+    RECT rc;
+    if (!::IntersectRect(&rc, &rcClient, &rcPaint)) return;
+    CRenderEngine::DrawColor(hdc, rc, m_dwWindowBkColor | 0xFF000000u);
+    if (!m_pRoot) return;
+    int saved = ::SaveDC(hdc);
+    ::IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
+    m_pRoot->DoPaint(hdc, rc);
+    ::RestoreDC(hdc, saved);
+}
+
+void CPaintManagerUI::PaintWindow()
+{
+    UpdateLayout();
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWndPaint, &ps);
+    if (!hdc) return;
+    RECT client;
+    ::GetClientRect(m_hWndPaint, &client);
+    if (!RectEmpty(client) && !RectEmpty(ps.rcPaint)) {
+        if (!m_hDcOffscreen || m_szOffscreen.cx != client.right || m_szOffscreen.cy != client.bottom) {
+            ReleaseOffscreen();
+            void* bits = nullptr;
+            m_hbmpOffscreen = CreateTopDownDib(hdc, client.right, client.bottom, &bits);
+            m_hDcOffscreen = m_hbmpOffscreen ? ::CreateCompatibleDC(hdc) : nullptr;
+            if (m_hDcOffscreen) {
+                m_hbmpOffscreenOld = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
+                m_szOffscreen = {client.right, client.bottom};
+            } else {
+                ReleaseOffscreen();
+            }
+        }
+        if (m_hDcOffscreen) {
+            PaintTree(m_hDcOffscreen, client, ps.rcPaint);
+            // Native child windows (edits) paint themselves; never copy over them.
+            for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                if (!::IsWindowVisible(child)) continue;
+                RECT rcChild;
+                ::GetWindowRect(child, &rcChild);
+                ::MapWindowPoints(nullptr, m_hWndPaint, reinterpret_cast<POINT*>(&rcChild), 2);
+                ::ExcludeClipRect(hdc, rcChild.left, rcChild.top, rcChild.right, rcChild.bottom);
+            }
+            ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, RectWidth(ps.rcPaint), RectHeight(ps.rcPaint),
+                     m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        } else {
+            PaintTree(hdc, client, ps.rcPaint);
+        }
+    }
+    ::EndPaint(m_hWndPaint, &ps);
+}
+
+bool CPaintManagerUI::RenderToPixels(int cx, int cy, std::vector<DWORD>& pixels)
+{
+    if (!m_pRoot) return false;
+    if (cx <= 0 || cy <= 0) {
+        SIZE sz = m_hWndPaint ? GetClientSize() : GetInitSize();
+        cx = sz.cx;
+        cy = sz.cy;
+    }
+    if (cx <= 0 || cy <= 0) return false;
+    RECT rc = {0, 0, cx, cy};
+    const RECT& cur = m_pRoot->GetPos();
+    if (m_bUpdateNeeded || m_bFirstLayout || !EqualRect(&cur, &rc)) LayoutTo(rc);
+    if (!m_pRoot) return false;
+    HDC screen = ::GetDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP dib = CreateTopDownDib(screen, cx, cy, &bits);
+    HDC mem = dib ? ::CreateCompatibleDC(screen) : nullptr;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    if (!mem) {
+        if (dib) ::DeleteObject(dib);
+        return false;
+    }
+    HGDIOBJ old = ::SelectObject(mem, dib);
+    PaintTree(mem, rc, rc);
+    ::GdiFlush();
+    pixels.assign(static_cast<const DWORD*>(bits),
+                  static_cast<const DWORD*>(bits) + static_cast<size_t>(cx) * static_cast<size_t>(cy));
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    ::DeleteObject(dib);
+    // The window itself lays out to its own client size again.
+    if (m_hWndPaint) NeedUpdate();
+    return true;
+}
+
+bool CPaintManagerUI::SaveSnapshot(const std::wstring& pngPath, int cx, int cy)
+{
+    std::vector<DWORD> pixels;
+    if (cx <= 0 || cy <= 0) {
+        SIZE sz = m_hWndPaint ? GetClientSize() : GetInitSize();
+        cx = sz.cx;
+        cy = sz.cy;
+    }
+    if (!RenderToPixels(cx, cy, pixels)) return false;
+    return CRenderEngine::SavePixelsAsPng(pixels, cx, cy, pngPath);
+}
+
+// ---- Tooltips ------------------------------------------------------------------------------------
+
+UINT CPaintManagerUI::GetHoverTime() const
+{
+    if (m_hwndTooltip) {
+        LRESULT delay = ::SendMessageW(m_hwndTooltip, TTM_GETDELAYTIME, TTDT_INITIAL, 0);
+        if (delay > 0) return static_cast<UINT>(delay);
+    }
+    return 400;
+}
+
+void CPaintManagerUI::ShowTooltip(CControlUI* control, POINT pt)
+{
+    if (!m_hWndPaint) return;
+    if (!m_hwndTooltip) {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        HINSTANCE instance = GetInstance();
+        m_hwndTooltip = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
+                                          WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint, nullptr,
+                                          instance ? instance : ::GetModuleHandleW(nullptr), nullptr);
+        if (!m_hwndTooltip) return;
+        ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, ScaleValue(360));
+        m_bTooltipAdded = false;
+    }
+    m_sTooltipText = control->GetToolTip();
+    TTTOOLINFOW ti = {};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    ti.hwnd = m_hWndPaint;
+    ti.uId = 1;
+    ti.lpszText = &m_sTooltipText[0];
+    ti.rect = control->GetPos();
+    if (!m_bTooltipAdded) {
+        m_bTooltipAdded = ::SendMessageW(m_hwndTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+    } else {
+        ::SendMessageW(m_hwndTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    POINT screen = {pt.x, pt.y + ScaleValue(22)};
+    ::ClientToScreen(m_hWndPaint, &screen);
+    ::SendMessageW(m_hwndTooltip, TTM_TRACKPOSITION, 0, MAKELPARAM(screen.x, screen.y));
+    ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&ti));
+    m_pTooltipOwner = control;
+}
+
+void CPaintManagerUI::HideTooltip()
+{
+    if (m_hwndTooltip && m_pTooltipOwner && m_bTooltipAdded) {
+        TTTOOLINFOW ti = {};
+        ti.cbSize = TTTOOLINFOW_V2_SIZE;
+        ti.hwnd = m_hWndPaint;
+        ti.uId = 1;
+        ::SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&ti));
+    }
+    m_pTooltipOwner = nullptr;
+}
+
+}  // namespace DuiLib

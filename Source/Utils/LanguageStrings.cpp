@@ -1,0 +1,131 @@
+// The language strings: one process-wide table of built-in texts plus, when
+// a language file loads, a handle of ZENTO_Language.dll asked first.
+#include "Utils/LanguageStrings.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <map>
+#include <mutex>
+
+#include "Plugin/PluginEntry.h"
+#include "Utils/UserSettings.h"
+#include "ZENTO_Language.h"
+
+namespace {
+
+class LanguageStrings {
+public:
+    static LanguageStrings& Instance()
+    {
+        static LanguageStrings instance;
+        return instance;
+    }
+
+    void Load(int languageId)
+    {
+        std::lock_guard<std::mutex> guard(m_lock_);
+        size_t count = 0;
+        const LanguageDefault* defaults = LanguageDefaults(count);
+        for (size_t i = 0; i < count; ++i) m_defaults_[defaults[i].key] = defaults[i].text;
+        ReleaseHandle();
+
+        std::wstring path = BuildLanguagePath(languageId);
+        if (path.empty()) return;
+        if (!CanOpenForReading(path)) path = BuildLanguagePath(1033);  // not checked again
+        ZENTO_LANG_HANDLE handle = ZENTO_Language_CreateLanguageHandle();
+        if (!handle) return;
+        if (ZENTO_Language_LoadLang(handle, path.c_str()) != 1) {
+            ZENTO_Language_ReleaseLanguageHandle(handle);
+            return;
+        }
+        m_handle_ = handle;
+    }
+
+    std::wstring Get(const char* key)
+    {
+        std::wstring text;
+        if (!key) return text;
+        std::lock_guard<std::mutex> guard(m_lock_);
+        if (m_handle_) {
+            wchar_t buffer[1024] = {};
+            (void)ZENTO_Language_GetValue(m_handle_, key, buffer, 1024);
+            buffer[1023] = L'\0';
+            text = buffer;
+        }
+        if (text.empty()) {
+            auto it = m_defaults_.find(key);
+            if (it != m_defaults_.end()) text = it->second;
+        }
+        return text;
+    }
+
+    void Unload()
+    {
+        std::lock_guard<std::mutex> guard(m_lock_);
+        ReleaseHandle();
+        m_defaults_.clear();
+    }
+
+private:
+    LanguageStrings() = default;
+    ~LanguageStrings() { ReleaseHandle(); }
+
+    static bool CanOpenForReading(const std::wstring& path)
+    {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(f);
+        return true;
+    }
+
+    void ReleaseHandle()
+    {
+        if (m_handle_) ZENTO_Language_ReleaseLanguageHandle(m_handle_);
+        m_handle_ = nullptr;
+    }
+
+    std::mutex m_lock_;  // the window thread and the pop-ups' threads may ask at once
+    std::map<std::string, std::wstring> m_defaults_;
+    ZENTO_LANG_HANDLE m_handle_ = nullptr;
+};
+
+}  // namespace
+
+std::wstring BuildLanguagePath(int languageId)
+{
+    const std::wstring base = UserSettings::GetCommonDataFolder();
+    if (base.empty()) return std::wstring();
+    wchar_t relative[260];
+    if (swprintf(relative, 260, L"Plugin\\CertApp\\LumoraPlugin\\lang\\%d.lng", languageId) < 0)
+        return base + L"Plugin\\CertApp\\LumoraPlugin\\lang\\2052.lng";
+    return base + relative;
+}
+
+void LoadLanguageFileFor(int languageId)
+{
+    LanguageStrings::Instance().Load(languageId);
+}
+
+void LoadLanguageFile()
+{
+    IPluginHost* host = PluginEntry::Host();
+    int languageId = host ? static_cast<int>(host->GetLanguageId() & 0xFFFF)
+                          : static_cast<int>(GetUserDefaultUILanguage());
+    LoadLanguageFileFor(languageId);
+}
+
+std::wstring GetLanguageString(const char* key)
+{
+    return LanguageStrings::Instance().Get(key);
+}
+std::wstring GetLanguageString(const std::string& key)
+{
+    return GetLanguageString(key.c_str());
+}
+
+void UnloadLanguageStrings()
+{
+    LanguageStrings::Instance().Unload();
+}

@@ -1,0 +1,126 @@
+// The logger: one per process, bound to ZENTO_LOG.dll when that library is
+// present. Without it, or with logging switched off, every call returns at
+// once and nothing is written.
+#include "Utils/log.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include "../../Platform/ZentoLog/ZentoLog.h"
+#include "Utils/StringConvert.h"
+#include "Utils/UserSettings.h"
+
+namespace {
+
+struct Logger {
+    int configured = 0;
+    int enabled = 1;
+    ZENTO_LOG_HANDLE handle = nullptr;
+    HMODULE library = nullptr;
+    ZentoCreateLogHandleFn create = nullptr;
+    ZentoLogHandleSetConfigParamFn setConfig = nullptr;
+    ZentoFreeLogHandleFn free = nullptr;
+    ZentoLogHandleLoggerFn logger = nullptr;
+    // Lines are written under a shared hold; Configure and Release take it
+    // alone, so a pop-up thread's line never meets a handle being freed.
+    std::shared_mutex guard;
+};
+
+Logger& State()
+{
+    static Logger logger;
+    return logger;
+}
+
+std::once_flag g_loadOnce;
+
+template <typename Fn>
+Fn Resolve(HMODULE library, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+void LoadLibraryOnce()
+{
+    Logger& s = State();
+    HMODULE library = LoadLibraryW(L"ZENTO_LOG.dll");
+    if (!library) return;
+    auto create = Resolve<ZentoCreateLogHandleFn>(library, "ZentoCreateLogHandle");
+    auto setConfig = Resolve<ZentoLogHandleSetConfigParamFn>(library, "ZentoLogHandleSetConfigParam");
+    auto freeHandle = Resolve<ZentoFreeLogHandleFn>(library, "ZentoFreeLogHandle");
+    auto logger = Resolve<ZentoLogHandleLoggerFn>(library, "ZentoLogHandleLogger");
+    if (!create || !setConfig || !freeHandle || !logger) {
+        FreeLibrary(library);
+        return;
+    }
+    std::unique_lock<std::shared_mutex> hold(s.guard);
+    s.library = library;
+    s.create = create;
+    s.setConfig = setConfig;
+    s.free = freeHandle;
+    s.logger = logger;
+}
+
+}  // namespace
+
+void InitLogger()
+{
+    std::call_once(g_loadOnce, LoadLibraryOnce);
+}
+
+std::wstring BuildLogFileBase()
+{
+    std::wstring folder = UserSettings::GetUserDataFolder(L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\");
+    std::wstring logFolder = folder + L"\\log";
+    if (!PathIsDirectoryW(logFolder.c_str())) CreateDirectoryW(logFolder.c_str(), nullptr);
+    return logFolder + L"\\LumoraPlugin";
+}
+
+void ConfigureLogger()
+{
+    InitLogger();
+    Logger& s = State();
+    std::unique_lock<std::shared_mutex> hold(s.guard);
+    if (s.configured || !s.create || !s.setConfig || !s.free) return;
+    if (s.enabled) {
+        s.enabled = UserSettings::Instance().GetIsWriteLog() ? 1 : 0;
+        if (!s.enabled) return;
+    }
+    const std::string base = WideToUtf8(BuildLogFileBase());
+    ZENTO_LOG_HANDLE handle = nullptr;
+    if (s.create(&handle) != 1) return;
+    if (s.setConfig(handle, 1, 1, base.c_str()) == 1) {
+        s.handle = handle;
+        s.configured = 1;
+    } else {
+        s.free(handle);
+        s.handle = nullptr;
+    }
+}
+
+void ReleaseLogger()
+{
+    Logger& s = State();
+    std::unique_lock<std::shared_mutex> hold(s.guard);
+    if (!s.configured) return;
+    s.free(s.handle);
+    s.handle = nullptr;
+    s.configured = 0;
+}
+
+void LogWrite(int level, const char* message, int line, const char* file, int extra)
+{
+    InitLogger();
+    Logger& s = State();
+    std::shared_lock<std::shared_mutex> hold(s.guard);
+    if (!s.configured || !s.logger) return;
+    std::string text = message ? message : "";
+    if (extra != 0) text += std::to_string(extra);
+    const std::string file8 = AnsiToUtf8(file ? file : __FILE__);
+    const std::string text8 = AnsiToUtf8(text);
+    s.logger(s.handle, level, "[%s,%d] %s", file8.c_str(), line, text8.c_str());
+}

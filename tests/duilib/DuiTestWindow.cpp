@@ -1,0 +1,212 @@
+// Shared pieces of the toolkit's tests; see DuiTestWindow.h.
+#include "DuiTestWindow.h"
+
+#include <objidl.h>
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <gdiplus.h>
+
+#include <cstdlib>
+
+namespace duitest {
+
+using namespace DuiLib;
+
+bool WritePng(const std::wstring& path, int cx, int cy, DWORD argb)
+{
+    if (!CRenderEngine::EnsureGdiplus()) return false;
+    std::vector<DWORD> pixels(static_cast<size_t>(cx) * static_cast<size_t>(cy), argb);
+    Gdiplus::Bitmap bmp(cx, cy, cx * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(pixels.data()));
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, L"image/png") == 0)
+            return bmp.Save(path.c_str(), &codecs[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+    return false;
+}
+
+SkinFolder::SkinFolder() : m_dir_(L"duilib皮肤"), m_oldPath_(CPaintManagerUI::GetResourcePath())
+{
+    std::wstring from = testsupport::SourceDir() + L"\\tests\\duilib\\skins\\";
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((from + L"*.xml").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            CopyFileW((from + fd.cFileName).c_str(), m_dir_.File(fd.cFileName).c_str(), FALSE);
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+    }
+    CreateDirectoryW(m_dir_.File(L"img").c_str(), nullptr);
+    WritePng(m_dir_.File(L"img\\green.png"), 8, 8, 0xFF00C000);
+    WritePng(m_dir_.File(L"img\\halfblue.png"), 8, 8, 0x800000FF);
+    CPaintManagerUI::SetResourcePath(m_dir_.Path());
+}
+
+SkinFolder::~SkinFolder() { CPaintManagerUI::SetResourcePath(m_oldPath_); }
+
+void SkinFolder::WriteText(const std::wstring& name, const std::string& utf8)
+{
+    testsupport::WriteFileBytes(m_dir_.File(name), utf8);
+}
+
+bool TestWindow::Open(bool show, DWORD style)
+{
+    if (!Create(nullptr, L"DuiLib test", style, WS_EX_TOOLWINDOW, 100, 100, 300, 200)) return false;
+    if (show) ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(m_hWnd);
+    return true;
+}
+
+LRESULT TestWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_CREATE) {
+        m_pm.Init(m_hWnd);
+        CDialogBuilder builder;
+        CControlUI* root = builder.Create(m_skin, nullptr, this, &m_pm);
+        if (!root) {
+            m_buildError = builder.GetErrorText();
+            return -1;
+        }
+        m_pm.AttachDialog(root);
+        m_pm.AddNotifier(this);
+        return 0;
+    }
+    LRESULT result = 0;
+    bool handled = m_pm.MessageHandler(uMsg, wParam, lParam, result);
+    m_handled[uMsg] = handled;
+    if (handled) return result;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+void TestWindow::Notify(TNotifyUI& msg)
+{
+    if (msg.sType == DUI_MSGTYPE_WINDOWINIT) {
+        m_windowInitSeen = true;
+        ++m_windowInitCount;
+    }
+    m_record.push_back({msg.sType, msg.pSender ? msg.pSender->GetName() : std::wstring(), msg.wParam, msg.lParam});
+}
+
+namespace {
+class CTestKeyOptionUI : public COptionUI {
+public:
+    std::wstring GetClass() const override { return L"KeyOption"; }
+};
+}  // namespace
+
+CControlUI* TestWindow::CreateControl(const wchar_t* pstrClass)
+{
+    if (_wcsicmp(pstrClass, L"KeyOption") == 0) return new CTestKeyOptionUI;
+    return nullptr;
+}
+
+int TestWindow::CountOf(const std::wstring& type, const std::wstring& sender) const
+{
+    return static_cast<int>(std::count_if(m_record.begin(), m_record.end(), [&](const Recorded& r) {
+        return r.type == type && (sender.empty() || r.sender == sender);
+    }));
+}
+
+POINT TestWindow::CenterOf(CControlUI* control)
+{
+    const RECT& rc = control->GetPos();
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+void TestWindow::SendMouse(UINT msg, POINT pt, WPARAM keys)
+{
+    ::SendMessageW(m_hWnd, msg, keys, MAKELPARAM(pt.x, pt.y));
+}
+
+void TestWindow::Click(CControlUI* control)
+{
+    POINT pt = CenterOf(control);
+    SendMouse(WM_MOUSEMOVE, pt);
+    SendMouse(WM_LBUTTONDOWN, pt, MK_LBUTTON);
+    SendMouse(WM_LBUTTONUP, pt);
+}
+
+void TestWindow::RightClick(CControlUI* control)
+{
+    POINT pt = CenterOf(control);
+    SendMouse(WM_RBUTTONDOWN, pt, MK_RBUTTON);
+    SendMouse(WM_RBUTTONUP, pt);
+}
+
+void TestWindow::DoubleClick(CControlUI* control)
+{
+    POINT pt = CenterOf(control);
+    SendMouse(WM_LBUTTONDOWN, pt, MK_LBUTTON);
+    SendMouse(WM_LBUTTONUP, pt);
+    SendMouse(WM_LBUTTONDBLCLK, pt, MK_LBUTTON);
+    SendMouse(WM_LBUTTONUP, pt);
+}
+
+int Pixels::CountNear(const RECT& rc, DWORD rgb, int tolerance) const
+{
+    int n = 0;
+    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(cy, rc.bottom); ++y) {
+        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(cx, rc.right); ++x) {
+            DWORD p = At(x, y);
+            int dr = std::abs(static_cast<int>((p >> 16) & 0xFF) - static_cast<int>((rgb >> 16) & 0xFF));
+            int dg = std::abs(static_cast<int>((p >> 8) & 0xFF) - static_cast<int>((rgb >> 8) & 0xFF));
+            int db = std::abs(static_cast<int>(p & 0xFF) - static_cast<int>(rgb & 0xFF));
+            if (dr <= tolerance && dg <= tolerance && db <= tolerance) ++n;
+        }
+    }
+    return n;
+}
+
+int Pixels::CountDominant(const RECT& rc, int channel, int margin) const
+{
+    int n = 0;
+    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(cy, rc.bottom); ++y) {
+        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(cx, rc.right); ++x) {
+            DWORD p = At(x, y);
+            int c[3] = {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
+                        static_cast<int>(p & 0xFF)};
+            bool dominant = true;
+            for (int k = 0; k < 3; ++k) {
+                if (k != channel && c[channel] - c[k] < margin) dominant = false;
+            }
+            if (dominant) ++n;
+        }
+    }
+    return n;
+}
+
+int Pixels::InkRows(const RECT& rc, DWORD backgroundRgb) const
+{
+    int rows = 0;
+    for (int y = std::max<LONG>(0, rc.top); y < std::min<LONG>(cy, rc.bottom); ++y) {
+        for (int x = std::max<LONG>(0, rc.left); x < std::min<LONG>(cx, rc.right); ++x) {
+            if (At(x, y) != backgroundRgb) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+bool Render(CPaintManagerUI& pm, Pixels& out, int cx, int cy)
+{
+    if (!pm.RenderToPixels(cx, cy, out.data)) return false;
+    if (cx <= 0 || cy <= 0) {
+        SIZE sz = pm.GetPaintWindow() ? pm.GetClientSize() : pm.GetInitSize();
+        cx = sz.cx;
+        cy = sz.cy;
+    }
+    out.cx = cx;
+    out.cy = cy;
+    return true;
+}
+
+}  // namespace duitest

@@ -1,0 +1,296 @@
+// Building control trees from skins and laying them out, without a window.
+#include <gtest/gtest.h>
+
+#include "DuiTestWindow.h"
+
+using namespace DuiLib;
+using duitest::SkinFolder;
+
+namespace {
+
+class KeyOptionCallback : public IDialogBuilderCallback {
+public:
+    CControlUI* CreateControl(const wchar_t* pstrClass) override
+    {
+        asked.push_back(pstrClass);
+        if (_wcsicmp(pstrClass, L"KeyOption") == 0) return new KeyOption;
+        return nullptr;
+    }
+    class KeyOption : public COptionUI {
+    public:
+        std::wstring GetClass() const override { return L"KeyOption"; }
+    };
+    std::vector<std::wstring> asked;
+};
+
+}  // namespace
+
+TEST(UIDlgBuilder, SkinWithEveryControlBuildsWithClassesAndNames)
+{
+    SkinFolder skins;
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(L"all_controls.xml", nullptr, nullptr, &pm);
+    ASSERT_NE(root, nullptr) << testsupport::ToUtf8(builder.GetErrorText());
+    ASSERT_TRUE(pm.AttachDialog(root));
+    EXPECT_TRUE(builder.GetErrorText().empty());
+
+    struct Expect {
+        const wchar_t* name;
+        const wchar_t* cls;
+    } expected[] = {
+        {L"root", L"VerticalLayoutUI"},   {L"titlebar", L"HorizontalLayoutUI"}, {L"Label_Title", L"LabelUI"},
+        {L"Button_Close", L"ButtonUI"},   {L"Text_Body", L"TextUI"},            {L"Option_A", L"OptionUI"},
+        {L"Combo_Days", L"ComboUI"},      {L"Edit_Pin", L"EditUI"},             {L"Tab_Pages", L"TabLayoutUI"},
+        {L"Page_0", L"ContainerUI"},      {L"Control_Image", L"ControlUI"},
+    };
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(testsupport::ToUtf8(e.name));
+        CControlUI* c = pm.FindControl(e.name);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->GetClass(), e.cls);
+        EXPECT_EQ(c->GetManager(), &pm);
+    }
+    EXPECT_EQ(pm.FindControl(L"NoSuchControl"), nullptr);
+    EXPECT_EQ(pm.FindControl(L""), nullptr);
+
+    // Run-time class checks follow the class tree, never a guess.
+    CControlUI* option = pm.FindControl(L"Option_A");
+    EXPECT_NE(ControlCast<COptionUI>(option), nullptr);
+    EXPECT_NE(ControlCast<CButtonUI>(option), nullptr);
+    EXPECT_NE(ControlCast<CLabelUI>(option), nullptr);
+    EXPECT_EQ(ControlCast<CEditUI>(option), nullptr);
+    EXPECT_EQ(ControlCast<CContainerUI>(option), nullptr);
+    EXPECT_EQ(ControlCast<COptionUI>(nullptr), nullptr);
+    EXPECT_NE(ControlCast<CLabelUI>(pm.FindControl(L"Text_Body")), nullptr);
+    EXPECT_EQ(ControlCast<CButtonUI>(pm.FindControl(L"Label_Title")), nullptr);
+    EXPECT_NE(ControlCast<CContainerUI>(pm.FindControl(L"Combo_Days")), nullptr);
+    EXPECT_NE(ControlCast<CContainerUI>(pm.FindControl(L"Tab_Pages")), nullptr);
+
+    // Attributes reached the controls, defaults first and own values after.
+    CButtonUI* ok = ControlCast<CButtonUI>(pm.FindControl(L"Button_OK"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->GetBkColor(), 0xFF2B6CE0u);
+    EXPECT_EQ(ok->GetFixedHeight(), 30);
+    EXPECT_EQ(ok->GetFixedWidth(), 80);
+    EXPECT_TRUE(ok->IsDefaultButton());
+    EXPECT_TRUE(ControlCast<CButtonUI>(pm.FindControl(L"Button_Close"))->IsCancelButton());
+    EXPECT_EQ(pm.FindControl(L"Button_Close")->GetToolTip(), L"关闭");
+    EXPECT_TRUE(ControlCast<CEditUI>(pm.FindControl(L"Edit_Pin"))->IsPasswordMode());
+    EXPECT_FALSE(ControlCast<CEditUI>(pm.FindControl(L"Edit_Plain"))->IsPasswordMode());
+
+    CComboUI* combo = ControlCast<CComboUI>(pm.FindControl(L"Combo_Days"));
+    ASSERT_EQ(combo->GetCount(), 3);
+    EXPECT_EQ(combo->GetItemAt(1)->GetUserData(), L"30");
+    EXPECT_EQ(combo->GetItemAt(2)->GetText(), L"15 天");
+    EXPECT_EQ(combo->GetItemAt(3), nullptr);
+    EXPECT_EQ(combo->GetItemAt(-1), nullptr);
+    EXPECT_EQ(combo->GetCurSel(), -1);
+
+    // Window properties are kept for the window code.
+    EXPECT_EQ(pm.GetInitSize().cx, 420);
+    EXPECT_EQ(pm.GetSizeBox().top, 5);
+    EXPECT_EQ(pm.GetSizeBox().bottom, 7);
+    EXPECT_EQ(pm.GetCaptionRect().bottom, 36);
+    EXPECT_EQ(pm.GetRoundCorner().cx, 6);
+    EXPECT_EQ(pm.GetMinInfo().cy, 200);
+    EXPECT_EQ(pm.GetMaxInfo().cx, 800);
+}
+
+TEST(UIDlgBuilder, UnknownClassesGoToTheCallback)
+{
+    SkinFolder skins;
+    CPaintManagerUI pm;
+    KeyOptionCallback callback;
+    CDialogBuilder builder;
+    CControlUI* row = builder.Create(L"custom_class.xml", nullptr, &callback, &pm);
+    ASSERT_NE(row, nullptr);
+    std::unique_ptr<CControlUI> owned(row);
+    ASSERT_EQ(callback.asked.size(), 1u);  // known classes never reach it
+    EXPECT_EQ(callback.asked[0], L"KeyOption");
+    CControlUI* value = pm.FindSubControlByName(row, L"Option_Value");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->GetClass(), L"KeyOption");
+    EXPECT_NE(ControlCast<COptionUI>(value), nullptr);
+    EXPECT_EQ(value->GetUserData(), L"v1");
+    EXPECT_EQ(pm.FindControl(L"Option_Value"), nullptr);  // not part of the window's tree
+
+    // Without a callback the same skin is a failure that names the element.
+    CDialogBuilder plain;
+    EXPECT_EQ(plain.Create(L"custom_class.xml", nullptr, nullptr, &pm), nullptr);
+    EXPECT_EQ(plain.GetErrorLine(), 4);
+    EXPECT_NE(plain.GetErrorText().find(L"custom_class.xml(4)"), std::wstring::npos);
+    EXPECT_NE(plain.GetErrorText().find(L"KeyOption"), std::wstring::npos);
+}
+
+TEST(UIDlgBuilder, BrokenOrMissingSkinsGiveNoRootAndSayWhere)
+{
+    SkinFolder skins;
+    CPaintManagerUI pm;
+    {
+        CDialogBuilder b;
+        EXPECT_EQ(b.Create(L"broken.xml", nullptr, nullptr, &pm), nullptr);
+        EXPECT_EQ(b.GetErrorFile(), L"broken.xml");
+        EXPECT_EQ(b.GetErrorLine(), 6);
+        EXPECT_NE(CDialogBuilder::GetLastBuildError().find(L"broken.xml(6)"), std::wstring::npos);
+    }
+    {
+        CDialogBuilder b;
+        EXPECT_EQ(b.Create(L"no_such_skin.xml", nullptr, nullptr, &pm), nullptr);
+        EXPECT_FALSE(b.GetErrorMessage().empty());
+    }
+    struct Case {
+        const char* text;
+        int line;
+    } cases[] = {
+        {"<Window>\n<Label/>\n<Label/>\n</Window>", 3},       // two roots
+        {"<Window>\n<Font id=\"x\"/>\n<Label/></Window>", 2},  // font without id
+        {"<Window>\n</Window>", 1},                           // no control
+        {"<Label>\n<Label/>\n</Label>", 2},                   // a label holds nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        skins.WriteText(L"case.xml", c.text);
+        CDialogBuilder b;
+        EXPECT_EQ(b.Create(L"case.xml", nullptr, nullptr, &pm), nullptr);
+        EXPECT_EQ(b.GetErrorLine(), c.line);
+    }
+    EXPECT_EQ(pm.GetRoot(), nullptr);
+    CDialogBuilder b;
+    EXPECT_EQ(b.Create(L"", nullptr, nullptr, &pm), nullptr);
+}
+
+TEST(UIDlgBuilder, SubLayoutsJoinAParentContainer)
+{
+    CPaintManagerUI pm;
+    CDialogBuilder b1;
+    CControlUI* root = b1.Create(L"<VerticalLayout name=\"list\"/>", nullptr, nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    CContainerUI* list = ControlCast<CContainerUI>(root);
+    for (int i = 0; i < 3; ++i) {
+        CDialogBuilder b;
+        CControlUI* item = b.Create(L"<Option name=\"item\" height=\"20\"/>", nullptr, nullptr, &pm, list);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->GetParent(), list);
+    }
+    EXPECT_EQ(list->GetCount(), 3);
+    // A parent that cannot hold controls refuses, and nothing leaks into it.
+    CDialogBuilder b;
+    EXPECT_EQ(b.Create(L"<Label/>", nullptr, nullptr, &pm, list->GetItemAt(0)), nullptr);
+    list->RemoveAll();
+    EXPECT_EQ(list->GetCount(), 0);
+}
+
+TEST(UILayout, StacksKeepFixedSizesAndShareTheRest)
+{
+    CPaintManagerUI pm;
+    CDialogBuilder b;
+    CControlUI* root = b.Create(
+        L"<Window size=\"200,100\"><VerticalLayout inset=\"10,5,10,5\" childpadding=\"2\">"
+        L"<Control name=\"fixed\" height=\"20\" padding=\"4,1,6,3\"/>"
+        L"<Control name=\"a\"/><Control name=\"hidden\" height=\"30\" visible=\"false\"/><Control name=\"b\"/>"
+        L"<HorizontalLayout name=\"row\" height=\"20\" childpadding=\"4\">"
+        L"<Control name=\"w50\" width=\"50\" height=\"10\"/><Control name=\"rest\"/>"
+        L"<Control name=\"float\" float=\"true\" pos=\"5,6,25,16\"/></HorizontalLayout>"
+        L"</VerticalLayout></Window>",
+        nullptr, nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    pm.UpdateLayout();
+    auto pos = [&pm](const wchar_t* n) { return pm.FindControl(n)->GetPos(); };
+    RECT fixed = pos(L"fixed");
+    EXPECT_EQ(fixed.left, 14);
+    EXPECT_EQ(fixed.top, 6);
+    EXPECT_EQ(fixed.right, 184);
+    EXPECT_EQ(fixed.bottom, 26);
+    // 90 inner height - 24 fixed+padding - 20 row - 3 gaps of 2 = 40, split in two.
+    RECT a = pos(L"a"), bb = pos(L"b");
+    EXPECT_EQ(a.top, 31);
+    EXPECT_EQ(a.bottom - a.top, 20);
+    EXPECT_EQ(bb.top, a.bottom + 2);
+    EXPECT_EQ(bb.bottom - bb.top, 20);
+    RECT row = pos(L"row");
+    EXPECT_EQ(row.bottom, 95);
+    RECT w50 = pos(L"w50"), rest = pos(L"rest"), fl = pos(L"float");
+    EXPECT_EQ(w50.right - w50.left, 50);
+    EXPECT_EQ(w50.bottom - w50.top, 10);
+    EXPECT_EQ(rest.left, w50.right + 4);
+    EXPECT_EQ(rest.right, 190);
+    EXPECT_EQ(fl.left, row.left + 5);
+    EXPECT_EQ(fl.top, row.top + 6);
+    EXPECT_EQ(fl.right - fl.left, 20);
+}
+
+TEST(UILayout, TabLayoutShowsOnePage)
+{
+    CPaintManagerUI pm;
+    CDialogBuilder b;
+    CControlUI* root = b.Create(
+        L"<TabLayout name=\"tabs\" selectedid=\"1\"><Label name=\"p0\"/><Label name=\"p1\"/>"
+        L"<VerticalLayout name=\"p2\"><Label name=\"inner\"/></VerticalLayout></TabLayout>",
+        nullptr, nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    CTabLayoutUI* tabs = ControlCast<CTabLayoutUI>(root);
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->GetCurSel(), 1);
+    EXPECT_FALSE(pm.FindControl(L"p0")->IsVisible());
+    EXPECT_TRUE(pm.FindControl(L"p1")->IsVisible());
+    EXPECT_FALSE(pm.FindControl(L"inner")->IsVisible());
+    EXPECT_TRUE(tabs->SelectItem(2));
+    EXPECT_TRUE(pm.FindControl(L"inner")->IsVisible());
+    EXPECT_FALSE(pm.FindControl(L"p1")->IsVisible());
+    EXPECT_FALSE(tabs->SelectItem(3));
+    EXPECT_FALSE(tabs->SelectItem(-1));
+    EXPECT_EQ(tabs->GetCurSel(), 2);
+    // Removing a page before the selected one keeps the same page selected.
+    EXPECT_TRUE(tabs->RemoveAt(0));
+    EXPECT_EQ(tabs->GetCurSel(), 1);
+    EXPECT_EQ(tabs->GetItemAt(1)->GetName(), L"p2");
+    tabs->RemoveAll();
+    EXPECT_EQ(tabs->GetCurSel(), -1);
+    EXPECT_EQ(tabs->GetCount(), 0);
+}
+
+TEST(UILayout, HighDpiScalesGeometryAndFonts)
+{
+    CPaintManagerUI pm;
+    CDialogBuilder b;
+    CControlUI* root = b.Create(
+        L"<Window size=\"200,100\" sizebox=\"4,4,4,4\" caption=\"0,0,0,30\" roundcorner=\"4,4\">"
+        L"<Font id=\"0\" name=\"Microsoft YaHei\" size=\"12\"/>"
+        L"<HorizontalLayout><Control name=\"w\" width=\"100\"/><Label name=\"l\" text=\"中文\"/></HorizontalLayout>"
+        L"</Window>",
+        nullptr, nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    pm.SetDPI(96);
+    int height96 = pm.GetFontHeight(0);
+    pm.UpdateLayout();
+    EXPECT_EQ(pm.FindControl(L"w")->GetWidth(), 100);
+    pm.SetDPI(144);
+    EXPECT_EQ(pm.GetInitSize().cx, 300);
+    EXPECT_EQ(pm.GetSizeBox().left, 6);
+    EXPECT_EQ(pm.GetCaptionRect().bottom, 45);
+    EXPECT_EQ(pm.GetRoundCorner().cy, 6);
+    pm.UpdateLayout();
+    EXPECT_EQ(pm.FindControl(L"w")->GetWidth(), 150);
+    EXPECT_EQ(pm.FindControl(L"l")->GetWidth(), 150);
+    int height144 = pm.GetFontHeight(0);
+    EXPECT_GE(height144 * 100, height96 * 135) << height96 << " -> " << height144;
+    EXPECT_LE(height144 * 100, height96 * 165) << height96 << " -> " << height144;
+}
+
+TEST(UIFonts, MissingFamilyFallsBackToTheGuiFont)
+{
+    CPaintManagerUI pm;
+    pm.AddFont(3, L"No Such Family 9", 14, false, false, false);
+    std::wstring face = pm.GetFontFace(3);
+    EXPECT_NE(face, L"No Such Family 9");
+    EXPECT_FALSE(face.empty());
+    EXPECT_NE(pm.GetFont(3), nullptr);
+    // An unknown id takes the default font rather than nothing.
+    pm.AddFont(0, L"Microsoft YaHei", 12, false, false, false, true);
+    EXPECT_EQ(pm.GetFont(42), pm.GetFont(0));
+}

@@ -1,0 +1,397 @@
+// UserSettings on real INI files in redirected shell folders (a path with
+// Chinese characters): defaults, parsing rules, merging, writing one key, the
+// folder operations and bad files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SettingsFolders.h"
+#include "TestSupport.h"
+#include "Utils/UserSettings.h"
+
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+using testsupport::SettingsSandbox;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+std::wstring ExeFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
+class UserSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.ok());
+        settings().ResetForTesting();
+    }
+    void TearDown() override { settings().ResetForTesting(); }
+
+    static UserSettings& settings() { return UserSettings::Instance(); }
+
+    void WriteUserIni(const std::string& bytes)
+    {
+        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
+        ASSERT_TRUE(WriteFileBytes(sandbox.UserIniPath(), bytes));
+    }
+    void WriteCommonIni(const std::string& bytes)
+    {
+        ASSERT_TRUE(testsupport::MakeFolders(sandbox.CommonProductFolder()));
+        ASSERT_TRUE(WriteFileBytes(sandbox.CommonIniPath(), bytes));
+    }
+    std::string UserIniBytes()
+    {
+        std::string b;
+        EXPECT_TRUE(ReadFileBytes(sandbox.UserIniPath(), b));
+        return b;
+    }
+    void LoadWith(const std::string& userIni)
+    {
+        WriteUserIni(userIni);
+        settings().Load();
+    }
+
+    SettingsSandbox sandbox;
+};
+
+}  // namespace
+
+TEST_F(UserSettingsTest, EveryDefaultWithNoFileAtAll)
+{
+    settings().Load();
+    EXPECT_FALSE(settings().GetIsWriteLog());
+    EXPECT_TRUE(settings().GetIsShowSelfWhileInsertUSBKey());
+    EXPECT_TRUE(settings().GetIsCouldModifyPasswordWhileSecurityWeak());
+    EXPECT_EQ(30, settings().GetRemainDay());
+    EXPECT_EQ(20, settings().GetNoDeviceCertNotifyTime());
+    EXPECT_EQ(L"", settings().GetLowPriorityShowDeviceSn());
+    EXPECT_EQ(L"", settings().GetLowPriorityShowDeviceProId());
+    EXPECT_EQ(L"", settings().GetNextNotifyDate());
+    EXPECT_EQ(0, settings().GetLastCheckDeviceCount());
+    EXPECT_TRUE(settings().GetIsShowNotifyDeviceWnd());
+    EXPECT_TRUE(settings().GetIsShowNotifyNoDeviceCertExpireWnd());
+    EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
+    EXPECT_EQ(60, settings().GetNotifyCertDay());
+    std::vector<std::wstring> keys{L"stale"};
+    EXPECT_EQ(0, settings().GetSectionKeys(L"PassWordFunFiter", keys));
+    EXPECT_TRUE(keys.empty());
+    EXPECT_FALSE(settings().IsTypeListed(L"DisconnectFunShow", 3));
+    // Loading built the user folder but wrote no file.
+    EXPECT_TRUE(PathIsDirectoryW(sandbox.UserProductFolder().c_str()));
+    EXPECT_FALSE(FileExists(sandbox.UserIniPath()));
+}
+
+TEST_F(UserSettingsTest, ReadsBeforeLoadAreDefaults)
+{
+    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=7\r\n");
+    EXPECT_EQ(60, settings().GetNotifyCertDay());
+    settings().Load();
+    EXPECT_EQ(7, settings().GetNotifyCertDay());
+}
+
+TEST_F(UserSettingsTest, EveryKeyIsReadFromItsOwnSection)
+{
+    LoadWith(
+        "[Log]\r\nIsWriteLog=true\r\n"
+        "[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=false\r\nIsCouldModifyPasswordWhileSecurityWeak="
+        "false\r\n"
+        "NoDeviceCertNotifyTime=5\r\nLowPriorityShowDeviceSn=SN\u00e9\r\nLowPriorityShowDeviceProId="
+        "\xE8\xAF\x81\r\n"
+        "NextNotifyDate=2026-12-31 08:00:00\r\nLastCheckDeviceCount=3\r\n"
+        "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=false\r\nIsShowNotifyNoDeviceCertExpireWnd=false\r\n"
+        "IsShowNotifyCertWnd=false\r\nNotifyCertDay=15\r\n"
+        "[RemainDay]\r\nday=45\r\n"
+        // Keys in the wrong section do not count.
+        "[UserSetting]\r\nday=1\r\nNotifyCertDay=2\r\n");
+    EXPECT_TRUE(settings().GetIsWriteLog());
+    EXPECT_FALSE(settings().GetIsShowSelfWhileInsertUSBKey());
+    EXPECT_FALSE(settings().GetIsCouldModifyPasswordWhileSecurityWeak());
+    EXPECT_EQ(5, settings().GetNoDeviceCertNotifyTime());
+    EXPECT_EQ(L"SN\u00e9", settings().GetLowPriorityShowDeviceSn());
+    EXPECT_EQ(L"\u8bc1", settings().GetLowPriorityShowDeviceProId());
+    EXPECT_EQ(L"2026-12-31 08:00:00", settings().GetNextNotifyDate());
+    EXPECT_EQ(3, settings().GetLastCheckDeviceCount());
+    EXPECT_FALSE(settings().GetIsShowNotifyDeviceWnd());
+    EXPECT_FALSE(settings().GetIsShowNotifyNoDeviceCertExpireWnd());
+    EXPECT_FALSE(settings().GetIsShowNotifyCertWnd());
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_EQ(45, settings().GetRemainDay());
+}
+
+TEST_F(UserSettingsTest, BooleansAreTrueOnlyForTrueInAnyCase)
+{
+    LoadWith(
+        "[Log]\r\nIsWriteLog=TRUE\r\n[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=1\r\n"
+        "IsCouldModifyPasswordWhileSecurityWeak=yes\r\n[NotifyWndSetting]\r\nIsShowNotifyCertWnd=tRuE\r\n"
+        "IsShowNotifyDeviceWnd=true \r\nIsShowNotifyNoDeviceCertExpireWnd=\r\n");
+    EXPECT_TRUE(settings().GetIsWriteLog());
+    EXPECT_FALSE(settings().GetIsShowSelfWhileInsertUSBKey());
+    EXPECT_FALSE(settings().GetIsCouldModifyPasswordWhileSecurityWeak());
+    EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
+    EXPECT_TRUE(settings().GetIsShowNotifyDeviceWnd());  // the file's blanks are not part of the value
+    EXPECT_FALSE(settings().GetIsShowNotifyNoDeviceCertExpireWnd());  // empty is not the default
+}
+
+TEST_F(UserSettingsTest, IntegersParseLeadingDecimalDigits)
+{
+    struct Case {
+        const char* stored;
+        int expected;
+    } cases[] = {{"15x", 15}, {"abc", 0},  {"", 0},
+                 {"-7", -7},  {"+8", 8},   {"\"  12\"", 12},
+                 {"0x1F", 0}, {"060", 60}, {"99999999999", 2147483647},
+                 {"- 3", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        settings().ResetForTesting();
+        LoadWith(std::string("[NotifyWndSetting]\r\nNotifyCertDay=") + c.stored + "\r\n");
+        EXPECT_EQ(c.expected, settings().GetNotifyCertDay());
+    }
+}
+
+TEST_F(UserSettingsTest, EmptyTextIsNotTheDefault)
+{
+    LoadWith("[UserSetting]\r\nNextNotifyDate=\r\n[Mine]\r\nText=\r\n");
+    EXPECT_EQ(L"", settings().GetString(L"Mine", L"Text", L"fallback"));
+    EXPECT_EQ(L"fallback", settings().GetString(L"Mine", L"Other", L"fallback"));
+    EXPECT_EQ(L"fallback", settings().GetString(L"mine", L"Text", L"fallback"));  // case counts
+    EXPECT_EQ(0, settings().GetInt(L"Mine", L"Text", -1));  // an integer held empty reads 0
+}
+
+TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
+{
+    LoadWith(
+        "[PassWordFunFiter]\r\n3=\r\n12=x\r\n[UnlockFunFiter]\r\n03=\r\n  7 =\r\n+9=\r\nabc=\r\n"
+        "[CertUpdateFunFiter]\r\n-4=\r\n[DisconnectFunShow]\r\n");
+    std::vector<std::wstring> keys;
+    EXPECT_EQ(2, settings().GetSectionKeys(L"PassWordFunFiter", keys));
+    EXPECT_EQ((std::vector<std::wstring>{L"12", L"3"}), keys);  // ascending by code units
+    EXPECT_TRUE(settings().IsTypeListed(L"PassWordFunFiter", 3));
+    EXPECT_TRUE(settings().IsTypeListed(L"PassWordFunFiter", 12));
+    EXPECT_FALSE(settings().IsTypeListed(L"PassWordFunFiter", 1));
+    EXPECT_FALSE(settings().IsTypeListed(L"PassWordFunFiter", 123));
+    EXPECT_TRUE(settings().IsTypeListed(L"UnlockFunFiter", 3));
+    EXPECT_TRUE(settings().IsTypeListed(L"UnlockFunFiter", 7));
+    EXPECT_TRUE(settings().IsTypeListed(L"UnlockFunFiter", 9));
+    // "abc" reads as 0, but no device has type 0: a failed type query lists nothing.
+    EXPECT_FALSE(settings().IsTypeListed(L"UnlockFunFiter", 0));
+    EXPECT_FALSE(settings().IsTypeListed(L"CertUpdateFunFiter", -4));
+    EXPECT_EQ(0, settings().GetSectionKeys(L"DisconnectFunShow", keys));
+    EXPECT_FALSE(settings().IsTypeListed(L"DisconnectFunShow", 3));
+}
+
+TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
+{
+    WriteCommonIni(
+        "[NotifyWndSetting]\r\nNotifyCertDay=90\r\nIsShowNotifyCertWnd=false\r\n"
+        "[PassWordFunFiter]\r\n5=\r\n");
+    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n[Log]\r\nIsWriteLog=true\r\n");
+    settings().Load();
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_FALSE(settings().GetIsShowNotifyCertWnd());
+    EXPECT_TRUE(settings().GetIsWriteLog());
+    EXPECT_TRUE(settings().IsTypeListed(L"PassWordFunFiter", 5));
+}
+
+TEST_F(UserSettingsTest, SecondLoadOnlyAddsSectionsTheTableLacks)
+{
+    LoadWith("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n");
+    WriteUserIni(
+        "[NotifyWndSetting]\r\nNotifyCertDay=30\r\nIsShowNotifyCertWnd=false\r\n[RemainDay]\r\nday=9\r\n");
+    settings().Load();
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
+    EXPECT_EQ(9, settings().GetRemainDay());
+}
+
+TEST_F(UserSettingsTest, SettingAValueCreatesFolderAndFile)
+{
+    ASSERT_FALSE(PathIsDirectoryW(sandbox.UserProductFolder().c_str()));
+    EXPECT_TRUE(settings().SetNotifyCertDay(L"15"));
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_EQ("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n", UserIniBytes());
+    EXPECT_TRUE(settings().SetNextNotifyDate(L"2027-01-02 03:04:05"));
+    EXPECT_TRUE(settings().SetIsWriteLog(L"true"));
+
+    // A fresh table reads back what was written.
+    settings().ResetForTesting();
+    settings().Load();
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_EQ(L"2027-01-02 03:04:05", settings().GetNextNotifyDate());
+    EXPECT_TRUE(settings().GetIsWriteLog());
+}
+
+TEST_F(UserSettingsTest, EverySetterWritesItsOwnKey)
+{
+    struct Case {
+        bool (UserSettings::*set)(const std::wstring&);
+        const char* line;
+    } cases[] = {
+        {&UserSettings::SetIsWriteLog, "[Log]\r\nIsWriteLog=v"},
+        {&UserSettings::SetIsShowSelfWhileInsertUSBKey, "[UserSetting]\r\nIsShowSelfWhileInsertUSBKey=v"},
+        {&UserSettings::SetIsCouldModifyPasswordWhileSecurityWeak,
+         "[UserSetting]\r\nIsCouldModifyPasswordWhileSecurityWeak=v"},
+        {&UserSettings::SetNextNotifyDate, "[UserSetting]\r\nNextNotifyDate=v"},
+        {&UserSettings::SetLastCheckDeviceCount, "[UserSetting]\r\nLastCheckDeviceCount=v"},
+        {&UserSettings::SetIsShowNotifyDeviceWnd, "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=v"},
+        {&UserSettings::SetIsShowNotifyNoDeviceCertExpireWnd,
+         "[NotifyWndSetting]\r\nIsShowNotifyNoDeviceCertExpireWnd=v"},
+        {&UserSettings::SetIsShowNotifyCertWnd, "[NotifyWndSetting]\r\nIsShowNotifyCertWnd=v"},
+        {&UserSettings::SetNotifyCertDay, "[NotifyWndSetting]\r\nNotifyCertDay=v"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        DeleteFileW(sandbox.UserIniPath().c_str());
+        EXPECT_TRUE((settings().*c.set)(L"v"));
+        EXPECT_EQ(std::string(c.line) + "\r\n", UserIniBytes());
+    }
+}
+
+TEST_F(UserSettingsTest, ChangingOneKeyKeepsTheRestOfAHandWrittenFile)
+{
+    const std::string hand =
+        "\xEF\xBB\xBF; my settings\n"
+        "[NotifyWndSetting]\n"
+        "NotifyCertDay = 60   ; sixty\n"
+        "IsShowNotifyCertWnd=true\n"
+        "\n"
+        "[PassWordFunFiter]\n"
+        "3=\n"
+        "[UserSetting]\n"
+        "LowPriorityShowDeviceSn=\xE5\xBA\x8F\xE5\x88\x97\n";
+    LoadWith(hand);
+    EXPECT_EQ(L"60   ; sixty", settings().GetString(L"NotifyWndSetting", L"NotifyCertDay", L""));
+    EXPECT_TRUE(settings().SetIsShowNotifyCertWnd(L"false"));
+    std::string expected = hand;
+    expected.replace(expected.find("=true") + 1, 4, "false");
+    EXPECT_EQ(expected, UserIniBytes());
+    EXPECT_TRUE(settings().SetLastCheckDeviceCount(L"2"));
+    expected += "LastCheckDeviceCount=2\n";
+    EXPECT_EQ(expected, UserIniBytes());
+}
+
+TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
+{
+    const std::string original = "[NotifyWndSetting]\r\nNotifyCertDay=60\r\n";
+    LoadWith(original);
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount());
+    const std::wstring readyName = L"LumoraProbeReady_" + tag, releaseName = L"LumoraProbeRelease_" + tag;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+    ASSERT_TRUE(ready && release);
+    int rc = -2;
+    std::thread child([&] {
+        rc = testsupport::RunChildProcess(
+            ExeFolder() + L"\\LumoraSettingsProbe.exe",
+            L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " + releaseName, ExeFolder());
+    });
+    bool held = WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(held);
+    if (held) {
+        EXPECT_FALSE(settings().SetNotifyCertDay(L"15"));
+        EXPECT_EQ(15, settings().GetNotifyCertDay());
+    }
+    SetEvent(release);
+    child.join();
+    CloseHandle(ready);
+    CloseHandle(release);
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(original, UserIniBytes());
+    // Once the other process let go, the next write goes through.
+    EXPECT_TRUE(settings().SetNotifyCertDay(L"20"));
+    EXPECT_EQ("[NotifyWndSetting]\r\nNotifyCertDay=20\r\n", UserIniBytes());
+}
+
+TEST_F(UserSettingsTest, BadFilesNeverCrashNorLoseData)
+{
+    // Binary: nothing is read and a write leaves the bytes alone.
+    std::string binary(4096, '\0');
+    for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) & 0xFF);
+    LoadWith(binary);
+    EXPECT_EQ(60, settings().GetNotifyCertDay());
+    EXPECT_FALSE(settings().SetNotifyCertDay(L"15"));
+    EXPECT_EQ(15, settings().GetNotifyCertDay());
+    EXPECT_EQ(binary, UserIniBytes());
+
+    // Truncated in the middle of a line: the complete lines count.
+    settings().ResetForTesting();
+    LoadWith("[NotifyWndSetting]\r\nNotifyCertDay=45\r\nIsShowNotifyCe");
+    EXPECT_EQ(45, settings().GetNotifyCertDay());
+    EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
+
+    // Ten megabytes of items before the one that matters.
+    settings().ResetForTesting();
+    std::string big = "[Bulk]\r\n";
+    for (int i = 0; big.size() < 10u * 1024 * 1024; ++i)
+        big += "K" + std::to_string(i) + "=" + std::string(80, 'x') + "\r\n";
+    big += "[NotifyWndSetting]\r\nNotifyCertDay=33\r\n";
+    LoadWith(big);
+    EXPECT_EQ(33, settings().GetNotifyCertDay());
+    EXPECT_TRUE(settings().SetNotifyCertDay(L"34"));
+    std::string after = UserIniBytes();
+    EXPECT_EQ(big.size(), after.size());
+    EXPECT_EQ(big.substr(0, big.size() - 4) + "34\r\n", after);
+}
+
+TEST_F(UserSettingsTest, TwoThreadsReadAndWriteTogether)
+{
+    auto worker = [](const wchar_t* key, int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            (void)UserSettings::Instance().SetValue(L"Race", key, std::to_wstring(i));
+            UserSettings::Instance().GetInt(L"Race", key, -1);
+            UserSettings::Instance().GetNotifyCertDay();
+        }
+    };
+    std::thread a(worker, L"A", 100), b(worker, L"B", 100);
+    a.join();
+    b.join();
+    EXPECT_EQ(99, settings().GetInt(L"Race", L"A", -1));
+    EXPECT_EQ(99, settings().GetInt(L"Race", L"B", -1));
+    settings().ResetForTesting();
+    settings().Load();
+    EXPECT_EQ(99, settings().GetInt(L"Race", L"A", -1));
+    EXPECT_EQ(99, settings().GetInt(L"Race", L"B", -1));
+}
+
+TEST_F(UserSettingsTest, FolderOperationsUseTheShellFolders)
+{
+    EXPECT_EQ(sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\", UserSettings::GetCommonDataFolder());
+    EXPECT_EQ(sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\LumoraPlugin.ini",
+              UserSettings::InstallationSettingsPath());
+    EXPECT_EQ(sandbox.UserProductFolder() + L"\\\\LumoraPlugin.ini", UserSettings::UserSettingsPath());
+
+    const std::wstring sub = L"ZENTO\\Tamu\\\u65b0\u5efa\\deep";
+    EXPECT_EQ(sandbox.UserAppData() + L"\\" + sub, UserSettings::GetUserDataFolder(sub));
+    EXPECT_TRUE(PathIsDirectoryW((sandbox.UserAppData() + L"\\" + sub).c_str()));
+
+    const std::wstring one = sandbox.Root() + L"\\one";
+    EXPECT_TRUE(UserSettings::EnsureFolder(L"  " + one + L"\t "));
+    EXPECT_TRUE(PathIsDirectoryW(one.c_str()));
+    EXPECT_TRUE(UserSettings::EnsureFolder(one));  // already there
+    // Only the last folder is made: a missing parent is an error.
+    EXPECT_FALSE(UserSettings::EnsureFolder(sandbox.Root() + L"\\missing\\child"));
+    EXPECT_FALSE(PathIsDirectoryW((sandbox.Root() + L"\\missing").c_str()));
+    EXPECT_FALSE(UserSettings::EnsureFolder(L"   "));
+}
+
+TEST_F(UserSettingsTest, MissingCommonFolderGivesEmptyBase)
+{
+    // Point the common folder at a place that does not exist.
+    testsupport::ScopedShellFolders folders(sandbox.UserAppData(), sandbox.Root() + L"\\gone");
+    ASSERT_TRUE(folders.ok());
+    EXPECT_EQ(L"", UserSettings::GetCommonDataFolder());
+    EXPECT_EQ(L"", UserSettings::InstallationSettingsPath());
+    LoadWith("[RemainDay]\r\nday=4\r\n");
+    EXPECT_EQ(4, settings().GetRemainDay());
+}
