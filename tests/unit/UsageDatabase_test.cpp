@@ -1,6 +1,7 @@
 // The usage-database reader against real databases written by the sqlite3
 // command line, placed where the reader looks for them: under the user's
-// application-data folder, which each test points at a temporary folder.
+// application-data folder, which each test points at a temporary folder
+// (through the shell-folder registry entry: Wine ignores the environment).
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -14,77 +15,27 @@
 #include <vector>
 
 #include "SQlite/sqlite3Module.h"
+#include "SettingsFolders.h"
 #include "TestSupport.h"
+#include "Utils/UserSettings.h"
+#include "Utils/log.h"
 
 namespace {
 
-const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const wchar_t kUserShellFoldersKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const wchar_t kDatabaseSubPath[] = L"\\ZENTO\\tamu\\Plugin\\CertApp\\QuendaPlugin\\usingRecorder.db";
 const char kRecentSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit 10";
 
-// Wine resolves %USERPROFILE% in the shell-folder table from its own profile
-// directory, not from the process environment, so setting environment
-// variables does not move CSIDL_APPDATA. The per-user registry entry does,
-// and is read afresh on every call; it is put back at the end of the test.
+// The user's application-data folder moved to appData for the object's life
+// (the common one goes beside it; the reader never asks for it).
 class ScopedAppDataFolder {
 public:
-    explicit ScopedAppDataFolder(const std::wstring& folder)
+    explicit ScopedAppDataFolder(const std::wstring& appData) : m_folders_(appData, appData + L"\\common")
     {
-        Redirect(kUserShellFoldersKey, folder, m_user_);
-        Redirect(kShellFoldersKey, folder, m_shell_);
+        EXPECT_TRUE(m_folders_.ok()) << "cannot redirect the shell folders";
     }
-    ~ScopedAppDataFolder()
-    {
-        Restore(kShellFoldersKey, m_shell_);
-        Restore(kUserShellFoldersKey, m_user_);
-    }
-    ScopedAppDataFolder(const ScopedAppDataFolder&) = delete;
-    ScopedAppDataFolder& operator=(const ScopedAppDataFolder&) = delete;
 
 private:
-    struct Saved {
-        bool existed = false;
-        DWORD type = REG_SZ;
-        std::vector<BYTE> data;
-    };
-
-    static void Redirect(const wchar_t* key, const std::wstring& folder, Saved& saved)
-    {
-        HKEY h = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                            &h, nullptr) != ERROR_SUCCESS) {
-            ADD_FAILURE() << "cannot open the shell-folder key";
-            return;
-        }
-        DWORD size = 0;
-        if (RegQueryValueExW(h, L"AppData", nullptr, &saved.type, nullptr, &size) == ERROR_SUCCESS) {
-            saved.data.resize(size);
-            saved.existed = RegQueryValueExW(h, L"AppData", nullptr, &saved.type, saved.data.data(), &size) ==
-                            ERROR_SUCCESS;
-        }
-        EXPECT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(h, L"AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))));
-        RegCloseKey(h);
-    }
-
-    static void Restore(const wchar_t* key, const Saved& saved)
-    {
-        HKEY h = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
-        if (saved.existed) {
-            RegSetValueExW(h, L"AppData", 0, saved.type, saved.data.data(),
-                           static_cast<DWORD>(saved.data.size()));
-        } else {
-            RegDeleteValueW(h, L"AppData");
-        }
-        RegCloseKey(h);
-    }
-
-    Saved m_user_;
-    Saved m_shell_;
+    testsupport::ScopedShellFolders m_folders_;
 };
 
 // Watches every connection SQLite opens in this process while it lives: the
@@ -218,7 +169,7 @@ protected:
         std::string bytes;
         ASSERT_TRUE(testsupport::ReadFileBytes(testsupport::FixturesDir() + L"\\usagedb\\" + fixture, bytes))
             << "fixture missing: " << testsupport::ToUtf8(fixture);
-        ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, FolderOf(DatabaseFile()).c_str(), nullptr));
+        ASSERT_TRUE(testsupport::MakeFolders(FolderOf(DatabaseFile())));
         ASSERT_TRUE(testsupport::WriteFileBytes(DatabaseFile(), bytes));
     }
 
@@ -450,6 +401,113 @@ TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithSQLitesOwnMessage)
     CachedDeviceRecordList records;
     EXPECT_EQ(0, Reader().QueryRecentDevices(records));
     EXPECT_EQ(1u, records.size());
+}
+
+// The real logger, switched on by the user's setting, writing into the
+// redirected folder; each line is "date time level thread text".
+class UsageDatabaseLogTest : public UsageDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        UsageDatabaseTest::SetUp();
+        const std::wstring product = m_appData_.Path() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin";
+        ASSERT_TRUE(testsupport::MakeFolders(product));
+        ASSERT_TRUE(
+            testsupport::WriteFileBytes(product + L"\\LumoraPlugin.ini", "[Log]\r\nIsWriteLog=true\r\n"));
+        UserSettings::Instance().ResetForTesting();
+        UserSettings::Instance().Load();
+        ASSERT_TRUE(UserSettings::Instance().GetIsWriteLog());
+        ReleaseLogger();
+        ConfigureLogger();
+        m_logFolder_ = product + L"\\log";
+    }
+    void TearDown() override
+    {
+        ReleaseLogger();
+        UserSettings::Instance().ResetForTesting();
+    }
+
+    struct Line {
+        int level = -1;
+        std::string text;
+    };
+
+    std::vector<Line> LogLines()
+    {
+        ReleaseLogger();  // the library flushes and closes its file
+        std::vector<Line> lines;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_logFolder_ + L"\\LumoraPlugin*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return lines;
+        do {
+            std::string bytes;
+            EXPECT_TRUE(testsupport::ReadFileBytes(m_logFolder_ + L"\\" + fd.cFileName, bytes));
+            size_t pos = 0;
+            while (pos < bytes.size()) {
+                size_t end = bytes.find("\r\n", pos);
+                if (end == std::string::npos) end = bytes.size();
+                const std::string raw = bytes.substr(pos, end - pos);
+                pos = end + 2;
+                size_t cut[4] = {};
+                size_t at = 0;
+                for (auto& c : cut) {
+                    c = raw.find(' ', at);
+                    at = c == std::string::npos ? c : c + 1;
+                }
+                Line line;
+                if (cut[3] != std::string::npos) {
+                    line.level = atoi(raw.c_str() + cut[1] + 1);
+                    line.text = raw.substr(cut[3] + 1);
+                } else {
+                    line.text = "<malformed> " + raw;
+                }
+                lines.push_back(line);
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return lines;
+    }
+
+    std::wstring m_logFolder_;
+};
+
+TEST_F(UsageDatabaseLogTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
+{
+    Install(L"nodevices.db");
+    std::string serial;
+    ASSERT_EQ(1, Reader().QueryDeviceById(7, serial));
+    const std::vector<Line> lines = LogLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    // "[file,line] message": this module's own name and some line of it.
+    const std::string prefix = "[..\\Source\\SQlite\\sqlite3Module,";
+    ASSERT_EQ(0u, lines[0].text.find(prefix)) << lines[0].text;
+    const size_t close = lines[0].text.find("] ", prefix.size());
+    ASSERT_NE(std::string::npos, close);
+    EXPECT_GT(atoi(lines[0].text.c_str() + prefix.size()), 0);
+    EXPECT_EQ(
+        "[sqlite3_query][result != SQLITE_OK Fail][sql=SELECT *  from devices   where id = 7][res=1]"
+        "[errorMsg=no such table: devices]",
+        lines[0].text.substr(close + 2));
+}
+
+TEST_F(UsageDatabaseLogTest, OnlyAFailedStatementIsLogged)
+{
+    // A missing file fails at the open, before any statement: no line.
+    CachedDeviceRecordList records;
+    std::string serial;
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    Install(L"recent15.db");
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_FALSE(Reader().Query("SELECT missingcolumn FROM devices").IsValid());
+    const std::vector<Line> lines = LogLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    EXPECT_NE(std::string::npos,
+              lines[0].text.find(
+                  "[sql=SELECT missingcolumn FROM devices][res=1][errorMsg=no such column: missingcolumn]"))
+        << lines[0].text;
 }
 
 TEST_F(UsageDatabaseTest, AFileThatIsNotADatabaseFailsBothQueries)
