@@ -2,7 +2,7 @@
 # Test bench around a build tree: a private Wine prefix (made once, with the
 # CJK font replacements), one Xvfb display and one persistent wineserver kept
 # alive for the whole run, so each test binary starts in a fraction of a second.
-#   bench.sh start BUILD_DIR   |   bench.sh stop BUILD_DIR
+#   bench.sh start BUILD_DIR | bench.sh stop BUILD_DIR | bench.sh prefix BUILD_DIR
 set -u
 cmd=${1:?start or stop}; build=$(cd "${2:?build dir}" && pwd)
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -66,10 +66,14 @@ case $cmd in
     # output pipe, and ctest would wait for it forever.
     wine cmd.exe /c exit 0 >/dev/null 2>&1
     ;;
+  prefix)
+    # Only the Wine prefix, for running the product on an existing display.
+    init_prefix
+    ;;
   stop)
     wineserver -k 2>/dev/null
     if [ -f "$pid_file" ]; then kill "$(cat "$pid_file")" 2>/dev/null; rm -f "$pid_file" "$disp_file"; fi
     ;;
-  *) echo "usage: bench.sh start|stop BUILD_DIR" >&2; exit 2 ;;
+  *) echo "usage: bench.sh start|stop|prefix BUILD_DIR" >&2; exit 2 ;;
 esac
 exit 0

@@ -16,7 +16,7 @@ else
 fi
 
 PKGS="g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
-      googletest openssl sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick"
+      googletest openssl sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick locales"
 
 need_install() {
   for p in $PKGS; do
@@ -59,6 +59,13 @@ if need_install; then
     || { tail -n 15 /tmp/lumora-apt-install.log >&2; die "package installation failed (full log: /tmp/lumora-apt-install.log)"; }
 else
   say "all packages already installed"
+fi
+
+# The Chinese test runs set LC_ALL=zh_CN.UTF-8; without that Unix locale Wine
+# falls back to ASCII file names and cannot make any non-ASCII path at all.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  say "generating the zh_CN.UTF-8 locale"
+  $SUDO localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 || die "could not generate the zh_CN.UTF-8 locale"
 fi
 
 command -v i686-w64-mingw32-g++-posix >/dev/null || die "i686-w64-mingw32-g++-posix is missing after installation"

@@ -9,14 +9,7 @@ start=$(date +%s)
 
 bash "$src/tools/setup.sh" || exit 1
 
-echo "[test] configuring $build"
-cmake -S "$src" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >"$build.configure.log" 2>&1 \
-  || { tail -n 30 "$build.configure.log"; echo "[test] configuration failed"; echo "0 passed, 1 failed"; exit 1; }
-echo "[test] building (log: $build/build.log)"
-if ! cmake --build "$build" -j"$(nproc)" >"$build/build.log" 2>&1; then
-  grep -E 'error|Error' "$build/build.log" | head -n 40
-  echo "[test] build failed"; echo "0 passed, 1 failed"; exit 1
-fi
+bash "$src/tools/build.sh" "$build" || { echo "0 passed, 1 failed"; exit 1; }
 built=$(date +%s)
 echo "[test] built in $((built - start)) s; running the tests"
 

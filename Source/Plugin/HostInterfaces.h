@@ -121,7 +121,14 @@ struct IApplicationConfigModule : IPluginObject {
     virtual long CreatePage(HWND parent) = 0;      // slot 3
     virtual BSTR GetIdentifier() = 0;              // slot 4: the object keeps ownership
     virtual void ResetIdentifier(long keep) = 0;   // slot 5
-    virtual ~IApplicationConfigModule() = default; // slot 6 (and 7 with g++)
+    // Slot 6 is the object's destructor. The host calls it the way its own
+    // compiler lays destructors out: one slot taking a flags word, bit 0 asking
+    // for the memory to be freed too. A C++ virtual destructor from g++ would
+    // take two slots and no argument, so the slot is spelled out instead.
+    virtual void* DestroySelf(unsigned int flags) = 0;  // slot 6
+
+protected:
+    ~IApplicationConfigModule() = default;
 };
 
 namespace HostGuids {

@@ -1,9 +1,17 @@
 // Start-up and teardown of the plug-in inside its host.
 #include "Plugin/PluginEntry.h"
 
+#include <new>
+#include <string>
+
+#include "Plugin/LumoraPluginModule.h"
+#include "Plugin/ToolkitSetup.h"
+#include "Utils/UserSettings.h"
+
 namespace {
 IPluginHost* g_host = nullptr;
-IPluginModule* g_module = nullptr;
+CLumoraPluginModule* g_module = nullptr;
+IApplicationConfigModule* g_configModule = nullptr;
 HINSTANCE g_instance = nullptr;
 }  // namespace
 
@@ -11,7 +19,18 @@ namespace PluginEntry {
 
 int OnInitPlugins(IPluginHost* host) noexcept
 {
+    PrepareToolkit(ModuleInstance());
+    UserSettings::Instance().Load();
     g_host = host;
+
+    // A host that starts us twice must not leak the first module and its window.
+    if (g_module) {
+        g_module->Release();
+        g_module = nullptr;
+    }
+    CLumoraPluginModule* module = new (std::nothrow) CLumoraPluginModule(host, ModuleInstance());
+    g_module = module;
+    if (module) module->Initialize();
     return 0;
 }
 
@@ -21,12 +40,32 @@ int GetPluginModule(IPluginModule** out) noexcept
     return 0;
 }
 
-IApplicationConfigModule* OnInitPluginConfigModule() noexcept { return nullptr; }
+IApplicationConfigModule* OnInitPluginConfigModule() noexcept { return g_configModule; }
 
-int OnReleasePlugins() noexcept { return 0; }
+int OnReleasePlugins() noexcept
+{
+    if (g_module) {
+        g_module->Release();
+        g_module = nullptr;
+    }
+    ReleaseToolkit();
+    // The host may go away after this call; nothing of ours may still
+    // reach for it.
+    g_host = nullptr;
+    return 0;
+}
 
 void SetModuleInstance(HINSTANCE instance) noexcept { g_instance = instance; }
-HINSTANCE ModuleInstance() noexcept { return g_instance; }
+
+HINSTANCE ModuleInstance() noexcept
+{
+    // Linked into a test program rather than loaded as the DLL, the code's
+    // own module is the program.
+    return g_instance ? g_instance : GetModuleHandleW(nullptr);
+}
+
 IPluginHost* Host() noexcept { return g_host; }
+
+CLumoraPluginModule* Module() noexcept { return g_module; }
 
 }  // namespace PluginEntry

@@ -4,6 +4,8 @@
 
 #include "Plugin/HostInterfaces.h"
 
+class CLumoraPluginModule;
+
 namespace PluginEntry {
 
 int OnInitPlugins(IPluginHost* host) noexcept;
@@ -14,5 +16,6 @@ int OnReleasePlugins() noexcept;
 void SetModuleInstance(HINSTANCE instance) noexcept;
 HINSTANCE ModuleInstance() noexcept;
 IPluginHost* Host() noexcept;
+CLumoraPluginModule* Module() noexcept;
 
 }  // namespace PluginEntry

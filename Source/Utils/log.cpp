@@ -86,6 +86,10 @@ void ConfigureLogger()
     Logger& s = State();
     std::unique_lock<std::shared_mutex> hold(s.guard);
     if (s.configured || !s.create || !s.setConfig || !s.free) return;
+    // The setting is asked only while the flag is still set. A start that
+    // found logging off clears it, so nothing is written for the rest of that
+    // run whatever the setting becomes; the next start goes ahead without
+    // asking again. Kept as the product has always behaved.
     if (s.enabled) {
         s.enabled = UserSettings::Instance().GetIsWriteLog() ? 1 : 0;
         if (!s.enabled) return;

@@ -1,0 +1,44 @@
+// Message-service round trips: service object, manager, one call, release.
+#include "Plugin/HostMessaging.h"
+
+#include "Plugin/HostInterfaces.h"
+#include "Plugin/PluginEntry.h"
+#include "Utils/log.h"
+
+namespace {
+
+IMessageEventManager* AcquireManager()
+{
+    IPluginHost* host = PluginEntry::Host();
+    IPluginObject* object = nullptr;
+    if (host) host->QueryPluginObject(HostGuids::MessageService, &object);
+    if (!object) {
+        LogWrite(4, "IPluginObject is null when register message", __LINE__);
+        return nullptr;
+    }
+    IMessageEventManager* manager = static_cast<IMessageService*>(object)->GetMessageEventManager();
+    if (!manager) {
+        LogWrite(4, "IMessageEventManager Object is null when register message", __LINE__);
+        return nullptr;
+    }
+    return manager;
+}
+
+}  // namespace
+
+void BroadcastHostMessage(UINT number)
+{
+    IMessageEventManager* manager = AcquireManager();
+    if (!manager) return;
+    manager->BroadcastMessage(number, 0, 0);
+    manager->Release();
+}
+
+bool RegisterHostMessage(HWND window, UINT number)
+{
+    IMessageEventManager* manager = AcquireManager();
+    if (!manager) return false;
+    manager->RegisterMessage(window, number);
+    manager->Release();
+    return true;
+}

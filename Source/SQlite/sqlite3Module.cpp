@@ -1,0 +1,303 @@
+// Usage-database reader: one process-wide object, one critical section, and a
+// connection that lives only for the length of one SELECT, so the sibling
+// plug-in that owns the file can write it at every other moment.
+#include "SQlite/sqlite3Module.h"
+
+#include <shlobj.h>
+#include <sqlite3.h>
+
+#include <climits>
+#include <utility>
+
+#include "Utils/log.h"
+
+namespace {
+
+// The name this module has always logged under, kept so existing log readers
+// still find our lines.
+const char kLogSourceFile[] = "..\\Source\\SQlite\\sqlite3Module";
+const char kFallbackError[] = "sqlite operator fail";
+
+// The folder and file names belong to the sibling plug-in; their spelling and
+// case are its, not ours.
+const wchar_t kCompanyFolder[] = L"\\ZENTO\\";
+const wchar_t kSiblingFolder[] = L"tamu\\Plugin\\CertApp\\QuendaPlugin\\";
+const wchar_t kDatabaseFile[] = L"usingRecorder.db";
+
+// The SQL texts go out character for character as they always have, blanks
+// included, so failure lines in old and new logs can be compared directly.
+const char kDeviceByIdSql[] = "SELECT *  from devices   where id = ";
+const char kRecentDevicesSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit ";
+const int kRecentDeviceCount = 10;
+
+class CriticalSectionLock {
+public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section_(section)
+    {
+        EnterCriticalSection(&m_section_);
+    }
+    ~CriticalSectionLock() { LeaveCriticalSection(&m_section_); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION& m_section_;
+};
+
+// Closes the connection held in the reader's field and clears the field, on
+// every way out of a query.
+class ConnectionCloser {
+public:
+    explicit ConnectionCloser(sqlite3*& connection) : m_connection_(connection) {}
+    ~ConnectionCloser()
+    {
+        sqlite3_close(m_connection_);
+        m_connection_ = nullptr;
+    }
+    ConnectionCloser(const ConnectionCloser&) = delete;
+    ConnectionCloser& operator=(const ConnectionCloser&) = delete;
+
+private:
+    sqlite3*& m_connection_;
+};
+
+// Error texts handed out by sqlite3_get_table are SQLite's to free.
+struct SqliteTextFree {
+    void operator()(char* text) const { sqlite3_free(text); }
+};
+using SqliteText = std::unique_ptr<char, SqliteTextFree>;
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    if (text.empty()) return std::wstring();
+    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string Narrow(const std::wstring& text, UINT codePage)
+{
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
+                        nullptr);
+    return out;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The sibling plug-in stores numbers as text and not always cleanly: read
+// blanks, a sign and the leading digits the way the C library's atoi does, but
+// clamp instead of overflowing. Text without digits reads as 0.
+int32_t ReadLeadingInteger(const char* text)
+{
+    const char* p = text;
+    while (IsBlank(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) value = INT32_MAX;
+    return static_cast<int32_t>(value);
+}
+
+// An empty cell leaves the field at its initial value.
+void StoreInteger(const char* cell, int32_t& field)
+{
+    if (*cell != '\0') field = ReadLeadingInteger(cell);
+}
+
+void StoreText(const char* cell, std::string& field)
+{
+    if (*cell != '\0') field = cell;
+}
+
+void StoreDeviceInfoCell(const char* column, const char* cell, CachedDeviceRecord& record)
+{
+    const std::string name(column);
+    if (name == "deviceid") {
+        StoreInteger(cell, record.m_deviceId_);
+    } else if (name == "signcert") {
+        StoreText(cell, record.m_signCert_);
+    } else if (name == "enccert") {
+        StoreText(cell, record.m_encCert_);
+    } else if (name == "lasttime") {
+        StoreText(cell, record.m_lastTime_);
+    } else if (name == "usagecount") {
+        StoreInteger(cell, record.m_usageCount_);
+    }
+}
+
+}  // namespace
+
+UsageQueryTable::UsageQueryTable(char** table, int32_t rows, int32_t columns) noexcept
+    : m_table_(table), m_rows_(table ? rows : 0), m_columns_(table ? columns : 0)
+{
+}
+
+UsageQueryTable::~UsageQueryTable()
+{
+    Release();
+}
+
+UsageQueryTable::UsageQueryTable(UsageQueryTable&& other) noexcept
+    : m_table_(std::exchange(other.m_table_, nullptr)),
+      m_rows_(std::exchange(other.m_rows_, 0)),
+      m_columns_(std::exchange(other.m_columns_, 0))
+{
+}
+
+UsageQueryTable& UsageQueryTable::operator=(UsageQueryTable&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        m_table_ = std::exchange(other.m_table_, nullptr);
+        m_rows_ = std::exchange(other.m_rows_, 0);
+        m_columns_ = std::exchange(other.m_columns_, 0);
+    }
+    return *this;
+}
+
+void UsageQueryTable::Release() noexcept
+{
+    if (m_table_) sqlite3_free_table(m_table_);
+    m_table_ = nullptr;
+    m_rows_ = 0;
+    m_columns_ = 0;
+}
+
+const char* UsageQueryTable::ColumnName(int32_t column) const noexcept
+{
+    if (!m_table_ || column < 0 || column >= m_columns_) return nullptr;
+    return m_table_[column];
+}
+
+const char* UsageQueryTable::Cell(int32_t row, int32_t column) const noexcept
+{
+    if (!m_table_ || row < 0 || row >= m_rows_ || column < 0 || column >= m_columns_) return nullptr;
+    return m_table_[(static_cast<size_t>(row) + 1) * static_cast<size_t>(m_columns_) +
+                    static_cast<size_t>(column)];
+}
+
+UsageDatabase& UsageDatabase::Instance()
+{
+    static UsageDatabase instance;
+    return instance;
+}
+
+UsageDatabase::UsageDatabase()
+{
+    InitializeCriticalSection(&m_lock_);
+    m_path_ = Narrow(BuildDatabasePath(), CP_UTF8);
+}
+
+UsageDatabase::~UsageDatabase()
+{
+    DeleteCriticalSection(&m_lock_);
+}
+
+std::wstring UsageDatabase::BuildDatabasePath()
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+        return std::wstring(folder) + kCompanyFolder + kSiblingFolder + kDatabaseFile;
+    }
+    // Without the folder the sibling plug-in's own relative layout is all we
+    // have; the open then simply fails unless the working folder happens to
+    // hold it.
+    return std::wstring(kSiblingFolder) + kDatabaseFile;
+}
+
+void UsageDatabase::RebuildPathForTesting()
+{
+    std::string path = Narrow(BuildDatabasePath(), CP_UTF8);
+    CriticalSectionLock lock(m_lock_);
+    m_path_ = std::move(path);
+}
+
+std::string UsageDatabase::DatabasePath() const
+{
+    CriticalSectionLock lock(m_lock_);
+    return m_path_;
+}
+
+std::string UsageDatabase::LastError() const
+{
+    CriticalSectionLock lock(m_lock_);
+    return m_lastError_;
+}
+
+UsageQueryTable UsageDatabase::Query(const std::string& sql)
+{
+    CriticalSectionLock lock(m_lock_);
+
+    // Read-only on purpose: the file is the sibling plug-in's, and a plain
+    // open would create an empty database where none exists yet.
+    ConnectionCloser closer(m_connection_);
+    int opened = sqlite3_open_v2(m_path_.c_str(), &m_connection_, SQLITE_OPEN_READONLY, nullptr);
+    if (opened != SQLITE_OK) {
+        const char* message = m_connection_ ? sqlite3_errmsg(m_connection_) : nullptr;
+        m_lastError_ = (message && *message) ? message : kFallbackError;
+        return UsageQueryTable();
+    }
+
+    char** table = nullptr;
+    int rows = 0;
+    int columns = 0;
+    char* rawError = nullptr;
+    int result = sqlite3_get_table(m_connection_, sql.c_str(), &table, &rows, &columns, &rawError);
+    SqliteText error(rawError);
+    if (result == SQLITE_OK) return UsageQueryTable(table, rows, columns);
+
+    m_lastError_ = (error && *error) ? error.get() : kFallbackError;
+    std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Widen(sql, CP_UTF8) +
+                           L"][res=" + std::to_wstring(result) + L"][errorMsg=" +
+                           Widen(m_lastError_, CP_UTF8) + L"]";
+    // The logger takes the system code page, like every other caller's text.
+    LogWrite(4, Narrow(message, CP_ACP).c_str(), __LINE__, kLogSourceFile, 0);
+    return UsageQueryTable();
+}
+
+int UsageDatabase::QueryDeviceById(int32_t deviceId, std::string& serialNumber)
+{
+    UsageQueryTable table = Query(kDeviceByIdSql + std::to_string(deviceId));
+    if (!table.IsValid()) return 1;
+    if (table.Rows() < 1) return 0;
+    for (int32_t c = 0; c < table.Columns(); ++c) {
+        const char* name = table.ColumnName(c);
+        const char* cell = table.Cell(0, c);
+        if (name && cell && std::string(name) == "devicesn") serialNumber = cell;
+    }
+    return 0;
+}
+
+int UsageDatabase::QueryRecentDevices(CachedDeviceRecordList& records)
+{
+    UsageQueryTable table = Query(kRecentDevicesSql + std::to_string(kRecentDeviceCount));
+    if (!table.IsValid()) return 1;
+    for (int32_t r = 0; r < table.Rows(); ++r) {
+        auto record = std::make_unique<CachedDeviceRecord>();
+        for (int32_t c = 0; c < table.Columns(); ++c) {
+            const char* name = table.ColumnName(c);
+            const char* cell = table.Cell(r, c);
+            if (name && cell) StoreDeviceInfoCell(name, cell, *record);
+        }
+        records.push_back(std::move(record));
+    }
+    return 0;
+}

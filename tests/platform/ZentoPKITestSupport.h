@@ -1,0 +1,175 @@
+// Helpers for tests that use the PKI stand-ins: the generated certificate and
+// token fixtures, openssl's answer files, RAII owners for library handles, and
+// a fixture base that proves every test leaves no live handle or buffer.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Cert/ZentoPKI.h"
+#include "TestSupport.h"
+
+namespace pkitest {
+
+inline std::wstring CertsDir() { return testsupport::FixturesDir() + L"\\certs"; }
+inline std::wstring TokensDir() { return testsupport::FixturesDir() + L"\\tokens"; }
+inline std::wstring CertFile(const std::wstring& name) { return CertsDir() + L"\\" + name + L".cer"; }
+
+// One line of an answer file written by tests/fixtures/gen-certs.sh.
+struct OpensslAnswer {
+    std::wstring path;
+    std::string sha1, sha256, serial;
+    std::wstring subjectDisplay, issuerDisplay;
+    std::string notAfter, endDateUtc, endDateEast8, keyUsage;
+    int isCa = 0;
+};
+
+inline std::vector<OpensslAnswer> ReadAnswers(const std::wstring& file)
+{
+    std::vector<OpensslAnswer> out;
+    std::string text;
+    if (!testsupport::ReadFileBytes(file, text)) return out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string::npos) nl = text.size();
+        std::string line = text.substr(pos, nl - pos);
+        pos = nl + 1;
+        std::vector<std::string> f;
+        size_t start = 0;
+        for (;;) {
+            size_t tab = line.find('\t', start);
+            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (f.size() != 11) continue;
+        OpensslAnswer a;
+        a.path = testsupport::FromUtf8(f[0]);
+        a.sha1 = f[1];
+        a.sha256 = f[2];
+        a.serial = f[3];
+        a.subjectDisplay = testsupport::FromUtf8(f[4]);
+        a.issuerDisplay = testsupport::FromUtf8(f[5]);
+        a.notAfter = f[6];
+        a.endDateUtc = f[7];
+        a.endDateEast8 = f[8];
+        a.keyUsage = f[9];
+        a.isCa = atoi(f[10].c_str());
+        out.push_back(a);
+    }
+    return out;
+}
+
+// Hours east of UTC of the machine's zone now (0 or 8 in our two runs).
+inline int LocalHoursEast()
+{
+    TIME_ZONE_INFORMATION tz;
+    DWORD mode = GetTimeZoneInformation(&tz);
+    long bias = tz.Bias + (mode == TIME_ZONE_ID_DAYLIGHT ? tz.DaylightBias : 0);
+    return static_cast<int>(-bias / 60);
+}
+
+// Owns one certificate handle.
+class Cert {
+public:
+    Cert() = default;
+    explicit Cert(unsigned long handle) : m_handle_(handle) {}
+    ~Cert() { Reset(); }
+    Cert(const Cert&) = delete;
+    Cert& operator=(const Cert&) = delete;
+    void Reset(unsigned long handle = 0)
+    {
+        if (m_handle_) ZentoPKICertFreeCert(m_handle_);
+        m_handle_ = handle;
+    }
+    unsigned long Get() const { return m_handle_; }
+    unsigned long* Out()
+    {
+        Reset();
+        return &m_handle_;
+    }
+
+private:
+    unsigned long m_handle_ = 0;
+};
+
+inline unsigned long LoadCert(const std::wstring& path)
+{
+    std::string bytes;
+    if (!testsupport::ReadFileBytes(path, bytes) || bytes.empty()) return 0;
+    return ZentoPKICertNewCert(reinterpret_cast<const unsigned char*>(bytes.data()),
+                               static_cast<unsigned long>(bytes.size()));
+}
+
+// Owns one device handle.
+class Device {
+public:
+    explicit Device(unsigned long handle = 0) : m_handle_(handle) {}
+    ~Device()
+    {
+        if (m_handle_) ZentoPKICryptoFreeDevice(m_handle_);
+    }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    unsigned long Get() const { return m_handle_; }
+    unsigned long Release()
+    {
+        unsigned long h = m_handle_;
+        m_handle_ = 0;
+        return h;
+    }
+
+private:
+    unsigned long m_handle_;
+};
+
+// Copies a fixture token into a private folder, so a test may change it.
+inline bool CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+        else
+            ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return ok;
+}
+
+// Base for every test that touches the libraries: after the test no handle,
+// buffer or time may be alive, and no free may have been refused beyond the
+// ones the test provoked on purpose (m_expectedBadFrees_).
+class PkiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_badFreesBefore_ = ZentoPKIGetBadFreeCount() + zento_time_badfreecount();
+        ASSERT_EQ(0, ZentoPKIGetLiveObjectCount()) << "a previous test leaked";
+        ASSERT_EQ(0, zento_time_livecount()) << "a previous test leaked";
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, ZentoPKIGetLiveObjectCount()) << "PKI handles or buffers left alive";
+        EXPECT_EQ(0, zento_time_livecount()) << "time values left alive";
+        EXPECT_EQ(m_badFreesBefore_ + m_expectedBadFrees_,
+                  ZentoPKIGetBadFreeCount() + zento_time_badfreecount())
+            << "a handle or buffer was freed that was not alive";
+    }
+    long m_expectedBadFrees_ = 0;
+
+private:
+    long m_badFreesBefore_ = 0;
+};
+
+}  // namespace pkitest

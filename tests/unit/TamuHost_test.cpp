@@ -1,0 +1,124 @@
+// The substitute host's own behaviour that the plug-in relies on.
+#include <gtest/gtest.h>
+
+#include "HostCommandLine.h"
+#include "Plugin/HostCommandMailbox.h"
+#include "Plugin/HostInterfaces.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+tamu::HostOptions Headless(long languageId = 2052)
+{
+    tamu::HostOptions options;
+    options.languageId = languageId;
+    options.createWindow = false;
+    return options;
+}
+
+tamu::CommandLine Parse(std::initializer_list<const wchar_t*> args)
+{
+    std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"TamuHost.exe")};
+    for (const wchar_t* a : args) argv.push_back(const_cast<wchar_t*>(a));
+    return tamu::ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+}  // namespace
+
+TEST(TamuHost, PluginStateComesFromTheHostsOwnConfiguration)
+{
+    TempDir dir;
+    const std::wstring ini = dir.File(L"TamuHost.ini");
+    ASSERT_TRUE(testsupport::WriteFileBytes(
+        ini, "[Plugins]\r\nDAECF30F-E1F7-4b78-829A-1B778A83530A=Install\r\n871F89C4-A418-4361-90D9-29AF05B186B3=NotInstall\r\n"));
+    tamu::HostOptions options = Headless();
+    options.configPath = ini;
+    tamu::Host host(options);
+    auto state = [&](const wchar_t* id) {
+        BSTR bid = SysAllocString(id);
+        BSTR answer = host.GetPluginState(bid, 1);
+        std::wstring text = answer ? answer : L"(null)";
+        SysFreeString(answer);
+        SysFreeString(bid);
+        return text;
+    };
+    EXPECT_EQ(L"Install", state(PluginIds::CertRenewal));
+    EXPECT_EQ(L"NotInstall", state(PluginIds::PinUnlock));
+    EXPECT_EQ(L"", state(PluginIds::DeviceManagement));
+}
+
+TEST(TamuHost, LanguageIdFollowsOverrideOrWindows)
+{
+    tamu::Host english(Headless(1033));
+    EXPECT_EQ(1033, english.GetLanguageId());
+    tamu::Host system(Headless(0));
+    EXPECT_EQ(static_cast<long>(GetUserDefaultUILanguage()), system.GetLanguageId());
+}
+
+TEST(TamuHost, DisabledServiceIsNotHandedOut)
+{
+    tamu::Host host(Headless());
+    host.EnableService(HostGuids::ViewContainer, false);
+    IPluginObject* object = reinterpret_cast<IPluginObject*>(1);
+    EXPECT_NE(0, host.QueryPluginObject(HostGuids::ViewContainer, &object));
+    EXPECT_EQ(nullptr, object);
+    const GUID unknown = {0x12345678, 0x1, 0x2, {0, 1, 2, 3, 4, 5, 6, 7}};
+    EXPECT_NE(0, host.QueryPluginObject(unknown, &object));
+    EXPECT_EQ(nullptr, object);
+}
+
+TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
+{
+    tamu::Host host(Headless());
+    ASSERT_TRUE(host.Start());
+    ASSERT_EQ(0, WriteHostCommand(PluginIds::Self, L"/ShowWindow=show"));
+    host.OnBroadcast(HostMessages::RunMailboxCommand, 0, 0);
+    ASSERT_EQ(1u, host.Mailbox().size());
+    EXPECT_EQ(PluginIds::Self, host.Mailbox()[0].pluginId);
+    EXPECT_EQ(L"/ShowWindow=show", host.Mailbox()[0].parameters);
+
+    ASSERT_EQ(0, WriteHostCommand(PluginIds::DeviceManagement, L"type=2|sn=ABC|opeator=disconnect"));
+    host.OnBroadcast(HostMessages::RunDisconnectCommand, 0, 0);
+    ASSERT_EQ(2u, host.Mailbox().size());
+    EXPECT_EQ(HostMessages::RunDisconnectCommand, host.Mailbox()[1].message);
+    EXPECT_EQ(L"type=2|sn=ABC|opeator=disconnect", host.Mailbox()[1].parameters);
+
+    host.OnBroadcast(HostMessages::DeviceSetChanged, 0, 0);
+    EXPECT_EQ(2u, host.Mailbox().size());
+}
+
+TEST(TamuHost, MailboxOf512CharactersIsReadWithoutTerminator)
+{
+    tamu::Host host(Headless());
+    ASSERT_TRUE(host.Start());
+    const std::wstring params(512 - 37, L'q');
+    ASSERT_EQ(0, WriteHostCommand(PluginIds::Self, params));
+    host.OnBroadcast(HostMessages::RunMailboxCommand, 0, 0);
+    ASSERT_EQ(1u, host.Mailbox().size());
+    EXPECT_EQ(512u, host.Mailbox()[0].text.size());
+}
+
+TEST(TamuHostCommandLine, AcceptsKnownOptions)
+{
+    auto cl = Parse({L"--lang", L"1033", L"--timeout", L"5", L"--store", L"C:\\tokens", L"--plugin", L"x.dll"});
+    ASSERT_TRUE(cl.ok) << std::string(cl.error.begin(), cl.error.end());
+    EXPECT_EQ(1033, cl.host.languageId);
+    EXPECT_EQ(5u, cl.timeoutSeconds);
+    EXPECT_EQ(L"C:\\tokens", cl.storePath);
+    EXPECT_EQ(L"x.dll", cl.host.pluginPath);
+}
+
+TEST(TamuHostCommandLine, RejectsBadInputWithAMessage)
+{
+    for (auto args : {std::vector<const wchar_t*>{L"--lang", L"abc"}, {L"--lang", L"70000"}, {L"--timeout", L"-3"},
+                      {L"--timeout", L"0"}, {L"--timeout"}, {L"--frobnicate"}}) {
+        std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"TamuHost.exe")};
+        for (auto a : args) argv.push_back(const_cast<wchar_t*>(a));
+        auto cl = tamu::ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        EXPECT_FALSE(cl.ok);
+        EXPECT_FALSE(cl.error.empty());
+    }
+}

@@ -1,0 +1,691 @@
+// The usage-database reader against real databases written by the sqlite3
+// command line, placed where the reader looks for them: under the user's
+// application-data folder, which each test points at a temporary folder
+// (through the shell-folder registry entry: Wine ignores the environment).
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <climits>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "SQlite/sqlite3Module.h"
+#include "SettingsFolders.h"
+#include "TestSupport.h"
+#include "Utils/UserSettings.h"
+#include "Utils/log.h"
+
+namespace {
+
+const wchar_t kDatabaseSubPath[] = L"\\ZENTO\\tamu\\Plugin\\CertApp\\QuendaPlugin\\usingRecorder.db";
+const char kRecentSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit 10";
+
+// The user's application-data folder moved to appData for the object's life
+// (the common one goes beside it; the reader never asks for it).
+class ScopedAppDataFolder {
+public:
+    explicit ScopedAppDataFolder(const std::wstring& appData) : m_folders_(appData, appData + L"\\common")
+    {
+        EXPECT_TRUE(m_folders_.ok()) << "cannot redirect the shell folders";
+    }
+
+private:
+    testsupport::ScopedShellFolders m_folders_;
+};
+
+// Watches every connection SQLite opens in this process while it lives: the
+// statements run, whether the connection is read-only, and how many are open
+// at once. Registered as an automatic extension, so the reader's own
+// connections are observed without any hook in the reader.
+class SqliteObserver {
+public:
+    SqliteObserver()
+    {
+        s_current = this;
+        sqlite3_auto_extension(reinterpret_cast<void (*)(void)>(&SqliteObserver::OnOpen));
+    }
+    ~SqliteObserver()
+    {
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)(void)>(&SqliteObserver::OnOpen));
+        s_current = nullptr;
+    }
+    SqliteObserver(const SqliteObserver&) = delete;
+    SqliteObserver& operator=(const SqliteObserver&) = delete;
+
+    std::vector<std::string> Statements()
+    {
+        std::lock_guard<std::mutex> guard(m_lock_);
+        return m_statements_;
+    }
+    int Opened() const { return m_opened_; }
+    int OpenNow() const { return m_openNow_; }
+    int MostOpenAtOnce() const { return m_mostOpen_; }
+    int WritableOpens() const { return m_writable_; }
+
+private:
+    static int OnOpen(sqlite3* db, char**, const sqlite3_api_routines*)
+    {
+        SqliteObserver* self = s_current;
+        if (!self) return SQLITE_OK;
+        ++self->m_opened_;
+        int now = ++self->m_openNow_;
+        int most = self->m_mostOpen_;
+        while (now > most && !self->m_mostOpen_.compare_exchange_weak(most, now)) {
+        }
+        if (sqlite3_db_readonly(db, "main") != 1) ++self->m_writable_;
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_CLOSE, &SqliteObserver::OnTrace, self);
+        return SQLITE_OK;
+    }
+
+    static int OnTrace(unsigned type, void* context, void*, void* detail)
+    {
+        auto* self = static_cast<SqliteObserver*>(context);
+        if (type == SQLITE_TRACE_STMT) {
+            std::lock_guard<std::mutex> guard(self->m_lock_);
+            self->m_statements_.push_back(static_cast<const char*>(detail));
+        } else if (type == SQLITE_TRACE_CLOSE) {
+            --self->m_openNow_;
+        }
+        return 0;
+    }
+
+    static SqliteObserver* s_current;
+    std::mutex m_lock_;
+    std::vector<std::string> m_statements_;
+    std::atomic<int> m_opened_{0};
+    std::atomic<int> m_openNow_{0};
+    std::atomic<int> m_mostOpen_{0};
+    std::atomic<int> m_writable_{0};
+};
+SqliteObserver* SqliteObserver::s_current = nullptr;
+
+struct FileSnapshot {
+    bool exists = false;
+    std::string bytes;
+    FILETIME written{};
+};
+
+FileSnapshot Snapshot(const std::wstring& path)
+{
+    FileSnapshot s;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    s.exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != 0;
+    if (s.exists) {
+        s.written = data.ftLastWriteTime;
+        testsupport::ReadFileBytes(path, s.bytes);
+    }
+    return s;
+}
+
+std::set<std::wstring> FolderEntries(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.insert(fd.cFileName);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// Each test: a fresh temporary application-data folder, the reader's path
+// rebuilt to it, and both undone afterwards.
+class UsageDatabaseTest : public ::testing::Test {
+protected:
+    UsageDatabaseTest(const std::wstring& folderHint = L"usagedb")
+        : m_appData_(folderHint), m_redirect_(std::make_unique<ScopedAppDataFolder>(m_appData_.Path()))
+    {
+        UsageDatabase::Instance().RebuildPathForTesting();
+    }
+    ~UsageDatabaseTest() override
+    {
+        m_redirect_.reset();
+        UsageDatabase::Instance().RebuildPathForTesting();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_appData_.Path().empty());
+        ASSERT_FALSE(testsupport::FixturesDir().empty()) << "run through ctest (LUMORA_BUILD_DIR)";
+    }
+
+    std::wstring DatabaseFile() const { return m_appData_.Path() + kDatabaseSubPath; }
+
+    // Puts one of the generated databases where the reader looks.
+    void Install(const wchar_t* fixture)
+    {
+        std::string bytes;
+        ASSERT_TRUE(testsupport::ReadFileBytes(testsupport::FixturesDir() + L"\\usagedb\\" + fixture, bytes))
+            << "fixture missing: " << testsupport::ToUtf8(fixture);
+        ASSERT_TRUE(testsupport::MakeFolders(FolderOf(DatabaseFile())));
+        ASSERT_TRUE(testsupport::WriteFileBytes(DatabaseFile(), bytes));
+    }
+
+    UsageDatabase& Reader() { return UsageDatabase::Instance(); }
+
+    testsupport::TempDir m_appData_;
+    std::unique_ptr<ScopedAppDataFolder> m_redirect_;
+};
+
+// --- where the database is -------------------------------------------------
+
+TEST_F(UsageDatabaseTest, PathIsUnderTheUsersApplicationDataFolder)
+{
+    EXPECT_EQ(DatabaseFile(), UsageDatabase::BuildDatabasePath());
+    EXPECT_EQ(testsupport::ToUtf8(DatabaseFile()), Reader().DatabasePath());
+}
+
+TEST_F(UsageDatabaseTest, PathFallsBackToTheRelativePartWithoutAnApplicationDataFolder)
+{
+    // A folder that does not exist makes the shell refuse to hand it out.
+    ScopedAppDataFolder gone(m_appData_.Path() + L"\\does-not-exist");
+    EXPECT_EQ(L"tamu\\Plugin\\CertApp\\QuendaPlugin\\usingRecorder.db", UsageDatabase::BuildDatabasePath());
+}
+
+TEST_F(UsageDatabaseTest, PathIsFixedUntilRebuilt)
+{
+    const std::string before = Reader().DatabasePath();
+    testsupport::TempDir other(L"usagedb_other");
+    ScopedAppDataFolder moved(other.Path());
+    EXPECT_EQ(before, Reader().DatabasePath());
+    Reader().RebuildPathForTesting();
+    EXPECT_EQ(testsupport::ToUtf8(other.Path() + kDatabaseSubPath), Reader().DatabasePath());
+}
+
+// --- the ten most recent keys ----------------------------------------------
+
+TEST_F(UsageDatabaseTest, FifteenRowsGiveTheTenNewestNewestFirst)
+{
+    Install(L"recent15.db");
+    CachedDeviceRecordList records;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    ASSERT_EQ(10u, records.size());
+    // deviceid holds the rank by last use; ranks 1 and 2 are in the opposite
+    // order as plain text, 10 and 11 one second apart.
+    for (size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(i);
+        const int rank = static_cast<int>(i) + 1;
+        ASSERT_NE(nullptr, records[i]);
+        EXPECT_EQ(rank, records[i]->m_deviceId_);
+        EXPECT_EQ("SIGN-" + std::to_string(rank), records[i]->m_signCert_);
+        EXPECT_EQ("ENC-" + std::to_string(rank), records[i]->m_encCert_);
+        EXPECT_EQ(3 * rank, records[i]->m_usageCount_);
+        EXPECT_EQ(0, records[i]->m_remainDays_);
+        EXPECT_EQ(0, records[i]->m_handled_);
+    }
+    EXPECT_EQ("2026-11-30 09:00:00", records[0]->m_lastTime_);
+    EXPECT_EQ("2026-11-30T07:00:00", records[1]->m_lastTime_);
+    EXPECT_EQ("2026-11-29 00:00", records[2]->m_lastTime_);
+    EXPECT_EQ("2026-09-01 10:00:01", records[9]->m_lastTime_);
+}
+
+TEST_F(UsageDatabaseTest, RecentDevicesAreAppendedAfterWhatTheListHeld)
+{
+    Install(L"recent15.db");
+    CachedDeviceRecordList records;
+    records.push_back(std::make_unique<CachedDeviceRecord>());
+    records.back()->m_deviceId_ = 4242;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    ASSERT_EQ(11u, records.size());
+    EXPECT_EQ(4242, records[0]->m_deviceId_);
+    EXPECT_EQ(1, records[1]->m_deviceId_);
+}
+
+TEST_F(UsageDatabaseTest, RecentDevicesRunsExactlyItsQueryOnAReadOnlyConnectionThatIsClosedAfterwards)
+{
+    Install(L"recent15.db");
+    SqliteObserver observer;
+    CachedDeviceRecordList records;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(std::vector<std::string>{kRecentSql}, observer.Statements());
+    EXPECT_EQ(1, observer.Opened());
+    EXPECT_EQ(0, observer.WritableOpens());
+    EXPECT_EQ(0, observer.OpenNow()) << "the connection outlived the query";
+}
+
+TEST_F(UsageDatabaseTest, CellsAreReadLikeTheSiblingPluginWroteThem)
+{
+    Install(L"cells.db");
+    CachedDeviceRecordList records;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    ASSERT_EQ(7u, records.size());
+
+    // "12abc": leading digits; usagecount null keeps 0.
+    EXPECT_EQ(12, records[0]->m_deviceId_);
+    EXPECT_EQ(0, records[0]->m_usageCount_);
+    EXPECT_EQ("S-A", records[0]->m_signCert_);
+
+    // Empty deviceid keeps -1; empty and null certificates stay empty;
+    // blanks and a sign before the digits are taken.
+    EXPECT_EQ(-1, records[1]->m_deviceId_);
+    EXPECT_EQ("", records[1]->m_signCert_);
+    EXPECT_EQ("", records[1]->m_encCert_);
+    EXPECT_EQ(-7, records[1]->m_usageCount_);
+
+    // No digits at all reads 0; an explicit plus sign is accepted.
+    EXPECT_EQ(0, records[2]->m_deviceId_);
+    EXPECT_EQ(42, records[2]->m_usageCount_);
+
+    // Too big for 32 bits: clamped, not wrapped.
+    EXPECT_EQ(INT32_MAX, records[3]->m_deviceId_);
+    EXPECT_EQ(INT32_MIN, records[3]->m_usageCount_);
+
+    // Certificate texts come back byte for byte, line breaks and UTF-8 included.
+    EXPECT_EQ(5, records[4]->m_deviceId_);
+    EXPECT_EQ("-----BEGIN CERTIFICATE-----\nMIIB\r\n\xE8\xAF\x81\xE4\xB9\xA6", records[4]->m_signCert_);
+    EXPECT_EQ(0, records[4]->m_usageCount_);
+
+    // Stored as integers by the sibling plug-in.
+    EXPECT_EQ(8, records[5]->m_deviceId_);
+    EXPECT_EQ(17, records[5]->m_usageCount_);
+
+    // A row of nulls is a record of initial values (but for its date).
+    EXPECT_EQ(-1, records[6]->m_deviceId_);
+    EXPECT_EQ("", records[6]->m_signCert_);
+    EXPECT_EQ("", records[6]->m_encCert_);
+    EXPECT_EQ("2026-11-30 04:00:00", records[6]->m_lastTime_);
+    EXPECT_EQ(0, records[6]->m_usageCount_);
+}
+
+TEST_F(UsageDatabaseTest, ColumnNamesAreMatchedCaseSensitively)
+{
+    Install(L"casecols.db");
+    CachedDeviceRecordList records;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    ASSERT_EQ(2u, records.size());
+    for (const auto& record : records) {
+        EXPECT_EQ(-1, record->m_deviceId_);
+        EXPECT_EQ("", record->m_signCert_);
+        EXPECT_EQ("", record->m_lastTime_);
+        EXPECT_EQ(0, record->m_usageCount_);
+    }
+    std::string serial = "unchanged";
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+}
+
+TEST_F(UsageDatabaseTest, NoRowsIsSuccessWithNothingAppendedOrChanged)
+{
+    Install(L"empty.db");
+    CachedDeviceRecordList records;
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_TRUE(records.empty());
+    std::string serial = "unchanged";
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+}
+
+TEST(CachedDeviceRecordTest, StartsWithTheInitialValuesAndCopiesEveryField)
+{
+    CachedDeviceRecord fresh;
+    EXPECT_EQ(-1, fresh.m_deviceId_);
+    EXPECT_EQ(0, fresh.m_usageCount_);
+    EXPECT_EQ(0, fresh.m_remainDays_);
+    EXPECT_EQ(0, fresh.m_handled_);
+
+    CachedDeviceRecord source;
+    source.m_deviceId_ = 3;
+    source.m_signCert_ = "S";
+    source.m_encCert_ = "E";
+    source.m_lastTime_ = "T";
+    source.m_usageCount_ = 9;
+    source.m_remainDays_ = 12;
+    source.m_handled_ = 1;
+    CachedDeviceRecord copy = source;
+    EXPECT_EQ(3, copy.m_deviceId_);
+    EXPECT_EQ("S", copy.m_signCert_);
+    EXPECT_EQ("E", copy.m_encCert_);
+    EXPECT_EQ("T", copy.m_lastTime_);
+    EXPECT_EQ(9, copy.m_usageCount_);
+    EXPECT_EQ(12, copy.m_remainDays_);
+    EXPECT_EQ(1, copy.m_handled_);
+}
+
+// --- one key by id -----------------------------------------------------------
+
+TEST_F(UsageDatabaseTest, DeviceByIdRunsExactlyItsTextFollowedByTheId)
+{
+    Install(L"recent15.db");
+    SqliteObserver observer;
+    std::string serial;
+    ASSERT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("SN-0007-\xE7\x94\xB2", serial);
+    ASSERT_EQ(0, Reader().QueryDeviceById(-3, serial));
+    EXPECT_EQ("SN-NEG", serial);
+    ASSERT_EQ(0, Reader().QueryDeviceById(INT32_MAX, serial));
+    EXPECT_EQ("SN-MAX", serial);
+    const std::vector<std::string> expected = {"SELECT *  from devices   where id = 7",
+                                               "SELECT *  from devices   where id = -3",
+                                               "SELECT *  from devices   where id = 2147483647"};
+    EXPECT_EQ(expected, observer.Statements());
+    EXPECT_EQ(3, observer.Opened());
+    EXPECT_EQ(0, observer.WritableOpens());
+    EXPECT_EQ(0, observer.OpenNow());
+}
+
+TEST_F(UsageDatabaseTest, DeviceByIdLeavesTheSerialAloneUnlessTheCellHasText)
+{
+    Install(L"recent15.db");
+    std::string serial = "unchanged";
+    EXPECT_EQ(0, Reader().QueryDeviceById(404, serial)) << "no row is not a failure";
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ(0, Reader().QueryDeviceById(8, serial)) << "null devicesn";
+    EXPECT_EQ("unchanged", serial);
+    // An empty text is a text: it is taken as it stands.
+    EXPECT_EQ(0, Reader().QueryDeviceById(9, serial));
+    EXPECT_EQ("", serial);
+}
+
+// --- failures ----------------------------------------------------------------
+
+TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithSQLitesOwnMessage)
+{
+    Install(L"nodevices.db");
+    std::string serial = "unchanged";
+    EXPECT_EQ(1, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ("no such table: devices", Reader().LastError());
+    // The other table of the same file is still readable.
+    CachedDeviceRecordList records;
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1u, records.size());
+}
+
+// The real logger, switched on by the user's setting, writing into the
+// redirected folder; each line is "date time level thread text".
+class UsageDatabaseLogTest : public UsageDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        UsageDatabaseTest::SetUp();
+        const std::wstring product = m_appData_.Path() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin";
+        ASSERT_TRUE(testsupport::MakeFolders(product));
+        ASSERT_TRUE(
+            testsupport::WriteFileBytes(product + L"\\LumoraPlugin.ini", "[Log]\r\nIsWriteLog=true\r\n"));
+        UserSettings::Instance().ResetForTesting();
+        UserSettings::Instance().Load();
+        ASSERT_TRUE(UserSettings::Instance().GetIsWriteLog());
+        ReleaseLogger();
+        ConfigureLogger();
+        m_logFolder_ = product + L"\\log";
+    }
+    void TearDown() override
+    {
+        ReleaseLogger();
+        UserSettings::Instance().ResetForTesting();
+    }
+
+    struct Line {
+        int level = -1;
+        std::string text;
+    };
+
+    std::vector<Line> LogLines()
+    {
+        ReleaseLogger();  // the library flushes and closes its file
+        std::vector<Line> lines;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((m_logFolder_ + L"\\LumoraPlugin*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return lines;
+        do {
+            std::string bytes;
+            EXPECT_TRUE(testsupport::ReadFileBytes(m_logFolder_ + L"\\" + fd.cFileName, bytes));
+            size_t pos = 0;
+            while (pos < bytes.size()) {
+                size_t end = bytes.find("\r\n", pos);
+                if (end == std::string::npos) end = bytes.size();
+                const std::string raw = bytes.substr(pos, end - pos);
+                pos = end + 2;
+                size_t cut[4] = {};
+                size_t at = 0;
+                for (auto& c : cut) {
+                    c = raw.find(' ', at);
+                    at = c == std::string::npos ? c : c + 1;
+                }
+                Line line;
+                if (cut[3] != std::string::npos) {
+                    line.level = atoi(raw.c_str() + cut[1] + 1);
+                    line.text = raw.substr(cut[3] + 1);
+                } else {
+                    line.text = "<malformed> " + raw;
+                }
+                lines.push_back(line);
+            }
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return lines;
+    }
+
+    std::wstring m_logFolder_;
+};
+
+TEST_F(UsageDatabaseLogTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
+{
+    Install(L"nodevices.db");
+    std::string serial;
+    ASSERT_EQ(1, Reader().QueryDeviceById(7, serial));
+    const std::vector<Line> lines = LogLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    // "[file,line] message": this module's own name and some line of it.
+    const std::string prefix = "[..\\Source\\SQlite\\sqlite3Module,";
+    ASSERT_EQ(0u, lines[0].text.find(prefix)) << lines[0].text;
+    const size_t close = lines[0].text.find("] ", prefix.size());
+    ASSERT_NE(std::string::npos, close);
+    EXPECT_GT(atoi(lines[0].text.c_str() + prefix.size()), 0);
+    EXPECT_EQ(
+        "[sqlite3_query][result != SQLITE_OK Fail][sql=SELECT *  from devices   where id = 7][res=1]"
+        "[errorMsg=no such table: devices]",
+        lines[0].text.substr(close + 2));
+}
+
+TEST_F(UsageDatabaseLogTest, OnlyAFailedStatementIsLogged)
+{
+    // A missing file fails at the open, before any statement: no line.
+    CachedDeviceRecordList records;
+    std::string serial;
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    Install(L"recent15.db");
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_FALSE(Reader().Query("SELECT missingcolumn FROM devices").IsValid());
+    const std::vector<Line> lines = LogLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    EXPECT_NE(std::string::npos,
+              lines[0].text.find(
+                  "[sql=SELECT missingcolumn FROM devices][res=1][errorMsg=no such column: missingcolumn]"))
+        << lines[0].text;
+}
+
+TEST_F(UsageDatabaseTest, AFileThatIsNotADatabaseFailsBothQueries)
+{
+    Install(L"notadb.db");
+    CachedDeviceRecordList records;
+    std::string serial = "unchanged";
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ(1, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ("file is not a database", Reader().LastError());
+}
+
+TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
+{
+    const std::wstring folder = FolderOf(DatabaseFile());
+    CachedDeviceRecordList records;
+    std::string serial = "unchanged";
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1, Reader().QueryDeviceById(7, serial));
+    EXPECT_TRUE(records.empty());
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ("unable to open database file", Reader().LastError());
+    EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
+    EXPECT_FALSE(testsupport::FileExists(folder)) << "the reader made the sibling plug-in's folder";
+
+    // Same when the folder is there and only the file is missing.
+    ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr));
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
+    EXPECT_TRUE(FolderEntries(folder) == (std::set<std::wstring>{L".", L".."}));
+}
+
+TEST_F(UsageDatabaseTest, ReaderNeverChangesTheFileEvenWhenAskedToWrite)
+{
+    Install(L"recent15.db");
+    // Give the file a write time well in the past, so a rewrite within the
+    // file system's time resolution cannot hide.
+    {
+        HANDLE h = CreateFileW(DatabaseFile().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        FILETIME past{};
+        SYSTEMTIME st{2020, 1, 0, 1, 12, 0, 0, 0};
+        SystemTimeToFileTime(&st, &past);
+        EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &past));
+        CloseHandle(h);
+    }
+    const FileSnapshot before = Snapshot(DatabaseFile());
+    const std::set<std::wstring> entriesBefore = FolderEntries(FolderOf(DatabaseFile()));
+    ASSERT_TRUE(before.exists);
+
+    CachedDeviceRecordList records;
+    std::string serial;
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_FALSE(Reader().Query("SELECT * FROM nosuchtable").IsValid());
+    EXPECT_FALSE(Reader().Query("DELETE FROM deviceinfo").IsValid());
+    EXPECT_EQ("attempt to write a readonly database", Reader().LastError());
+    EXPECT_FALSE(Reader().Query("CREATE TABLE mark (a)").IsValid());
+    EXPECT_FALSE(Reader().Query("PRAGMA user_version = 7").IsValid());
+
+    const FileSnapshot after = Snapshot(DatabaseFile());
+    EXPECT_TRUE(after.bytes == before.bytes) << "the database bytes changed";
+    EXPECT_EQ(0, CompareFileTime(&before.written, &after.written)) << "the database was written";
+    EXPECT_EQ(entriesBefore, FolderEntries(FolderOf(DatabaseFile()))) << "journal or other files left behind";
+}
+
+TEST_F(UsageDatabaseTest, WriteAheadLogDatabaseIsReadWithoutLeavingFilesBehind)
+{
+    Install(L"wal.db");
+    const FileSnapshot before = Snapshot(DatabaseFile());
+    CachedDeviceRecordList records;
+    std::string serial;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records)) << Reader().LastError();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(7, records[0]->m_deviceId_);
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial)) << Reader().LastError();
+    EXPECT_EQ("SN-WAL", serial);
+    EXPECT_TRUE(Snapshot(DatabaseFile()).bytes == before.bytes);
+}
+
+// --- the raw query -----------------------------------------------------------
+
+TEST_F(UsageDatabaseTest, QueryHandsBackColumnNamesThenRowsWithNullCells)
+{
+    Install(L"recent15.db");
+    UsageQueryTable table = Reader().Query("SELECT id, devicesn FROM devices WHERE id IN (7, 8) ORDER BY id");
+    ASSERT_TRUE(table.IsValid()) << Reader().LastError();
+    ASSERT_EQ(2, table.Rows());
+    ASSERT_EQ(2, table.Columns());
+    EXPECT_STREQ("id", table.ColumnName(0));
+    EXPECT_STREQ("devicesn", table.ColumnName(1));
+    EXPECT_STREQ("7", table.Cell(0, 0));
+    EXPECT_STREQ("SN-0007-\xE7\x94\xB2", table.Cell(0, 1));
+    EXPECT_STREQ("8", table.Cell(1, 0));
+    EXPECT_EQ(nullptr, table.Cell(1, 1));
+    // Outside the table there is nothing, rather than a neighbour's cell.
+    EXPECT_EQ(nullptr, table.Cell(2, 0));
+    EXPECT_EQ(nullptr, table.Cell(0, 2));
+    EXPECT_EQ(nullptr, table.Cell(-1, 0));
+    EXPECT_EQ(nullptr, table.ColumnName(2));
+
+    UsageQueryTable moved = std::move(table);
+    EXPECT_FALSE(table.IsValid());
+    EXPECT_EQ(0, table.Rows());
+    EXPECT_STREQ("SN-0007-\xE7\x94\xB2", moved.Cell(0, 1));
+}
+
+TEST_F(UsageDatabaseTest, QueryWithBadSqlFailsAndKeepsSQLitesText)
+{
+    Install(L"recent15.db");
+    UsageQueryTable table = Reader().Query("SELEC * FROM devices");
+    EXPECT_FALSE(table.IsValid());
+    EXPECT_EQ(0, table.Rows());
+    EXPECT_EQ("near \"SELEC\": syntax error", Reader().LastError());
+    // A later success does not pretend the error never happened, nor is the
+    // text of an earlier failure mixed into a later one.
+    EXPECT_TRUE(Reader().Query("SELECT 1").IsValid());
+    EXPECT_FALSE(Reader().Query("SELECT * FROM nosuchtable").IsValid());
+    EXPECT_EQ("no such table: nosuchtable", Reader().LastError());
+}
+
+// --- non-ASCII folders -------------------------------------------------------
+
+class UsageDatabaseChineseFolderTest : public UsageDatabaseTest {
+protected:
+    UsageDatabaseChineseFolderTest() : UsageDatabaseTest(L"\x7528\x6237\x6570\x636E_\x00DC") {}
+};
+
+TEST_F(UsageDatabaseChineseFolderTest, DatabaseUnderANonAsciiFolderOpens)
+{
+    ASSERT_NE(std::wstring::npos, m_appData_.Path().find(L"\x7528\x6237"));
+    Install(L"recent15.db");
+    // The path goes to SQLite as UTF-8, not in the system code page.
+    EXPECT_NE(std::string::npos, Reader().DatabasePath().find("\xE7\x94\xA8\xE6\x88\xB7"));
+    CachedDeviceRecordList records;
+    ASSERT_EQ(0, Reader().QueryRecentDevices(records)) << Reader().LastError();
+    EXPECT_EQ(10u, records.size());
+    std::string serial;
+    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("SN-0007-\xE7\x94\xB2", serial);
+}
+
+// --- threads -----------------------------------------------------------------
+
+TEST_F(UsageDatabaseTest, TwoThreadsQueryingAtOnceBothSucceedOneConnectionAtATime)
+{
+    Install(L"recent15.db");
+    SqliteObserver observer;
+    const int rounds = 40;
+    std::atomic<int> ready{0};
+    std::atomic<int> failures{0};
+    auto worker = [&](bool byId) {
+        ++ready;
+        while (ready < 2) std::this_thread::yield();
+        for (int i = 0; i < rounds; ++i) {
+            if (byId) {
+                std::string serial;
+                if (Reader().QueryDeviceById(7, serial) != 0 || serial != "SN-0007-\xE7\x94\xB2") ++failures;
+            } else {
+                CachedDeviceRecordList records;
+                if (Reader().QueryRecentDevices(records) != 0 || records.size() != 10 ||
+                    records[0]->m_deviceId_ != 1) {
+                    ++failures;
+                }
+            }
+        }
+    };
+    std::thread a(worker, false);
+    std::thread b(worker, true);
+    a.join();
+    b.join();
+    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(2 * rounds, observer.Opened());
+    EXPECT_EQ(1, observer.MostOpenAtOnce()) << "two queries shared the database at the same time";
+    EXPECT_EQ(0, observer.OpenNow());
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs the product: builds if needed, then starts our host TamuHost.exe with
+# LumoraPlugin loaded and a sample token store of freshly made certificates.
+# Uses the current X display, or a private Xvfb when there is none.
+#   tools/run.sh [--timeout SECONDS] [--lang 2052|1033] [--screenshot WINDOWS_DIR]
+#                [other TamuHost options]
+set -u
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${LUMORA_BUILD:-$src/build}
+
+bash "$src/tools/setup.sh" || exit 1
+bash "$src/tools/build.sh" "$build" || exit 1
+
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ -z "${DISPLAY:-}" ]; then
+  echo "[run] no display: starting a private Xvfb"
+  bash "$src/tools/bench.sh" start "$build" || exit 1
+  export DISPLAY=$(cat "$build/xvfb.display")
+  trap 'bash "$src/tools/bench.sh" stop "$build"' EXIT
+else
+  bash "$src/tools/bench.sh" prefix "$build" || exit 1
+fi
+
+# Language files go where an installation puts them: the machine-wide
+# application-data folder of the prefix.
+common=$(wine cmd.exe /c echo %ProgramData% 2>/dev/null | tr -d '\r')
+langdir=$(winepath -u "$common\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang" 2>/dev/null)
+if [ -n "$langdir" ]; then
+  mkdir -p "$langdir" && cp "$src"/lang/*.lng "$langdir"/ 2>/dev/null
+  echo "[run] language files installed in $langdir"
+fi
+
+# A sample token store made now, so validity periods are relative to today.
+args=()
+if [ -f "$src/tests/fixtures/gen-certs.sh" ]; then
+  sample=$build/sample
+  echo "[run] making the sample token store in $sample/tokens"
+  bash "$src/tests/fixtures/gen-certs.sh" "$sample" >"$build/sample.log" 2>&1 \
+    || { tail -5 "$build/sample.log"; echo "[run] could not make the sample tokens"; exit 1; }
+  args+=(--store "$(winepath -w "$sample/tokens")")
+fi
+
+# The product's users run Chinese Windows: code page 936, UI language 2052.
+# LUMORA_LOCALE=C.UTF-8 (or --lang 1033) shows the English product.
+export LC_ALL=${LUMORA_LOCALE:-zh_CN.UTF-8}
+echo "[run] starting TamuHost.exe (DISPLAY=$DISPLAY, LC_ALL=$LC_ALL); close its window to end"
+"$src/tools/wine-run.sh" "$build/bin/TamuHost.exe" "${args[@]}" "$@"
+rc=$?
+echo "[run] TamuHost.exe exited with $rc"
+exit $rc
