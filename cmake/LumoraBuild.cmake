@@ -29,17 +29,19 @@ function(lumora_add_test)
   endif()
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   lumora_warnings(${T_NAME})
+  # Under Wine a path that starts with / is relative to the current drive
+  # folder; the build tree is reached through the Z: drive.
   set(results ${CMAKE_BINARY_DIR}/test-results)
   set(fixtures bench ${T_FIXTURES})
   set(env "LUMORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "LUMORA_BUILD_DIR=${CMAKE_BINARY_DIR}")
   add_test(NAME ${T_NAME}
-           COMMAND ${T_NAME} --gtest_output=xml:${results}/${T_NAME}.xml
+           COMMAND ${T_NAME} --gtest_output=xml:Z:${results}/${T_NAME}.xml
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED "${fixtures}"
                        ENVIRONMENT "${env};TZ=UTC" TIMEOUT 600)
   if(T_VARIANTS)
     add_test(NAME ${T_NAME}.zh_CN_UTC+8
-             COMMAND ${T_NAME} --gtest_output=xml:${results}/${T_NAME}.zh_CN.xml
+             COMMAND ${T_NAME} --gtest_output=xml:Z:${results}/${T_NAME}.zh_CN.xml
              WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
     set_tests_properties(${T_NAME}.zh_CN_UTC+8 PROPERTIES FIXTURES_REQUIRED "${fixtures}"
                          ENVIRONMENT "${env};TZ=Asia/Shanghai;LC_ALL=zh_CN.UTF-8" TIMEOUT 600)

@@ -25,6 +25,10 @@ public:
     int GetSectionKeys(const std::wstring& section, std::vector<std::wstring>& keys) const;
     // Whether one key of section, read as a decimal number, equals type.
     bool IsTypeListed(const std::wstring& section, long type) const;
+    // The same for the PKI library's type of a device (the four device-type
+    // lists: "PassWordFunFiter", "UnlockFunFiter", "CertUpdateFunFiter",
+    // "DisconnectFunShow").
+    bool IsDeviceTypeListed(const std::wstring& section, unsigned long device) const;
 
     bool GetIsWriteLog() const;
     bool GetIsShowSelfWhileInsertUSBKey() const;

@@ -13,6 +13,7 @@
 #include "SettingsFolders.h"
 #include "TestSupport.h"
 #include "Utils/UserSettings.h"
+#include "ZentoPKIHost.h"
 
 using testsupport::FileExists;
 using testsupport::ReadFileBytes;
@@ -394,4 +395,33 @@ TEST_F(UserSettingsTest, MissingCommonFolderGivesEmptyBase)
     EXPECT_EQ(L"", UserSettings::InstallationSettingsPath());
     LoadWith("[RemainDay]\r\nday=4\r\n");
     EXPECT_EQ(4, settings().GetRemainDay());
+}
+
+TEST_F(UserSettingsTest, DeviceTypeListsAskThePkiLibraryForTheType)
+{
+    LoadWith("[PassWordFunFiter]\r\n03=\r\n12=\r\n[DisconnectFunShow]\r\n7=\r\n");
+    struct Case {
+        int type;
+        bool passwordHidden;
+        bool disconnectShown;
+    } cases[] = {{3, true, false}, {12, true, false}, {7, false, true}, {4, false, false}};
+    const long liveBefore = ZentoPKIGetLiveObjectCount();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        const std::wstring token = sandbox.Root() + L"\\token" + std::to_wstring(c.type);
+        ASSERT_TRUE(CreateDirectoryW(token.c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(token + L"\\token.ini",
+                                   "[Token]\r\nType=" + std::to_string(c.type) + "\r\nSerial=SN" +
+                                       std::to_string(c.type) +
+                                       "\r\nLabel=L\r\nPin=1234\r\nRetries=6\r\nMaxRetries=6\r\n"));
+        unsigned long device = ZentoPKIHostOpenDevice(token.c_str());
+        ASSERT_NE(0ul, device);
+        ASSERT_EQ(c.type, ZentoPKICryptoGetType(device));
+        EXPECT_EQ(c.passwordHidden, settings().IsDeviceTypeListed(L"PassWordFunFiter", device));
+        EXPECT_EQ(c.disconnectShown, settings().IsDeviceTypeListed(L"DisconnectFunShow", device));
+        EXPECT_FALSE(settings().IsDeviceTypeListed(L"UnlockFunFiter", device));
+        ZentoPKICryptoFreeDevice(device);
+    }
+    EXPECT_FALSE(settings().IsDeviceTypeListed(L"PassWordFunFiter", 0));
+    EXPECT_EQ(liveBefore, ZentoPKIGetLiveObjectCount());
 }
