@@ -150,7 +150,8 @@ bool HostDeviceService::RemoveToken(const std::wstring& serial)
 {
     if (serial.empty()) return false;
     for (const auto& folder : TokenFolders()) {
-        if (CompareStringOrdinal(SerialOf(folder).c_str(), -1, serial.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
+        if (CompareStringOrdinal(SerialOf(folder).c_str(), -1, serial.c_str(), -1, TRUE) != CSTR_EQUAL)
+            continue;
         // Out of the store in one step, then cleaned up.
         std::wstring transit = TransitName(m_store_, L"removing");
         if (!MoveFileW(folder.c_str(), transit.c_str())) return false;
@@ -169,7 +170,8 @@ void HostDeviceService::SetChangeCallback(std::function<void()> callback)
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kWindowClass;
     RegisterClassW(&wc);  // fails harmlessly when already registered
-    m_window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    m_window_ =
+        CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     if (!m_window_) return;
     SetWindowLongPtrW(m_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);

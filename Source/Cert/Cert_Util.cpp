@@ -161,8 +161,8 @@ std::string GetCertSha1Hex(unsigned long certificate)
 {
     unsigned char* bytes = nullptr;
     unsigned long n = 0;
-    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, ZENTO_HASH_SHA1, &bytes, &n) !=
-        ZENTO_PKI_OK) {
+    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, ZENTO_HASH_SHA1, &bytes,
+                                         &n) != ZENTO_PKI_OK) {
         if (bytes) ZentoPKICryptoFreeMemory(bytes);
         return std::string();
     }

@@ -57,7 +57,8 @@ TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
         EXPECT_EQ(a.sha1, Cert_Util::GetCertSha1Hex(cert.Get()));
         EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SERIAL, text));
         EXPECT_EQ(FromUtf8(a.serial), text);
-        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME, text));
+        EXPECT_TRUE(
+            Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME, text));
         EXPECT_EQ(a.subjectDisplay, text);
         EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME, text));
         EXPECT_EQ(a.issuerDisplay, text);
@@ -106,8 +107,8 @@ TEST_F(CertUtil, RolesOfTheKeyUsageClasses)
         const wchar_t* name;
         bool sign, enc;
     } cases[] = {
-        {L"sign_1y", true, false},    {L"enc_1y", false, true},     {L"mixed_45d", false, false},
-        {L"signall_1y", true, false}, {L"encall_1y", false, true},  {L"nousage_1y", false, false},
+        {L"sign_1y", true, false},    {L"enc_1y", false, true},    {L"mixed_45d", false, false},
+        {L"signall_1y", true, false}, {L"encall_1y", false, true}, {L"nousage_1y", false, false},
         {L"root_ca", true, false},  // keyCertSign and cRLSign are signing bits
     };
     for (const auto& c : cases) {
@@ -147,7 +148,8 @@ TEST_F(CertUtil, FormatCertDateLocalOrUtc)
     // marked UTC.
     unsigned long local = zento_time_utc2local(utc);
     ASSERT_NE(0UL, local);
-    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01 UTC" : L"2026-12-31 UTC", Cert_Util::FormatCertDate(local));
+    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01 UTC" : L"2026-12-31 UTC",
+              Cert_Util::FormatCertDate(local));
     EXPECT_EQ(1, zento_time_free(local));
     EXPECT_EQ(1, zento_time_free(utc));
 }
@@ -224,9 +226,7 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
         const wchar_t* name;
         bool expired;
     } cases[] = {
-        {L"sign_expired", true},
-        {L"sign_12h", false},
-        {L"sign_1y", false},
+        {L"sign_expired", true}, {L"sign_12h", false}, {L"sign_1y", false},
         {L"ca_expired", false},  // attribute 34 is 1: never reported, whatever its dates
         {L"root_ca", false},
     };
@@ -255,7 +255,18 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
 TEST_F(CertUtil, RemainingDaysAtTheWindowBoundaries)
 {
     // The fixtures hold, per zone, certificates whose counted hours are
-    // H and a half at generation time (see gen-certs.sh).
+    // H and a half at generation time (see gen-certs.sh): they hold for
+    // half an hour, and only in the two zones the suite runs in.
+    ASSERT_TRUE(LocalHoursEast() == 0 || LocalHoursEast() == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
+    std::string made;
+    ASSERT_TRUE(testsupport::ReadFileBytes(CertsDir() + L"\\run.txt", made));
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    long long nowUnix =
+        static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
+                               10000000ULL) -
+        11644473600LL;
+    ASSERT_LT(nowUnix - atoll(made.c_str()), 25 * 60) << "the certificates are stale: run fixtures.make again";
     std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
     struct Case {
         const wchar_t* hours;

@@ -175,7 +175,7 @@ TEST_F(DeviceRecords, SameGroupComparesSubjectAndBothEnds)
 {
     Cert s1(LoadCert(CertFile(L"sign_1y")));
     Cert e1(LoadCert(CertFile(L"enc_1y")));
-    Cert s2(LoadCert(CertFile(L"sign_10d")));      // same subject, other end
+    Cert s2(LoadCert(CertFile(L"sign_10d")));     // same subject, other end
     Cert li(LoadCert(CertFile(L"sign_10d_li")));  // other subject
     EXPECT_TRUE(IsSameCertGroup(s1.Get(), e1.Get()));
     EXPECT_TRUE(IsSameCertGroup(e1.Get(), s1.Get()));

@@ -37,7 +37,7 @@ protected:
 TEST_F(HostDevices, EnumeratesTokensByFolderName)
 {
     HostDeviceService service(m_store_ + L"\\");
-    EXPECT_EQ(2, service.Count());  // the folder without token.ini is no token
+    EXPECT_EQ(2, service.Count());                   // the folder without token.ini is no token
     EXPECT_EQ(L"zt2026000b", SerialAt(service, 0));  // lisi
     EXPECT_EQ(L"ZT2026000A", SerialAt(service, 1));  // zhangsan
     EXPECT_EQ(0UL, service.OpenDevice(2));
@@ -115,7 +115,8 @@ TEST_F(HostDevices, TokenCopiedByHandIsSeenOnceComplete)
     std::wstring folder = m_store_ + L"\\by-hand";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     EXPECT_EQ(2, service.Count());
-    ASSERT_TRUE(CopyFileW((TokensDir() + L"\\empty\\token.ini").c_str(), (folder + L"\\token.ini").c_str(), TRUE));
+    ASSERT_TRUE(
+        CopyFileW((TokensDir() + L"\\empty\\token.ini").c_str(), (folder + L"\\token.ini").c_str(), TRUE));
     ASSERT_TRUE(WaitFor([&] { return calls >= 1; }));
     EXPECT_EQ(3, service.Count());
 }
