@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prepares a fresh Debian 12 machine (as root) to build and test LumoraPlugin:
 # the i686 MinGW cross compiler, Wine with its 32-bit half, Xvfb, GoogleTest
-# sources, openssl, the SQLite source package and a CJK font for Wine windows.
+# sources, openssl and the CA bundle, the SQLite source package and a CJK font for Wine windows.
 # Safe to run again: every step checks before it changes anything.
 set -u
 
@@ -16,7 +16,7 @@ else
 fi
 
 PKGS="g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
-      googletest openssl sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick locales"
+      googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick locales"
 
 need_install() {
   for p in $PKGS; do

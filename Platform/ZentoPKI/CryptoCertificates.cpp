@@ -110,49 +110,49 @@ bool StringAttribute(PCCERT_CONTEXT cert, int id, std::string& out)
 {
     std::wstring w;
     switch (id) {
-    case ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME:
-        w = NameString(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG, nullptr);
-        break;
-    case ZENTO_CERT_ATTR_SUBJECT:
-        w = FullSubject(cert);
-        break;
-    case ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME:
-        w = NameString(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr);
-        break;
-    case ZENTO_CERT_ATTR_COUNTRY:
-        w = SubjectAttribute(cert, szOID_COUNTRY_NAME);
-        break;
-    case ZENTO_CERT_ATTR_ORGANIZATION:
-        w = SubjectAttribute(cert, szOID_ORGANIZATION_NAME);
-        break;
-    case ZENTO_CERT_ATTR_UNIT:
-        w = SubjectAttribute(cert, szOID_ORGANIZATIONAL_UNIT_NAME);
-        break;
-    case ZENTO_CERT_ATTR_PROVINCE:
-        w = SubjectAttribute(cert, szOID_STATE_OR_PROVINCE_NAME);
-        break;
-    case ZENTO_CERT_ATTR_LOCALITY:
-        w = SubjectAttribute(cert, szOID_LOCALITY_NAME);
-        if (w.empty()) w = SubjectAttribute(cert, szOID_STREET_ADDRESS);
-        break;
-    case ZENTO_CERT_ATTR_EMAIL:
-        w = NameString(cert, CERT_NAME_EMAIL_TYPE, 0, nullptr);
-        break;
-    case ZENTO_CERT_ATTR_FRIENDLY_NAME:
-        w = NameString(cert, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr);
-        break;
-    case ZENTO_CERT_ATTR_VALID_FROM:
-        out = FileTimeText(cert->pCertInfo->NotBefore);
-        return !out.empty();
-    case ZENTO_CERT_ATTR_VALID_TO:
-    case ZENTO_CERT_ATTR_VALID_TO_2:
-        out = FileTimeText(cert->pCertInfo->NotAfter);
-        return !out.empty();
-    case ZENTO_CERT_ATTR_SERIAL:
-        out = SerialHex(cert);
-        return true;
-    default:
-        return false;
+        case ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME:
+            w = NameString(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG, nullptr);
+            break;
+        case ZENTO_CERT_ATTR_SUBJECT:
+            w = FullSubject(cert);
+            break;
+        case ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME:
+            w = NameString(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr);
+            break;
+        case ZENTO_CERT_ATTR_COUNTRY:
+            w = SubjectAttribute(cert, szOID_COUNTRY_NAME);
+            break;
+        case ZENTO_CERT_ATTR_ORGANIZATION:
+            w = SubjectAttribute(cert, szOID_ORGANIZATION_NAME);
+            break;
+        case ZENTO_CERT_ATTR_UNIT:
+            w = SubjectAttribute(cert, szOID_ORGANIZATIONAL_UNIT_NAME);
+            break;
+        case ZENTO_CERT_ATTR_PROVINCE:
+            w = SubjectAttribute(cert, szOID_STATE_OR_PROVINCE_NAME);
+            break;
+        case ZENTO_CERT_ATTR_LOCALITY:
+            w = SubjectAttribute(cert, szOID_LOCALITY_NAME);
+            if (w.empty()) w = SubjectAttribute(cert, szOID_STREET_ADDRESS);
+            break;
+        case ZENTO_CERT_ATTR_EMAIL:
+            w = NameString(cert, CERT_NAME_EMAIL_TYPE, 0, nullptr);
+            break;
+        case ZENTO_CERT_ATTR_FRIENDLY_NAME:
+            w = NameString(cert, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr);
+            break;
+        case ZENTO_CERT_ATTR_VALID_FROM:
+            out = FileTimeText(cert->pCertInfo->NotBefore);
+            return !out.empty();
+        case ZENTO_CERT_ATTR_VALID_TO:
+        case ZENTO_CERT_ATTR_VALID_TO_2:
+            out = FileTimeText(cert->pCertInfo->NotAfter);
+            return !out.empty();
+        case ZENTO_CERT_ATTR_SERIAL:
+            out = SerialHex(cert);
+            return true;
+        default:
+            return false;
     }
     out = ToUtf8(w);
     return !out.empty();
@@ -205,8 +205,8 @@ bool HashCertificate(PCCERT_CONTEXT cert, int algorithm, std::string& digest)
         return false;
     std::string object(objectSize, '\0');
     BCRYPT_HASH_HANDLE hash = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptCreateHash(alg, &hash, reinterpret_cast<PUCHAR>(&object[0]), objectSize, nullptr,
-                                         0, 0)))
+    if (!BCRYPT_SUCCESS(
+            BCryptCreateHash(alg, &hash, reinterpret_cast<PUCHAR>(&object[0]), objectSize, nullptr, 0, 0)))
         return false;
     std::unique_ptr<void, HashDeleter> holdHash(hash);
     digest.assign(hashSize, '\0');
@@ -220,13 +220,14 @@ bool DecodeDirectoryString(const unsigned char* value, unsigned long length, std
 {
     CERT_NAME_VALUE* decoded = nullptr;
     DWORD size = 0;
-    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_UNICODE_ANY_STRING, value, length, CRYPT_DECODE_ALLOC_FLAG,
-                             nullptr, &decoded, &size))
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_UNICODE_ANY_STRING, value, length,
+                             CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size))
         return false;
     std::unique_ptr<void, LocalFreeDeleter> hold(decoded);
     if (decoded->dwValueType == CERT_RDN_OCTET_STRING || decoded->dwValueType == CERT_RDN_ENCODED_BLOB)
         return false;  // not a string
-    wide.assign(reinterpret_cast<const wchar_t*>(decoded->Value.pbData), decoded->Value.cbData / sizeof(wchar_t));
+    wide.assign(reinterpret_cast<const wchar_t*>(decoded->Value.pbData),
+                decoded->Value.cbData / sizeof(wchar_t));
     // Some crypt32 versions count the terminating NUL.
     while (!wide.empty() && wide.back() == L'\0') wide.pop_back();
     return true;
@@ -270,7 +271,8 @@ unsigned long __cdecl ZentoPKICertDupCert(unsigned long certificate)
         PCCERT_CONTEXT copy = nullptr;
         auto& table = ObjectTable::Instance();
         auto lock = table.Lock();
-        if (!WithCertificate(certificate, [&](PCCERT_CONTEXT c) { copy = CertDuplicateCertificateContext(c); }) ||
+        if (!WithCertificate(certificate,
+                             [&](PCCERT_CONTEXT c) { copy = CertDuplicateCertificateContext(c); }) ||
             !copy)
             return 0;
         PkiObject object;
@@ -292,7 +294,8 @@ int __cdecl ZentoPKICertGetCertStringAttribute(unsigned long certificate, int id
         *text = nullptr;
         std::string value;
         bool ok = false;
-        if (!WithCertificate(certificate, [&](PCCERT_CONTEXT c) { ok = StringAttribute(c, id, value); }) || !ok)
+        if (!WithCertificate(certificate, [&](PCCERT_CONTEXT c) { ok = StringAttribute(c, id, value); }) ||
+            !ok)
             return 0;
         *text = NewTextBuffer(value);
         return *text ? 1 : 0;
@@ -306,8 +309,10 @@ int __cdecl ZentoPKICertGetCertIntegerAttribute(unsigned long certificate, int i
         long v = 0;
         bool ok = false;
         bool live = WithCertificate(certificate, [&](PCCERT_CONTEXT c) {
-            if (id == ZENTO_CERT_ATTR_KEY_USAGE) ok = KeyUsageBits(c, v);
-            else if (id == ZENTO_CERT_ATTR_IS_CA) ok = IsCertificateAuthority(c, v);
+            if (id == ZENTO_CERT_ATTR_KEY_USAGE)
+                ok = KeyUsageBits(c, v);
+            else if (id == ZENTO_CERT_ATTR_IS_CA)
+                ok = IsCertificateAuthority(c, v);
         });
         if (!live || !ok) return 0;
         *value = v;
@@ -315,8 +320,8 @@ int __cdecl ZentoPKICertGetCertIntegerAttribute(unsigned long certificate, int i
     });
 }
 
-int __cdecl ZentoPKICertGetCertHashAttribute(unsigned long certificate, int id, int algorithm, unsigned char** bytes,
-                                             unsigned long* length)
+int __cdecl ZentoPKICertGetCertHashAttribute(unsigned long certificate, int id, int algorithm,
+                                             unsigned char** bytes, unsigned long* length)
 {
     return Guarded(0, [&]() -> int {
         if (!bytes || !length) return 0;
@@ -325,7 +330,8 @@ int __cdecl ZentoPKICertGetCertHashAttribute(unsigned long certificate, int id, 
         if (id != ZENTO_CERT_ATTR_THUMBPRINT) return 0;
         std::string digest;
         bool ok = false;
-        if (!WithCertificate(certificate, [&](PCCERT_CONTEXT c) { ok = HashCertificate(c, algorithm, digest); }) ||
+        if (!WithCertificate(certificate,
+                             [&](PCCERT_CONTEXT c) { ok = HashCertificate(c, algorithm, digest); }) ||
             !ok)
             return 0;
         *bytes = NewByteBuffer(digest.data(), digest.size());
@@ -335,8 +341,8 @@ int __cdecl ZentoPKICertGetCertHashAttribute(unsigned long certificate, int id, 
     });
 }
 
-int __cdecl ZentoPKICertFindExtension(unsigned long certificate, const char* oid, int* critical, unsigned char** value,
-                                      unsigned long* length)
+int __cdecl ZentoPKICertFindExtension(unsigned long certificate, const char* oid, int* critical,
+                                      unsigned char** value, unsigned long* length)
 {
     return Guarded(0, [&]() -> int {
         if (!oid || !value || !length) return 0;
@@ -359,8 +365,8 @@ int __cdecl ZentoPKICertFindExtension(unsigned long certificate, const char* oid
     });
 }
 
-int __cdecl ZentoPKIDecodeStringExtension(int kind, const unsigned char* value, unsigned long length, char** text,
-                                          unsigned long* textLength)
+int __cdecl ZentoPKIDecodeStringExtension(int kind, const unsigned char* value, unsigned long length,
+                                          char** text, unsigned long* textLength)
 {
     return Guarded(0, [&]() -> int {
         if (!text) return 0;
@@ -394,11 +400,12 @@ int __cdecl ZentoPKICertGetCertEncode(unsigned long certificate, int form, unsig
                 return;
             }
             DWORD n = 0;
-            if (!CryptBinaryToStringA(c->pbCertEncoded, c->cbCertEncoded, CRYPT_STRING_BASE64HEADER, nullptr, &n))
+            if (!CryptBinaryToStringA(c->pbCertEncoded, c->cbCertEncoded, CRYPT_STRING_BASE64HEADER, nullptr,
+                                      &n))
                 return;
             encoded.assign(n, '\0');
-            if (!CryptBinaryToStringA(c->pbCertEncoded, c->cbCertEncoded, CRYPT_STRING_BASE64HEADER, &encoded[0],
-                                      &n))
+            if (!CryptBinaryToStringA(c->pbCertEncoded, c->cbCertEncoded, CRYPT_STRING_BASE64HEADER,
+                                      &encoded[0], &n))
                 return;
             encoded.resize(std::strlen(encoded.c_str()));
             ok = true;

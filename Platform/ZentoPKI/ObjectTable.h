@@ -28,9 +28,9 @@ enum class ObjectKind { Device, Keypair, Certificate };
 
 struct PkiObject {
     ObjectKind kind = ObjectKind::Device;
-    std::wstring folder;                      // device: token folder; key pair: its folder
+    std::wstring folder;                     // device: token folder; key pair: its folder
     std::vector<std::wstring> certificates;  // key pair: certificate files, in index order
-    CertContextPtr certificate;               // certificate
+    CertContextPtr certificate;              // certificate
 };
 
 class ObjectTable {

@@ -157,7 +157,8 @@ std::vector<std::wstring> ListCertificateFiles(const std::wstring& keypairFolder
 {
     std::vector<std::wstring> out;
     for (const auto& name : ListEntries(keypairFolder, false)) {
-        if (HasSuffixNoCase(name, L".cer") || HasSuffixNoCase(name, L".der") || HasSuffixNoCase(name, L".crt"))
+        if (HasSuffixNoCase(name, L".cer") || HasSuffixNoCase(name, L".der") ||
+            HasSuffixNoCase(name, L".crt"))
             out.push_back(keypairFolder + L"\\" + name);
     }
     return out;

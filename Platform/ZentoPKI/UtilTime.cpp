@@ -124,12 +124,18 @@ int Field(unsigned long time, int which)
     TimeValue value;
     if (!TimeTable::Instance().Get(time, value)) return 0;
     switch (which) {
-    case 0: return value.fields.wYear;
-    case 1: return value.fields.wMonth;
-    case 2: return value.fields.wDay;
-    case 3: return value.fields.wHour;
-    case 4: return value.fields.wMinute;
-    default: return value.fields.wSecond;
+        case 0:
+            return value.fields.wYear;
+        case 1:
+            return value.fields.wMonth;
+        case 2:
+            return value.fields.wDay;
+        case 3:
+            return value.fields.wHour;
+        case 4:
+            return value.fields.wMinute;
+        default:
+            return value.fields.wSecond;
     }
 }
 
@@ -161,12 +167,30 @@ unsigned long __cdecl zento_time_utc2local(unsigned long time)
     });
 }
 
-int __cdecl zento_time_getyear(unsigned long time) { return Field(time, 0); }
-int __cdecl zento_time_getmonth(unsigned long time) { return Field(time, 1); }
-int __cdecl zento_time_getday(unsigned long time) { return Field(time, 2); }
-int __cdecl zento_time_gethour(unsigned long time) { return Field(time, 3); }
-int __cdecl zento_time_getminute(unsigned long time) { return Field(time, 4); }
-int __cdecl zento_time_getsecond(unsigned long time) { return Field(time, 5); }
+int __cdecl zento_time_getyear(unsigned long time)
+{
+    return Field(time, 0);
+}
+int __cdecl zento_time_getmonth(unsigned long time)
+{
+    return Field(time, 1);
+}
+int __cdecl zento_time_getday(unsigned long time)
+{
+    return Field(time, 2);
+}
+int __cdecl zento_time_gethour(unsigned long time)
+{
+    return Field(time, 3);
+}
+int __cdecl zento_time_getminute(unsigned long time)
+{
+    return Field(time, 4);
+}
+int __cdecl zento_time_getsecond(unsigned long time)
+{
+    return Field(time, 5);
+}
 
 long __cdecl zento_time_getfraction(unsigned long time)
 {
@@ -231,7 +255,13 @@ int __cdecl zento_time_free(unsigned long time)
     return TimeTable::Instance().Remove(time) ? 1 : 0;
 }
 
-long __cdecl zento_time_livecount(void) { return TimeTable::Instance().Live(); }
-long __cdecl zento_time_badfreecount(void) { return TimeTable::Instance().BadFrees(); }
+long __cdecl zento_time_livecount(void)
+{
+    return TimeTable::Instance().Live();
+}
+long __cdecl zento_time_badfreecount(void)
+{
+    return TimeTable::Instance().BadFrees();
+}
 
 }  // extern "C"

@@ -48,7 +48,14 @@
 // its extnValue octet string) and returns ZENTO_PKI_EXTENSION_ABSENT (-7)
 // when the certificate has no extension with that OID.
 // PIN change (ZentoPKICryptoChangePwd): PIN kind 1 is the user PIN, the only
-// kind a token of this library has.
+// kind a token of this library has. A new PIN must have 4 to 32 bytes. With
+// the right old PIN the PIN is changed, the retry counter is reset to its
+// maximum and reported, and 1 is returned. A wrong old PIN costs one retry and
+// reports the retries left; at 0 the token is locked for good and every later
+// attempt reports 0. A call refused before the PIN is checked (other kind, bad
+// new PIN, unknown device) leaves *retriesLeft untouched.
+// Device types (ZentoPKICryptoGetType / GetNameFromType): 1 "ZT-KEY 1000",
+// 2 "ZT-KEY 2000 国密", 3 "ZT-KEY 3000 Bluetooth"; the name is the library's.
 #pragma once
 
 #include <windows.h>
@@ -97,8 +104,8 @@ const char* __cdecl ZentoPKICryptoGetNameFromType(int type);
 int __cdecl ZentoPKICryptoGetSerialNumber(unsigned long device, char** text);
 int __cdecl ZentoPKICryptoGetLabel(unsigned long device, char** text);
 int __cdecl ZentoPKICryptoFreeDevice(unsigned long device);
-int __cdecl ZentoPKICryptoChangePwd(unsigned long device, int pinKind, const char* oldPin,
-                                    const char* newPin, int* retriesLeft);
+int __cdecl ZentoPKICryptoChangePwd(unsigned long device, int pinKind, const char* oldPin, const char* newPin,
+                                    int* retriesLeft);
 
 // ---- ZENTO_CRYPTO.dll: certificates ----
 int __cdecl ZentoPKICertGetCertStringAttribute(unsigned long certificate, int id, char** text);
@@ -111,8 +118,8 @@ int __cdecl ZentoPKIDecodeStringExtension(int kind, const unsigned char* value, 
                                           char** text, unsigned long* textLength);
 int __cdecl ZentoPKICertGetCertEncode(unsigned long certificate, int form, unsigned char** bytes,
                                       unsigned long* length);
-int __cdecl ZentoPKICryptoHexEncode(int mode, const unsigned char* bytes, unsigned long length,
-                                    char** text, unsigned long* textLength);
+int __cdecl ZentoPKICryptoHexEncode(int mode, const unsigned char* bytes, unsigned long length, char** text,
+                                    unsigned long* textLength);
 unsigned long __cdecl ZentoPKICertNewCert(const unsigned char* encoded, unsigned long length);
 unsigned long __cdecl ZentoPKICertDupCert(unsigned long certificate);
 int __cdecl ZentoPKICertFreeCert(unsigned long certificate);
@@ -141,8 +148,8 @@ int __cdecl zento_time_getminute(unsigned long time);
 int __cdecl zento_time_getsecond(unsigned long time);
 long __cdecl zento_time_getfraction(unsigned long time);
 int __cdecl zento_time_islocal(unsigned long time);
-unsigned long __cdecl zento_time_newutctime(int year, int month, int day, int hour, int minute,
-                                            int second, long fraction);
+unsigned long __cdecl zento_time_newutctime(int year, int month, int day, int hour, int minute, int second,
+                                            long fraction);
 unsigned long __cdecl zento_time_nowutctime(void);
 // -1 when a is earlier than b, 0 when equal, 1 when later; -2 when either
 // handle is not a live time (never -1, so a bad handle is not read as "earlier").

@@ -14,9 +14,18 @@
 
 namespace pkitest {
 
-inline std::wstring CertsDir() { return testsupport::FixturesDir() + L"\\certs"; }
-inline std::wstring TokensDir() { return testsupport::FixturesDir() + L"\\tokens"; }
-inline std::wstring CertFile(const std::wstring& name) { return CertsDir() + L"\\" + name + L".cer"; }
+inline std::wstring CertsDir()
+{
+    return testsupport::FixturesDir() + L"\\certs";
+}
+inline std::wstring TokensDir()
+{
+    return testsupport::FixturesDir() + L"\\tokens";
+}
+inline std::wstring CertFile(const std::wstring& name)
+{
+    return CertsDir() + L"\\" + name + L".cer";
+}
 
 // One line of an answer file written by tests/fixtures/gen-certs.sh.
 struct OpensslAnswer {

@@ -78,7 +78,8 @@ protected:
             EXPECT_EQ(a.sha1, HashHex(cert.Get(), ZENTO_HASH_SHA1));
             EXPECT_EQ(a.sha256, HashHex(cert.Get(), ZENTO_HASH_SHA256));
             EXPECT_EQ(a.serial, StringAttr(cert.Get(), ZENTO_CERT_ATTR_SERIAL));
-            EXPECT_EQ(a.subjectDisplay, FromUtf8(StringAttr(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME)));
+            EXPECT_EQ(a.subjectDisplay,
+                      FromUtf8(StringAttr(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME)));
             EXPECT_EQ(a.issuerDisplay, FromUtf8(StringAttr(cert.Get(), ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME)));
             EXPECT_EQ(a.notAfter, StringAttr(cert.Get(), ZENTO_CERT_ATTR_VALID_TO));
             EXPECT_EQ(a.notAfter, StringAttr(cert.Get(), ZENTO_CERT_ATTR_VALID_TO_2));
@@ -150,8 +151,7 @@ TEST_F(ZentoPKICertificates, KeyUsageBitsFollowX509Numbering)
         const wchar_t* name;
         const char* bits;
     } cases[] = {
-        {L"sign_1y", "3"},      {L"enc_1y", "12"},     {L"mixed_45d", "5"},
-        {L"signall_1y", "99"},  // 0x63
+        {L"sign_1y", "3"},     {L"enc_1y", "12"}, {L"mixed_45d", "5"}, {L"signall_1y", "99"},  // 0x63
         {L"encall_1y", "412"},  // 0x19C, decipherOnly sits in the second byte
         {L"nousage_1y", "-"},
     };
@@ -511,8 +511,8 @@ static BOOL CALLBACK CloseCertificateDialog(HWND w, LPARAM p)
 
 TEST_F(ZentoPKICertificates, DisplayCertShowsTheSystemDialog)
 {
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, owner);
     ShowWindow(owner, SW_SHOWNOACTIVATE);
     Cert cert(LoadCert(CertFile(L"sign_1y")));

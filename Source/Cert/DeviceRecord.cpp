@@ -1,0 +1,101 @@
+// Device records, the device list and certificate grouping; see DeviceRecord.h.
+#include "Cert/DeviceRecord.h"
+
+#include <string>
+
+#include "Cert/Cert_Util.h"
+#include "Cert/ZentoPKI.h"
+
+int DeviceRecord::LoadDeviceCertificates(unsigned long handle)
+{
+    ReleaseDeviceRecord();
+    device = handle;
+    int keypairs = ZentoPKICryptoGetKeypairCount(handle);
+    if (keypairs <= 0) return 0;
+    for (int i = 0; i < keypairs; ++i) {
+        unsigned long keypair = ZentoPKICryptoGetKeypair(handle, i);
+        if (keypair == 0) continue;
+        int count = ZentoPKICryptoGetCertificateCount(keypair);
+        for (int j = 0; j < count; ++j) {
+            unsigned long certificate = 0;
+            if (ZentoPKICryptoGetCertificate(keypair, j, &certificate) == ZENTO_PKI_OK)
+                certificates.push_back(certificate);
+        }
+        ZentoPKICryptoFreeKeypair(keypair);
+    }
+    return 1;
+}
+
+void DeviceRecord::ReleaseDeviceRecord()
+{
+    if (device != 0) {
+        ZentoPKICryptoFreeDevice(device);
+        device = 0;
+    }
+    for (unsigned long certificate : certificates) ZentoPKICertFreeCert(certificate);
+    certificates.clear();
+}
+
+DeviceRecordList& DeviceRecordList::Instance()
+{
+    static DeviceRecordList list;
+    return list;
+}
+
+int DeviceRecordList::AddDevice(unsigned long handle)
+{
+    if (handle == 0) return 0;
+    auto record = std::make_unique<DeviceRecord>();
+    record->LoadDeviceCertificates(handle);
+    records.push_back(std::move(record));
+    return 1;
+}
+
+void DeviceRecordList::Clear()
+{
+    for (auto& record : records) record->ReleaseDeviceRecord();
+    records.clear();
+}
+
+DeviceRecord* DeviceRecordList::At(int index) const
+{
+    if (index < 0 || index >= Count()) return nullptr;
+    return records[static_cast<size_t>(index)].get();
+}
+
+std::vector<CertGroup> GroupCertificates(const DeviceRecord& record)
+{
+    std::vector<CertGroup> groups;
+    const auto& certs = record.certificates;
+    std::vector<bool> taken(certs.size(), false);
+    for (size_t i = 0; i < certs.size(); ++i) {
+        if (taken[i]) continue;
+        CertGroup group;
+        group.certificates.push_back(certs[i]);
+        taken[i] = true;
+        for (size_t j = 0; j < certs.size(); ++j) {
+            if (taken[j] || !IsSameCertGroup(certs[i], certs[j])) continue;
+            group.certificates.push_back(certs[j]);
+            taken[j] = true;
+        }
+        groups.push_back(std::move(group));
+    }
+    return groups;
+}
+
+bool IsSameCertGroup(unsigned long a, unsigned long b)
+{
+    if (a == 0 || b == 0) return false;
+    std::wstring subjectA, subjectB;
+    Cert_Util::GetCertStringAttribute(a, ZENTO_CERT_ATTR_SUBJECT, subjectA);
+    Cert_Util::GetCertStringAttribute(b, ZENTO_CERT_ATTR_SUBJECT, subjectB);
+    // Exact comparison: subjects that differ only in letter case are
+    // different holders.
+    if (subjectA != subjectB) return false;
+    std::wstring endA, endB, end2A, end2B;
+    if (Cert_Util::GetCertStringAttribute(a, ZENTO_CERT_ATTR_VALID_TO, endA))
+        Cert_Util::GetCertStringAttribute(a, ZENTO_CERT_ATTR_VALID_TO_2, end2A);
+    if (Cert_Util::GetCertStringAttribute(b, ZENTO_CERT_ATTR_VALID_TO, endB))
+        Cert_Util::GetCertStringAttribute(b, ZENTO_CERT_ATTR_VALID_TO_2, end2B);
+    return endA == endB && end2A == end2B;
+}

@@ -1,0 +1,332 @@
+// Cert_Util with real certificates (the installed CA bundle and the generated
+// set) through the PKI stand-ins, and the clock as it is. The binary runs in
+// UTC and in UTC+8 with the Chinese code page; expectations that depend on the
+// zone or the code page are chosen from the machine, never skipped.
+#include <gtest/gtest.h>
+
+#include "../platform/ZentoPKITestSupport.h"
+#include "Cert/Cert_Util.h"
+#include "ZentoPKIHost.h"
+#include "SettingsFolders.h"
+#include "Utils/UserSettings.h"
+
+using namespace pkitest;
+using testsupport::FromUtf8;
+
+namespace {
+
+class CertUtil : public PkiTest {
+protected:
+    void SetUp() override
+    {
+        PkiTest::SetUp();
+        UserSettings::Instance().ResetForTesting();  // RemainDay reads its default, 30
+    }
+    void TearDown() override
+    {
+        UserSettings::Instance().ResetForTesting();
+        PkiTest::TearDown();
+    }
+    static std::string Utf8(const std::wstring& w) { return testsupport::ToUtf8(w); }
+};
+
+// 2026-12-31 20:30:00 UTC in calendar seconds.
+const long long kNewYearsEveUtc = 1798749000LL;
+
+}  // namespace
+
+TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
+{
+    auto answers = ReadAnswers(CertsDir() + L"\\bundle.tsv");
+    ASSERT_GT(answers.size(), 100u);
+    auto generated = ReadAnswers(CertsDir() + L"\\generated.tsv");
+    ASSERT_GE(generated.size(), 20u);
+    answers.insert(answers.end(), generated.begin(), generated.end());
+    bool east8 = LocalHoursEast() == 8;
+    for (const auto& a : answers) {
+        SCOPED_TRACE(Utf8(a.path));
+        Cert cert(LoadCert(a.path));
+        ASSERT_NE(0UL, cert.Get());
+        std::wstring text;
+        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.Get(), ZENTO_HASH_SHA1, text));
+        EXPECT_EQ(FromUtf8(a.sha1), text);
+        EXPECT_EQ(40u, text.size());
+        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.Get(), ZENTO_HASH_SHA256, text));
+        EXPECT_EQ(FromUtf8(a.sha256), text);
+        EXPECT_EQ(64u, text.size());
+        EXPECT_EQ(a.sha1, Cert_Util::GetCertSha1Hex(cert.Get()));
+        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SERIAL, text));
+        EXPECT_EQ(FromUtf8(a.serial), text);
+        EXPECT_TRUE(
+            Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME, text));
+        EXPECT_EQ(a.subjectDisplay, text);
+        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME, text));
+        EXPECT_EQ(a.issuerDisplay, text);
+        std::wstring start, end;
+        EXPECT_TRUE(Cert_Util::GetCertValidityDates(cert.Get(), start, end));
+        EXPECT_EQ(FromUtf8(east8 ? a.endDateEast8 : a.endDateUtc), end);
+        EXPECT_EQ(10u, start.size());
+        // Key usage through the role rule: bits within 0x63 sign, within 0x19C encrypt.
+        long bits = a.keyUsage == "-" ? 0 : atol(a.keyUsage.c_str());
+        EXPECT_EQ(bits != 0 && (bits & ~0x63L) == 0, Cert_Util::IsSignCert(cert.Get()));
+        EXPECT_EQ(bits != 0 && (bits & ~0x19CL) == 0, Cert_Util::IsEncCert(cert.Get()));
+    }
+}
+
+TEST_F(CertUtil, ZeroHandlesAndMissingAttributesGiveEmptyTexts)
+{
+    std::wstring text = L"stale", start = L"x", end = L"y";
+    EXPECT_FALSE(Cert_Util::GetCertStringAttribute(0, ZENTO_CERT_ATTR_SUBJECT, text));
+    EXPECT_TRUE(text.empty());
+    text = L"stale";
+    EXPECT_FALSE(Cert_Util::GetCertThumbprintHex(0, ZENTO_HASH_SHA1, text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ("", Cert_Util::GetCertSha1Hex(0));
+    EXPECT_FALSE(Cert_Util::GetCertValidityDates(0, start, end));
+    EXPECT_TRUE(start.empty() && end.empty());
+    EXPECT_FALSE(Cert_Util::IsSignCert(0));
+    EXPECT_FALSE(Cert_Util::IsEncCert(0));
+    EXPECT_FALSE(Cert_Util::IsCertExpired(0));
+    int days = 5;
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(0, &days));
+    EXPECT_EQ(5, days);
+
+    Cert cert(LoadCert(CertFile(L"nousage_1y")));  // no country, no e-mail, no key usage
+    text = L"stale";
+    EXPECT_FALSE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_COUNTRY, text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_FALSE(Cert_Util::GetCertThumbprintHex(cert.Get(), 0x1234, text));
+    EXPECT_FALSE(Cert_Util::IsSignCert(cert.Get()));
+    EXPECT_FALSE(Cert_Util::IsEncCert(cert.Get()));
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(cert.Get(), nullptr));
+}
+
+TEST_F(CertUtil, RolesOfTheKeyUsageClasses)
+{
+    struct Case {
+        const wchar_t* name;
+        bool sign, enc;
+    } cases[] = {
+        {L"sign_1y", true, false},    {L"enc_1y", false, true},    {L"mixed_45d", false, false},
+        {L"signall_1y", true, false}, {L"encall_1y", false, true}, {L"nousage_1y", false, false},
+        {L"root_ca", true, false},  // keyCertSign and cRLSign are signing bits
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        Cert cert(LoadCert(CertFile(c.name)));
+        ASSERT_NE(0UL, cert.Get());
+        EXPECT_EQ(c.sign, Cert_Util::IsSignCert(cert.Get()));
+        EXPECT_EQ(c.enc, Cert_Util::IsEncCert(cert.Get()));
+    }
+}
+
+TEST_F(CertUtil, ProgramIdGoesThroughTheAnsiCodePage)
+{
+    Cert sign(LoadCert(CertFile(L"sign_1y")));
+    Cert plain(LoadCert(CertFile(L"nousage_1y")));
+    Cert none(LoadCert(CertFile(L"enc_1y")));
+    std::wstring text;
+    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(sign.Get(), text));
+    // Code page 936 holds every character; the Western page turns the
+    // Chinese ones into question marks, as the product always showed them.
+    EXPECT_EQ(GetACP() == 936 ? std::wstring(L"用户服务程序-甲") : std::wstring(6, L'?') + L"-?", text)
+        << "code page " << GetACP();
+    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(plain.Get(), text));
+    EXPECT_EQ(L"PROG-ID-42", text);
+    text = L"stale";
+    EXPECT_FALSE(Cert_Util::GetUserServiceProgId(none.Get(), text));
+    EXPECT_TRUE(text.empty());
+    EXPECT_FALSE(Cert_Util::GetUserServiceProgId(0, text));
+}
+
+TEST_F(CertUtil, FormatCertDateLocalOrUtc)
+{
+    unsigned long utc = zento_time_newutctime(2026, 12, 31, 20, 30, 0, 0);
+    ASSERT_NE(0UL, utc);
+    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01" : L"2026-12-31", Cert_Util::FormatCertDate(utc));
+    // A local time cannot be converted again: the date is shown as it is,
+    // marked UTC.
+    unsigned long local = zento_time_utc2local(utc);
+    ASSERT_NE(0UL, local);
+    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01 UTC" : L"2026-12-31 UTC",
+              Cert_Util::FormatCertDate(local));
+    EXPECT_EQ(1, zento_time_free(local));
+    EXPECT_EQ(1, zento_time_free(utc));
+}
+
+TEST_F(CertUtil, ParseCertTimeReadsLocalTime)
+{
+    long long east = LocalHoursEast() * 3600LL;
+    EXPECT_EQ(kNewYearsEveUtc - east, Cert_Util::ParseCertTime(L"20261231203000Z"));
+    EXPECT_EQ(kNewYearsEveUtc - east, Cert_Util::ParseCertTime(L"20261231203000.75Z"));
+    EXPECT_EQ(kNewYearsEveUtc - east + 28800, Cert_Util::ParseCertTimeEast8(L"20261231203000Z"));
+    // Fourteen characters are too short, for both.
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L"20261231203000"));
+    EXPECT_EQ(0, Cert_Util::ParseCertTimeEast8(L"20261231203000"));
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L""));
+    // Fields out of range cannot be converted.
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L"20261331203000Z"));
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L"20261231243000Z"));
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L"18991231203000Z"));
+    EXPECT_EQ(0, Cert_Util::ParseCertTime(L"2026123120300xZ"));
+    // Before 1970 is negative, not a failure.
+    EXPECT_LT(Cert_Util::ParseCertTime(L"19500101000000Z"), 0);
+}
+
+TEST_F(CertUtil, ToPkiTimeFractionRule)
+{
+    struct Case {
+        const char* text;
+        bool valid;
+        long fraction;
+    } cases[] = {
+        {"20261231203000Z", true, 0},
+        {"20261231203000.5Z", true, 500000000L},
+        {"20261231203000.123456789Z", true, 123456789L},
+        {"20261231203000.1234567891Z", true, 123456789L},  // a tenth digit adds nothing
+        {"20261231203000.Z", false, 0},                    // 16 characters
+        {"20261231203000", false, 0},                      // no Z
+        {"20261231203000.5", false, 0},
+        {"2026123120300aZ", false, 0},
+        {"20261231203000.5aZ", false, 0},
+        {"20261231203000,5Z", false, 0},
+        {"", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        unsigned long t = Cert_Util::ToPkiTime(c.text);
+        if (!c.valid) {
+            EXPECT_EQ(0UL, t);
+            continue;
+        }
+        ASSERT_NE(0UL, t);
+        EXPECT_EQ(2026, zento_time_getyear(t));
+        EXPECT_EQ(12, zento_time_getmonth(t));
+        EXPECT_EQ(31, zento_time_getday(t));
+        EXPECT_EQ(20, zento_time_gethour(t));
+        EXPECT_EQ(30, zento_time_getminute(t));
+        EXPECT_EQ(0, zento_time_getsecond(t));
+        EXPECT_EQ(c.fraction, zento_time_getfraction(t));
+        EXPECT_EQ(0, zento_time_islocal(t));
+        EXPECT_EQ(1, zento_time_free(t));
+    }
+    // No text at all is now.
+    unsigned long before = zento_time_nowutctime();
+    unsigned long now = Cert_Util::ToPkiTime(nullptr);
+    unsigned long after = zento_time_nowutctime();
+    ASSERT_NE(0UL, now);
+    EXPECT_LE(zento_time_cmp(before, now), 0);
+    EXPECT_LE(zento_time_cmp(now, after), 0);
+    for (unsigned long t : {before, now, after}) EXPECT_EQ(1, zento_time_free(t));
+}
+
+TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
+{
+    struct Case {
+        const wchar_t* name;
+        bool expired;
+    } cases[] = {
+        {L"sign_expired", true}, {L"sign_12h", false}, {L"sign_1y", false},
+        {L"ca_expired", false},  // attribute 34 is 1: never reported, whatever its dates
+        {L"root_ca", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        Cert cert(LoadCert(CertFile(c.name)));
+        ASSERT_NE(0UL, cert.Get());
+        EXPECT_EQ(c.expired, Cert_Util::IsCertExpired(cert.Get()));
+    }
+    // The authority certificate has ended: only its flag keeps it off the list.
+    Cert ca(LoadCert(CertFile(L"ca_expired")));
+    long flag = 0;
+    ASSERT_EQ(1, ZentoPKICertGetCertIntegerAttribute(ca.Get(), ZENTO_CERT_ATTR_IS_CA, &flag));
+    EXPECT_EQ(1, flag);
+    std::wstring end;
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(ca.Get(), ZENTO_CERT_ATTR_VALID_TO, end));
+    EXPECT_LT(Cert_Util::ParseCertTimeEast8(end), Cert_Util::ParseCertTimeEast8(L"21000101000000Z"));
+    SYSTEMTIME st;
+    GetSystemTime(&st);
+    wchar_t nowText[32];
+    swprintf(nowText, 32, L"%04d%02d%02d%02d%02d%02dZ", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+             st.wSecond);
+    EXPECT_LT(end, std::wstring(nowText));
+}
+
+TEST_F(CertUtil, RemainingDaysAtTheWindowBoundaries)
+{
+    // The fixtures hold, per zone, certificates whose counted hours are
+    // H and a half at generation time (see gen-certs.sh): they hold for
+    // half an hour, and only in the two zones the suite runs in.
+    ASSERT_TRUE(LocalHoursEast() == 0 || LocalHoursEast() == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
+    std::string made;
+    ASSERT_TRUE(testsupport::ReadFileBytes(CertsDir() + L"\\run.txt", made));
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    long long nowUnix =
+        static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
+                               10000000ULL) -
+        11644473600LL;
+    ASSERT_LT(nowUnix - atoll(made.c_str()), 25 * 60) << "the certificates are stale: run fixtures.make again";
+    std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
+    struct Case {
+        const wchar_t* hours;
+        bool result;
+        int days;
+    } cases[] = {
+        {L"720h", false, 0},  // the window is 30 days: 720 hours are outside, and days is cleared
+        {L"719h", true, 29},
+        {L"23h", true, 0},  // under a day: the one-day text
+    };
+    for (const auto& c : cases) {
+        std::wstring name = std::wstring(L"remain_") + c.hours + zone;
+        SCOPED_TRACE(Utf8(name));
+        Cert cert(LoadCert(CertFile(name)));
+        ASSERT_NE(0UL, cert.Get());
+        int days = 99;
+        EXPECT_EQ(c.result, Cert_Util::GetCertRemainDays(cert.Get(), &days));
+        EXPECT_EQ(c.days, days);
+        EXPECT_FALSE(Cert_Util::IsCertExpired(cert.Get()));
+    }
+    // Ended: false, days untouched.
+    Cert ended(LoadCert(CertFile(L"sign_expired")));
+    int days = 99;
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(ended.Get(), &days));
+    EXPECT_EQ(99, days);
+    // Far away: outside the window.
+    Cert distant(LoadCert(CertFile(L"sign_1y")));
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(distant.Get(), &days));
+    EXPECT_EQ(0, days);
+}
+
+TEST_F(CertUtil, RemainDayWindowComesFromTheSettings)
+{
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    ASSERT_TRUE(UserSettings::Instance().SetValue(L"RemainDay", L"day", L"1"));
+    ASSERT_EQ(1, UserSettings::Instance().GetRemainDay());
+    std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
+    Cert soon(LoadCert(CertFile(L"remain_23h" + zone)));
+    Cert later(LoadCert(CertFile(L"remain_719h" + zone)));
+    int days = 99;
+    EXPECT_TRUE(Cert_Util::GetCertRemainDays(soon.Get(), &days));
+    EXPECT_EQ(0, days);
+    days = 99;
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(later.Get(), &days));
+    EXPECT_EQ(0, days);
+}
+
+TEST_F(CertUtil, DeviceIdentityTexts)
+{
+    Device zhang(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str()));
+    Device li(ZentoPKIHostOpenDevice((TokensDir() + L"\\lisi").c_str()));
+    ASSERT_NE(0UL, zhang.Get());
+    ASSERT_NE(0UL, li.Get());
+    EXPECT_EQ(L"ZT2026000A", Cert_Util::GetDeviceSerialNumber(zhang.Get()));
+    EXPECT_EQ(L"张三的钥匙", Cert_Util::GetDeviceLabel(zhang.Get()));
+    EXPECT_EQ(L"ZT-KEY 1000", Cert_Util::GetDeviceTypeName(zhang.Get()));
+    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(li.Get()));
+    EXPECT_EQ(L"ZT-KEY 2000 国密", Cert_Util::GetDeviceTypeName(li.Get()));
+    EXPECT_EQ(L"", Cert_Util::GetDeviceSerialNumber(0));
+    EXPECT_EQ(L"", Cert_Util::GetDeviceLabel(0));
+    EXPECT_EQ(L"", Cert_Util::GetDeviceTypeName(0));
+}
