@@ -115,10 +115,14 @@ bool ParseColor(const std::wstring& text, DWORD& argb)
     DWORD v = 0;
     for (wchar_t c : t) {
         int d;
-        if (c >= L'0' && c <= L'9') d = c - L'0';
-        else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
-        else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
-        else return false;
+        if (c >= L'0' && c <= L'9')
+            d = c - L'0';
+        else if (c >= L'a' && c <= L'f')
+            d = c - L'a' + 10;
+        else if (c >= L'A' && c <= L'F')
+            d = c - L'A' + 10;
+        else
+            return false;
         v = (v << 4) | static_cast<DWORD>(d);
     }
     if (t.size() == 6) v |= 0xFF000000u;

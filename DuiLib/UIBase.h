@@ -41,11 +41,23 @@ inline COLORREF ArgbToColorRef(DWORD argb)
 {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
 }
-inline BYTE ArgbAlpha(DWORD argb) { return static_cast<BYTE>(argb >> 24); }
+inline BYTE ArgbAlpha(DWORD argb)
+{
+    return static_cast<BYTE>(argb >> 24);
+}
 
-inline int RectWidth(const RECT& rc) { return rc.right - rc.left; }
-inline int RectHeight(const RECT& rc) { return rc.bottom - rc.top; }
-inline bool RectEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top; }
+inline int RectWidth(const RECT& rc)
+{
+    return rc.right - rc.left;
+}
+inline int RectHeight(const RECT& rc)
+{
+    return rc.bottom - rc.top;
+}
+inline bool RectEmpty(const RECT& rc)
+{
+    return rc.right <= rc.left || rc.bottom <= rc.top;
+}
 
 // ---- Events inside the control tree -----------------------------------------
 

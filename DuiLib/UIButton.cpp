@@ -6,9 +6,15 @@
 
 namespace DuiLib {
 
-CButtonUI::CButtonUI() { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
+CButtonUI::CButtonUI()
+{
+    m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+}
 
-std::wstring CButtonUI::GetClass() const { return L"ButtonUI"; }
+std::wstring CButtonUI::GetClass() const
+{
+    return L"ButtonUI";
+}
 
 void* CButtonUI::GetInterface(const std::wstring& name)
 {
@@ -36,58 +42,58 @@ void CButtonUI::DoEvent(TEventUI& event)
         return;
     }
     switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_DBLCLICK:
-        if (IsEnabled() && PtInRect(&m_rcItem, event.ptMouse)) {
-            m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
-            Invalidate();
-        }
-        if (event.Type == UIEVENT_DBLCLICK) CControlUI::DoEvent(event);
-        return;
-    case UIEVENT_MOUSEMOVE:
-        if (m_uButtonState & UISTATE_CAPTURED) {
-            bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
-            bool pushed = (m_uButtonState & UISTATE_PUSHED) != 0;
-            if (inside != pushed) {
-                m_uButtonState ^= UISTATE_PUSHED;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_DBLCLICK:
+            if (IsEnabled() && PtInRect(&m_rcItem, event.ptMouse)) {
+                m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
                 Invalidate();
             }
-        }
-        return;
-    case UIEVENT_BUTTONUP:
-        if (m_uButtonState & UISTATE_CAPTURED) {
-            bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
-            m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-            Invalidate();
-            if (inside) Activate();
-        }
-        return;
-    case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            m_uButtonState |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
-    case UIEVENT_MOUSELEAVE:
-        if (m_uButtonState & UISTATE_HOT) {
-            m_uButtonState &= ~UISTATE_HOT;
-            Invalidate();
-        }
-        return;
-    case UIEVENT_KEYDOWN:
-        if (event.chKey == VK_SPACE && IsKeyboardEnabled()) {
-            Activate();
+            if (event.Type == UIEVENT_DBLCLICK) CControlUI::DoEvent(event);
             return;
-        }
-        break;
-    case UIEVENT_SETCURSOR:
-        if (m_bHandCursor && IsEnabled()) {
-            ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649) /* IDC_HAND */));
+        case UIEVENT_MOUSEMOVE:
+            if (m_uButtonState & UISTATE_CAPTURED) {
+                bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
+                bool pushed = (m_uButtonState & UISTATE_PUSHED) != 0;
+                if (inside != pushed) {
+                    m_uButtonState ^= UISTATE_PUSHED;
+                    Invalidate();
+                }
+            }
             return;
-        }
-        break;
-    default:
-        break;
+        case UIEVENT_BUTTONUP:
+            if (m_uButtonState & UISTATE_CAPTURED) {
+                bool inside = PtInRect(&m_rcItem, event.ptMouse) != FALSE;
+                m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+                Invalidate();
+                if (inside) Activate();
+            }
+            return;
+        case UIEVENT_MOUSEENTER:
+            if (IsEnabled()) {
+                m_uButtonState |= UISTATE_HOT;
+                Invalidate();
+            }
+            return;
+        case UIEVENT_MOUSELEAVE:
+            if (m_uButtonState & UISTATE_HOT) {
+                m_uButtonState &= ~UISTATE_HOT;
+                Invalidate();
+            }
+            return;
+        case UIEVENT_KEYDOWN:
+            if (event.chKey == VK_SPACE && IsKeyboardEnabled()) {
+                Activate();
+                return;
+            }
+            break;
+        case UIEVENT_SETCURSOR:
+            if (m_bHandCursor && IsEnabled()) {
+                ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649) /* IDC_HAND */));
+                return;
+            }
+            break;
+        default:
+            break;
     }
     CLabelUI::DoEvent(event);
 }
@@ -113,16 +119,21 @@ void CButtonUI::PaintBkColor(HDC hDC)
         color = m_dwHotBkColor;
     }
     if (ArgbAlpha(color) == 0) return;
-    CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy), color);
+    CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy),
+                                  color);
 }
 
 void CButtonUI::PaintStatusImage(HDC hDC)
 {
     const std::wstring* image = nullptr;
-    if (!IsEnabled()) image = &m_sDisabledImage;
-    else if (m_uButtonState & UISTATE_PUSHED) image = &m_sPushedImage;
-    else if (m_uButtonState & UISTATE_HOT) image = &m_sHotImage;
-    else if (m_uButtonState & UISTATE_FOCUSED) image = &m_sFocusedImage;
+    if (!IsEnabled())
+        image = &m_sDisabledImage;
+    else if (m_uButtonState & UISTATE_PUSHED)
+        image = &m_sPushedImage;
+    else if (m_uButtonState & UISTATE_HOT)
+        image = &m_sHotImage;
+    else if (m_uButtonState & UISTATE_FOCUSED)
+        image = &m_sFocusedImage;
     if (image && !image->empty() && DrawImage(hDC, *image)) return;
     if (!m_sNormalImage.empty()) DrawImage(hDC, m_sNormalImage);
 }
@@ -154,11 +165,16 @@ void CButtonUI::SetDisabledImage(const std::wstring& image)
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
     DWORD c = 0;
-    if (name == L"normalimage") SetNormalImage(value);
-    else if (name == L"hotimage") SetHotImage(value);
-    else if (name == L"pushedimage") SetPushedImage(value);
-    else if (name == L"focusedimage") m_sFocusedImage = value;
-    else if (name == L"disabledimage") SetDisabledImage(value);
+    if (name == L"normalimage")
+        SetNormalImage(value);
+    else if (name == L"hotimage")
+        SetHotImage(value);
+    else if (name == L"pushedimage")
+        SetPushedImage(value);
+    else if (name == L"focusedimage")
+        m_sFocusedImage = value;
+    else if (name == L"disabledimage")
+        SetDisabledImage(value);
     else if (name == L"hottextcolor") {
         if (ParseColor(value, c)) m_dwHotTextColor = c;
     } else if (name == L"pushedtextcolor") {

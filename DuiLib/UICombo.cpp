@@ -64,8 +64,10 @@ public:
                 ::InvalidateRect(m_hWnd, nullptr, FALSE);
             }
         } else if (vk == VK_RETURN) {
-            if (m_iHot >= 0) Choose(m_iHot);
-            else ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+            if (m_iHot >= 0)
+                Choose(m_iHot);
+            else
+                ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
         } else if (vk == VK_ESCAPE || vk == VK_F4) {
             ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
         }
@@ -87,47 +89,47 @@ protected:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override
     {
         switch (uMsg) {
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_MOUSEMOVE: {
-            int item = ItemAt(GET_Y_LPARAM(lParam));
-            if (item != m_iHot && item >= 0) {
-                m_iHot = item;
-                ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            case WM_PAINT:
+                Paint();
+                return 0;
+            case WM_ERASEBKGND:
+                return 1;
+            case WM_MOUSEMOVE: {
+                int item = ItemAt(GET_Y_LPARAM(lParam));
+                if (item != m_iHot && item >= 0) {
+                    m_iHot = item;
+                    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+                }
+                return 0;
             }
-            return 0;
-        }
-        case WM_LBUTTONUP: {
-            int item = ItemAt(GET_Y_LPARAM(lParam));
-            if (item >= 0) Choose(item);
-            return 0;
-        }
-        case WM_MOUSEWHEEL: {
-            int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-            m_iTop = std::max(0, std::min(m_iTop + (delta > 0 ? -1 : 1), MaxTop()));
-            ::InvalidateRect(m_hWnd, nullptr, FALSE);
-            return 0;
-        }
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN: {
-            POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            RECT client;
-            ::GetClientRect(m_hWnd, &client);
-            if (!::PtInRect(&client, pt)) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-            return 0;
-        }
-        case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lParam) != m_hWnd && ::IsWindow(m_hWnd))
-                ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
-            break;
-        case WM_KEYDOWN:
-            HandleKey(static_cast<UINT>(wParam));
-            return 0;
-        default:
-            break;
+            case WM_LBUTTONUP: {
+                int item = ItemAt(GET_Y_LPARAM(lParam));
+                if (item >= 0) Choose(item);
+                return 0;
+            }
+            case WM_MOUSEWHEEL: {
+                int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+                m_iTop = std::max(0, std::min(m_iTop + (delta > 0 ? -1 : 1), MaxTop()));
+                ::InvalidateRect(m_hWnd, nullptr, FALSE);
+                return 0;
+            }
+            case WM_LBUTTONDOWN:
+            case WM_RBUTTONDOWN: {
+                POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                RECT client;
+                ::GetClientRect(m_hWnd, &client);
+                if (!::PtInRect(&client, pt)) ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+                return 0;
+            }
+            case WM_CAPTURECHANGED:
+                if (reinterpret_cast<HWND>(lParam) != m_hWnd && ::IsWindow(m_hWnd))
+                    ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+                break;
+            case WM_KEYDOWN:
+                HandleKey(static_cast<UINT>(wParam));
+                return 0;
+            default:
+                break;
         }
         return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
     }
@@ -189,7 +191,8 @@ private:
         RECT client;
         ::GetClientRect(m_hWnd, &client);
         HDC mem = ::CreateCompatibleDC(hdc);
-        HBITMAP bmp = ::CreateCompatibleBitmap(hdc, std::max(1, RectWidth(client)), std::max(1, RectHeight(client)));
+        HBITMAP bmp =
+            ::CreateCompatibleBitmap(hdc, std::max(1, RectWidth(client)), std::max(1, RectHeight(client)));
         HGDIOBJ oldBmp = ::SelectObject(mem, bmp);
         if (m_pOwner) {
             CComboUI* o = m_pOwner;
@@ -199,11 +202,14 @@ private:
             for (int i = m_iTop; i < o->GetCount(); ++i) {
                 RECT rc;
                 if (!GetItemRect(i, rc)) break;
-                if (i == m_iHot) CRenderEngine::DrawColor(mem, rc, o->m_dwItemHotBkColor);
-                else if (i == o->GetCurSel()) CRenderEngine::DrawColor(mem, rc, o->m_dwItemSelectedBkColor);
+                if (i == m_iHot)
+                    CRenderEngine::DrawColor(mem, rc, o->m_dwItemHotBkColor);
+                else if (i == o->GetCurSel())
+                    CRenderEngine::DrawColor(mem, rc, o->m_dwItemSelectedBkColor);
                 RECT text = {rc.left + pad, rc.top, rc.right - pad, rc.bottom};
                 CControlUI* item = o->GetItemAt(i);
-                DWORD color = o->m_dwTextColor ? o->m_dwTextColor : (pm ? pm->GetDefaultTextColor() : 0xFF000000);
+                DWORD color =
+                    o->m_dwTextColor ? o->m_dwTextColor : (pm ? pm->GetDefaultTextColor() : 0xFF000000);
                 CRenderEngine::DrawText(mem, pm, text, item->GetText(), color, o->m_iFont,
                                         DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
             }
@@ -223,7 +229,10 @@ private:
 
 // ---- CComboItemUI ---------------------------------------------------------------
 
-std::wstring CComboItemUI::GetClass() const { return L"ComboItemUI"; }
+std::wstring CComboItemUI::GetClass() const
+{
+    return L"ComboItemUI";
+}
 
 void* CComboItemUI::GetInterface(const std::wstring& name)
 {
@@ -240,9 +249,15 @@ CComboUI::CComboUI()
     m_nBorderSize = 1;
 }
 
-CComboUI::~CComboUI() { CloseDropDown(); }
+CComboUI::~CComboUI()
+{
+    CloseDropDown();
+}
 
-std::wstring CComboUI::GetClass() const { return L"ComboUI"; }
+std::wstring CComboUI::GetClass() const
+{
+    return L"ComboUI";
+}
 
 void* CComboUI::GetInterface(const std::wstring& name)
 {
@@ -250,7 +265,10 @@ void* CComboUI::GetInterface(const std::wstring& name)
     return CContainerUI::GetInterface(name);
 }
 
-HWND CComboUI::GetDropDownWindow() const { return m_pWindow ? m_pWindow->GetHWND() : nullptr; }
+HWND CComboUI::GetDropDownWindow() const
+{
+    return m_pWindow ? m_pWindow->GetHWND() : nullptr;
+}
 
 void CComboUI::CloseDropDown()
 {
@@ -271,7 +289,8 @@ bool CComboUI::SelectItem(int index, bool takeFocus, bool triggerEvent)
     m_iCurSel = index;
     Invalidate();
     if (triggerEvent && m_pManager)
-        m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(index), static_cast<LPARAM>(old));
+        m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(index),
+                               static_cast<LPARAM>(old));
     return true;
 }
 
@@ -311,8 +330,10 @@ bool CComboUI::RemoveAt(int index)
 {
     CloseDropDown();
     if (!CContainerUI::RemoveAt(index)) return false;
-    if (index == m_iCurSel) m_iCurSel = -1;
-    else if (index < m_iCurSel) --m_iCurSel;
+    if (index == m_iCurSel)
+        m_iCurSel = -1;
+    else if (index < m_iCurSel)
+        --m_iCurSel;
     return true;
 }
 
@@ -332,8 +353,10 @@ void CComboUI::SetPos(RECT rc)
 bool CComboUI::AddAt(CControlUI* control, int index)
 {
     if (!CContainerUI::AddAt(control, index)) return false;
-    if (m_iCurSel >= index) ++m_iCurSel;
-    else if (m_iCurSel < 0 && index == m_iInitialSel) m_iCurSel = index;
+    if (m_iCurSel >= index)
+        ++m_iCurSel;
+    else if (m_iCurSel < 0 && index == m_iInitialSel)
+        m_iCurSel = index;
     return true;
 }
 
@@ -342,7 +365,10 @@ bool CComboUI::GetDropDownItemRect(int index, RECT& rc) const
     return m_pWindow && m_pWindow->GetItemRect(index, rc);
 }
 
-CControlUI* CComboUI::FindControlAt(POINT pt) { return CControlUI::FindControlAt(pt); }
+CControlUI* CComboUI::FindControlAt(POINT pt)
+{
+    return CControlUI::FindControlAt(pt);
+}
 
 void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
 {
@@ -350,15 +376,19 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
     CControlUI::PaintBkColor(hDC);
     CControlUI::PaintBkImage(hDC);
     const std::wstring* image = &m_sNormalImage;
-    if (!IsEnabled() && !m_sDisabledImage.empty()) image = &m_sDisabledImage;
-    else if (m_pWindow && !m_sPushedImage.empty()) image = &m_sPushedImage;
-    else if ((m_uButtonState & UISTATE_HOT) && !m_sHotImage.empty()) image = &m_sHotImage;
+    if (!IsEnabled() && !m_sDisabledImage.empty())
+        image = &m_sDisabledImage;
+    else if (m_pWindow && !m_sPushedImage.empty())
+        image = &m_sPushedImage;
+    else if ((m_uButtonState & UISTATE_HOT) && !m_sHotImage.empty())
+        image = &m_sHotImage;
     bool imageDrawn = !image->empty() && DrawImage(hDC, *image);
 
     RECT pad = ScaleRect(m_rcTextPadding);
     RECT text = {m_rcItem.left + pad.left, m_rcItem.top + pad.top, m_rcItem.right - pad.right,
                  m_rcItem.bottom - pad.bottom};
-    DWORD color = m_dwTextColor ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultTextColor() : 0xFF000000);
+    DWORD color =
+        m_dwTextColor ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultTextColor() : 0xFF000000);
     if (!IsEnabled()) color = m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA0A0A0;
     CRenderEngine::DrawText(hDC, m_pManager, text, GetText(), color, m_iFont,
                             DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
@@ -367,8 +397,10 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
         int cx = m_rcItem.right - Scale(14);
         int cy = (m_rcItem.top + m_rcItem.bottom) / 2;
         int w = Scale(4);
-        CRenderEngine::DrawLine(hDC, {cx - w, cy - w / 2}, {cx, cy + w / 2}, std::max(1, Scale(1)), m_dwArrowColor);
-        CRenderEngine::DrawLine(hDC, {cx, cy + w / 2}, {cx + w, cy - w / 2}, std::max(1, Scale(1)), m_dwArrowColor);
+        CRenderEngine::DrawLine(hDC, {cx - w, cy - w / 2}, {cx, cy + w / 2}, std::max(1, Scale(1)),
+                                m_dwArrowColor);
+        CRenderEngine::DrawLine(hDC, {cx, cy + w / 2}, {cx + w, cy - w / 2}, std::max(1, Scale(1)),
+                                m_dwArrowColor);
     }
     DWORD saved = m_dwBorderColor;
     if (((m_uButtonState & UISTATE_HOT) || m_pWindow || m_bFocused) && m_dwHotBorderColor)
@@ -380,45 +412,45 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
 void CComboUI::DoEvent(TEventUI& event)
 {
     switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-        if (IsEnabled()) Activate();
-        return;
-    case UIEVENT_BUTTONUP:
-    case UIEVENT_MOUSEMOVE:
-    case UIEVENT_DBLCLICK:
-        return;
-    case UIEVENT_MOUSEENTER:
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSELEAVE:
-        m_uButtonState &= ~UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_KILLFOCUS:
-        CloseDropDown();
-        break;
-    case UIEVENT_KEYDOWN:
-        if (!IsEnabled()) break;
-        if (m_pWindow) {
-            m_pWindow->HandleKey(event.chKey);
+        case UIEVENT_BUTTONDOWN:
+            if (IsEnabled()) Activate();
             return;
-        }
-        if (event.chKey == VK_UP && m_iCurSel > 0) {
-            SelectItem(m_iCurSel - 1, false, true);
+        case UIEVENT_BUTTONUP:
+        case UIEVENT_MOUSEMOVE:
+        case UIEVENT_DBLCLICK:
             return;
-        }
-        if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) {
-            SelectItem(m_iCurSel + 1, false, true);
+        case UIEVENT_MOUSEENTER:
+            m_uButtonState |= UISTATE_HOT;
+            Invalidate();
             return;
-        }
-        if (event.chKey == VK_F4 || event.chKey == VK_SPACE) {
-            Activate();
+        case UIEVENT_MOUSELEAVE:
+            m_uButtonState &= ~UISTATE_HOT;
+            Invalidate();
             return;
-        }
-        break;
-    default:
-        break;
+        case UIEVENT_KILLFOCUS:
+            CloseDropDown();
+            break;
+        case UIEVENT_KEYDOWN:
+            if (!IsEnabled()) break;
+            if (m_pWindow) {
+                m_pWindow->HandleKey(event.chKey);
+                return;
+            }
+            if (event.chKey == VK_UP && m_iCurSel > 0) {
+                SelectItem(m_iCurSel - 1, false, true);
+                return;
+            }
+            if (event.chKey == VK_DOWN && m_iCurSel + 1 < GetCount()) {
+                SelectItem(m_iCurSel + 1, false, true);
+                return;
+            }
+            if (event.chKey == VK_F4 || event.chKey == VK_SPACE) {
+                Activate();
+                return;
+            }
+            break;
+        default:
+            break;
     }
     CContainerUI::DoEvent(event);
 }
@@ -431,18 +463,24 @@ void CComboUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         if (ParseInt(value, v)) m_iFont = v;
     } else if (name == L"textcolor" || name == L"itemtextcolor") {
         if (ParseColor(value, c)) m_dwTextColor = c;
-    } else if (name == L"textpadding") m_rcTextPadding = ParseRect(value);
-    else if (name == L"normalimage") m_sNormalImage = value;
-    else if (name == L"hotimage") m_sHotImage = value;
-    else if (name == L"pushedimage") m_sPushedImage = value;
-    else if (name == L"disabledimage") m_sDisabledImage = value;
+    } else if (name == L"textpadding")
+        m_rcTextPadding = ParseRect(value);
+    else if (name == L"normalimage")
+        m_sNormalImage = value;
+    else if (name == L"hotimage")
+        m_sHotImage = value;
+    else if (name == L"pushedimage")
+        m_sPushedImage = value;
+    else if (name == L"disabledimage")
+        m_sDisabledImage = value;
     else if (name == L"hotbordercolor") {
         if (ParseColor(value, c)) m_dwHotBorderColor = c;
     } else if (name == L"arrowcolor") {
         if (ParseColor(value, c)) m_dwArrowColor = c;
     } else if (name == L"itemheight") {
         if (ParseInt(value, v) && v > 0) m_iItemHeight = v;
-    } else if (name == L"dropboxsize") m_szDropBox = ParseSize(value);
+    } else if (name == L"dropboxsize")
+        m_szDropBox = ParseSize(value);
     else if (name == L"itemhotbkcolor") {
         if (ParseColor(value, c)) m_dwItemHotBkColor = c;
     } else if (name == L"itemselectedbkcolor") {

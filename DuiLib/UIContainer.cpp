@@ -15,7 +15,10 @@ CContainerUI::~CContainerUI()
     m_items.clear();
 }
 
-std::wstring CContainerUI::GetClass() const { return L"ContainerUI"; }
+std::wstring CContainerUI::GetClass() const
+{
+    return L"ContainerUI";
+}
 
 void* CContainerUI::GetInterface(const std::wstring& name)
 {
@@ -35,7 +38,10 @@ int CContainerUI::GetItemIndex(CControlUI* control) const
     return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
 }
 
-bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CContainerUI::Add(CControlUI* control)
+{
+    return AddAt(control, GetCount());
+}
 
 bool CContainerUI::AddAt(CControlUI* control, int index)
 {
@@ -189,12 +195,15 @@ CControlUI* CContainerUI::FindControlAt(POINT pt)
 
 void CContainerUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"inset") SetInset(ParseRect(value));
+    if (name == L"inset")
+        SetInset(ParseRect(value));
     else if (name == L"childpadding") {
         int v = 0;
         if (ParseInt(value, v)) SetChildPadding(v);
-    } else if (name == L"mousechild") SetMouseChildEnabled(ParseBool(value));
-    else CControlUI::SetAttribute(name, value);
+    } else if (name == L"mousechild")
+        SetMouseChildEnabled(ParseBool(value));
+    else
+        CControlUI::SetAttribute(name, value);
 }
 
 // ---- Stacking layouts -----------------------------------------------------------
@@ -215,8 +224,10 @@ void StackChildren(const std::vector<CControlUI*>& items, const RECT& inner, int
         if (!c->IsOwnVisible() || c->IsFloat()) continue;
         RECT pad = c->GetScaledPadding();
         int size = Vertical ? c->GetScaledFixedHeight() : c->GetScaledFixedWidth();
-        if (size > 0) fixedTotal += size;
-        else ++stretchCount;
+        if (size > 0)
+            fixedTotal += size;
+        else
+            ++stretchCount;
         fixedTotal += Vertical ? pad.top + pad.bottom : pad.left + pad.right;
         ++visibleCount;
     }
@@ -262,7 +273,10 @@ void StackChildren(const std::vector<CControlUI*>& items, const RECT& inner, int
 
 }  // namespace
 
-std::wstring CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
+std::wstring CVerticalLayoutUI::GetClass() const
+{
+    return L"VerticalLayoutUI";
+}
 
 void* CVerticalLayoutUI::GetInterface(const std::wstring& name)
 {
@@ -274,10 +288,14 @@ void CVerticalLayoutUI::SetPos(RECT rc)
 {
     CControlUI::SetPos(rc);
     RECT inner = GetInnerRect();
-    StackChildren<true>(m_items, inner, Scale(m_iChildPadding), [&](CControlUI* c) { SetFloatPos(c, inner); });
+    StackChildren<true>(m_items, inner, Scale(m_iChildPadding),
+                        [&](CControlUI* c) { SetFloatPos(c, inner); });
 }
 
-std::wstring CHorizontalLayoutUI::GetClass() const { return L"HorizontalLayoutUI"; }
+std::wstring CHorizontalLayoutUI::GetClass() const
+{
+    return L"HorizontalLayoutUI";
+}
 
 void* CHorizontalLayoutUI::GetInterface(const std::wstring& name)
 {
@@ -289,12 +307,16 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
 {
     CControlUI::SetPos(rc);
     RECT inner = GetInnerRect();
-    StackChildren<false>(m_items, inner, Scale(m_iChildPadding), [&](CControlUI* c) { SetFloatPos(c, inner); });
+    StackChildren<false>(m_items, inner, Scale(m_iChildPadding),
+                         [&](CControlUI* c) { SetFloatPos(c, inner); });
 }
 
 // ---- CTabLayoutUI ---------------------------------------------------------------------
 
-std::wstring CTabLayoutUI::GetClass() const { return L"TabLayoutUI"; }
+std::wstring CTabLayoutUI::GetClass() const
+{
+    return L"TabLayoutUI";
+}
 
 void* CTabLayoutUI::GetInterface(const std::wstring& name)
 {
@@ -307,7 +329,10 @@ void CTabLayoutUI::ShowOnly(int index)
     for (int i = 0; i < GetCount(); ++i) m_items[static_cast<size_t>(i)]->SetVisible(i == index);
 }
 
-bool CTabLayoutUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CTabLayoutUI::Add(CControlUI* control)
+{
+    return AddAt(control, GetCount());
+}
 
 bool CTabLayoutUI::AddAt(CControlUI* control, int index)
 {
@@ -352,7 +377,10 @@ bool CTabLayoutUI::SelectItem(int index)
     return true;
 }
 
-bool CTabLayoutUI::SelectItem(CControlUI* control) { return SelectItem(GetItemIndex(control)); }
+bool CTabLayoutUI::SelectItem(CControlUI* control)
+{
+    return SelectItem(GetItemIndex(control));
+}
 
 void CTabLayoutUI::SetPos(RECT rc)
 {
@@ -361,7 +389,8 @@ void CTabLayoutUI::SetPos(RECT rc)
     CControlUI* page = GetItemAt(m_iCurSel);
     if (!page || !page->IsOwnVisible()) return;
     RECT pad = page->GetScaledPadding();
-    page->SetPos({inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom});
+    page->SetPos(
+        {inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom});
 }
 
 void CTabLayoutUI::SetAttribute(const std::wstring& name, const std::wstring& value)

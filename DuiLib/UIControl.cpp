@@ -13,7 +13,10 @@ CControlUI::~CControlUI()
     if (m_pManager) m_pManager->ReapObjects(this);
 }
 
-std::wstring CControlUI::GetClass() const { return L"ControlUI"; }
+std::wstring CControlUI::GetClass() const
+{
+    return L"ControlUI";
+}
 
 void* CControlUI::GetInterface(const std::wstring& name)
 {
@@ -76,8 +79,10 @@ void CControlUI::SetEnabled(bool enabled)
 {
     if (m_bEnabled == enabled) return;
     m_bEnabled = enabled;
-    if (enabled) m_uButtonState &= ~UISTATE_DISABLED;
-    else m_uButtonState = (m_uButtonState & ~(UISTATE_HOT | UISTATE_PUSHED)) | UISTATE_DISABLED;
+    if (enabled)
+        m_uButtonState &= ~UISTATE_DISABLED;
+    else
+        m_uButtonState = (m_uButtonState & ~(UISTATE_HOT | UISTATE_PUSHED)) | UISTATE_DISABLED;
     Invalidate();
 }
 
@@ -89,8 +94,10 @@ void CControlUI::SetFocus()
 void CControlUI::SetFocusState(bool focused)
 {
     m_bFocused = focused;
-    if (focused) m_uButtonState |= UISTATE_FOCUSED;
-    else m_uButtonState &= ~UISTATE_FOCUSED;
+    if (focused)
+        m_uButtonState |= UISTATE_FOCUSED;
+    else
+        m_uButtonState &= ~UISTATE_FOCUSED;
     Invalidate();
 }
 
@@ -134,14 +141,20 @@ void CControlUI::SetPadding(RECT rc)
     NeedParentUpdate();
 }
 
-int CControlUI::Scale(int value) const { return m_pManager ? m_pManager->ScaleValue(value) : value; }
+int CControlUI::Scale(int value) const
+{
+    return m_pManager ? m_pManager->ScaleValue(value) : value;
+}
 
 RECT CControlUI::ScaleRect(RECT rc) const
 {
     return {Scale(rc.left), Scale(rc.top), Scale(rc.right), Scale(rc.bottom)};
 }
 
-RECT CControlUI::GetScaledPadding() const { return ScaleRect(m_rcPadding); }
+RECT CControlUI::GetScaledPadding() const
+{
+    return ScaleRect(m_rcPadding);
+}
 
 void CControlUI::SetBkColor(DWORD argb)
 {
@@ -239,50 +252,62 @@ bool CControlUI::DrawImage(HDC hDC, const std::wstring& image)
 void CControlUI::DoEvent(TEventUI& event)
 {
     switch (event.Type) {
-    case UIEVENT_SETCURSOR:
-        ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */));
-        return;
-    case UIEVENT_SETFOCUS:
-    case UIEVENT_KILLFOCUS:
-        Invalidate();
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-    case UIEVENT_MOUSEHOVER:
-    case UIEVENT_TIMER:
-        return;
-    case UIEVENT_DBLCLICK:
-        if (IsEnabled() && m_pManager) {
-            m_pManager->SendNotify(this, DUI_MSGTYPE_DBCLICK);
+        case UIEVENT_SETCURSOR:
+            ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */));
             return;
-        }
-        break;
-    case UIEVENT_RBUTTONUP:
-        if (IsEnabled() && m_pManager) {
-            m_pManager->SendNotify(this, DUI_MSGTYPE_RCLICK);
+        case UIEVENT_SETFOCUS:
+        case UIEVENT_KILLFOCUS:
+            Invalidate();
             return;
-        }
-        break;
-    default:
-        break;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+        case UIEVENT_MOUSEHOVER:
+        case UIEVENT_TIMER:
+            return;
+        case UIEVENT_DBLCLICK:
+            if (IsEnabled() && m_pManager) {
+                m_pManager->SendNotify(this, DUI_MSGTYPE_DBCLICK);
+                return;
+            }
+            break;
+        case UIEVENT_RBUTTONUP:
+            if (IsEnabled() && m_pManager) {
+                m_pManager->SendNotify(this, DUI_MSGTYPE_RCLICK);
+                return;
+            }
+            break;
+        default:
+            break;
     }
     // Everything else bubbles up until some container uses it.
     if (m_pParent) m_pParent->DoEvent(event);
 }
 
-bool CControlUI::Activate() { return IsVisible() && IsEnabled(); }
+bool CControlUI::Activate()
+{
+    return IsVisible() && IsEnabled();
+}
 
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"name") m_sName = value;
-    else if (name == L"text") SetText(value);
-    else if (name == L"tooltip") m_sToolTip = value;
-    else if (name == L"userdata") m_sUserData = value;
-    else if (name == L"visible") SetVisible(ParseBool(value));
-    else if (name == L"enabled") SetEnabled(ParseBool(value));
-    else if (name == L"mouse") SetMouseEnabled(ParseBool(value));
-    else if (name == L"keyboard") SetKeyboardEnabled(ParseBool(value));
-    else if (name == L"float") SetFloat(ParseBool(value));
+    if (name == L"name")
+        m_sName = value;
+    else if (name == L"text")
+        SetText(value);
+    else if (name == L"tooltip")
+        m_sToolTip = value;
+    else if (name == L"userdata")
+        m_sUserData = value;
+    else if (name == L"visible")
+        SetVisible(ParseBool(value));
+    else if (name == L"enabled")
+        SetEnabled(ParseBool(value));
+    else if (name == L"mouse")
+        SetMouseEnabled(ParseBool(value));
+    else if (name == L"keyboard")
+        SetKeyboardEnabled(ParseBool(value));
+    else if (name == L"float")
+        SetFloat(ParseBool(value));
     else if (name == L"pos") {
         m_rcFloat = ParseRect(value);
         m_cxyFixed.cx = m_rcFloat.right - m_rcFloat.left;
@@ -296,7 +321,8 @@ void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& valu
     } else if (name == L"height") {
         int v = 0;
         if (ParseInt(value, v)) SetFixedHeight(v);
-    } else if (name == L"padding") SetPadding(ParseRect(value));
+    } else if (name == L"padding")
+        SetPadding(ParseRect(value));
     else if (name == L"bkcolor") {
         DWORD c = 0;
         if (ParseColor(value, c)) SetBkColor(c);
@@ -311,7 +337,8 @@ void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& valu
         if (ParseInt(value, v)) SetBorderSize(v);
     } else if (name == L"borderround") {
         SetBorderRound(ParseSize(value));
-    } else if (name == L"bkimage") SetBkImage(value);
+    } else if (name == L"bkimage")
+        SetBkImage(value);
 }
 
 void CControlUI::ApplyAttributeList(const std::wstring& list)

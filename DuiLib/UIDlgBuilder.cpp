@@ -16,7 +16,10 @@ std::wstring& LastBuildError()
 }
 }  // namespace
 
-std::wstring CDialogBuilder::GetLastBuildError() { return LastBuildError(); }
+std::wstring CDialogBuilder::GetLastBuildError()
+{
+    return LastBuildError();
+}
 
 std::wstring CDialogBuilder::GetErrorText() const
 {
@@ -132,8 +135,9 @@ CControlUI* CDialogBuilder::BuildControl(const CMarkupNode& node, IDialogBuilder
     return control.release();
 }
 
-CControlUI* CDialogBuilder::Create(const std::wstring& xml, const wchar_t* type, IDialogBuilderCallback* callback,
-                                   CPaintManagerUI* manager, CControlUI* parent)
+CControlUI* CDialogBuilder::Create(const std::wstring& xml, const wchar_t* type,
+                                   IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                                   CControlUI* parent)
 {
     m_sError.clear();
     m_sErrorFile.clear();

@@ -30,7 +30,8 @@ public:
 
 private:
     bool Load(const std::wstring& xml, const wchar_t* type);
-    CControlUI* BuildControl(const CMarkupNode& node, IDialogBuilderCallback* callback, CPaintManagerUI* manager);
+    CControlUI* BuildControl(const CMarkupNode& node, IDialogBuilderCallback* callback,
+                             CPaintManagerUI* manager);
     void ApplyWindow(const CMarkupNode& node, CPaintManagerUI* manager);
     void Fail(const std::wstring& message, int line);
 

@@ -21,9 +21,15 @@ CEditUI::CEditUI()
     m_rcTextPadding = {8, 4, 8, 4};
 }
 
-CEditUI::~CEditUI() { DestroyNativeWindow(); }
+CEditUI::~CEditUI()
+{
+    DestroyNativeWindow();
+}
 
-std::wstring CEditUI::GetClass() const { return L"EditUI"; }
+std::wstring CEditUI::GetClass() const
+{
+    return L"EditUI";
+}
 
 void* CEditUI::GetInterface(const std::wstring& name)
 {
@@ -98,8 +104,9 @@ bool CEditUI::EnsureNativeWindow()
     if (m_bReadOnly) style |= ES_READONLY;
     if (m_bPasswordMode) style |= ES_PASSWORD;
     HINSTANCE instance = CPaintManagerUI::GetInstance();
-    m_hWndEdit = ::CreateWindowExW(0, L"EDIT", m_sText.c_str(), style, 0, 0, 0, 0, m_pManager->GetPaintWindow(),
-                                   nullptr, instance ? instance : ::GetModuleHandleW(nullptr), nullptr);
+    m_hWndEdit =
+        ::CreateWindowExW(0, L"EDIT", m_sText.c_str(), style, 0, 0, 0, 0, m_pManager->GetPaintWindow(),
+                          nullptr, instance ? instance : ::GetModuleHandleW(nullptr), nullptr);
     if (!m_hWndEdit) return false;
     ::SetPropW(m_hWndEdit, kEditProp, this);
     m_pOldProc = reinterpret_cast<WNDPROC>(
@@ -137,7 +144,8 @@ void CEditUI::UpdateNativeWindow()
         rc.bottom = rc.top + lineHeight;
     }
     bool show = IsVisible() && !RectEmpty(rc);
-    ::SetWindowPos(m_hWndEdit, nullptr, rc.left, rc.top, std::max(0, RectWidth(rc)), std::max(0, RectHeight(rc)),
+    ::SetWindowPos(m_hWndEdit, nullptr, rc.left, rc.top, std::max(0, RectWidth(rc)),
+                   std::max(0, RectHeight(rc)),
                    SWP_NOZORDER | SWP_NOACTIVATE | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
 
@@ -204,21 +212,21 @@ void CEditUI::OnNativeTextChanged()
 void CEditUI::DoEvent(TEventUI& event)
 {
     switch (event.Type) {
-    case UIEVENT_SETCURSOR:
-        if (IsEnabled()) {
-            ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32513) /* IDC_IBEAM */));
+        case UIEVENT_SETCURSOR:
+            if (IsEnabled()) {
+                ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32513) /* IDC_IBEAM */));
+                return;
+            }
+            break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_DBLCLICK:
+            if (IsEnabled()) SetFocus();
             return;
-        }
-        break;
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_DBLCLICK:
-        if (IsEnabled()) SetFocus();
-        return;
-    case UIEVENT_BUTTONUP:
-    case UIEVENT_MOUSEMOVE:
-        return;
-    default:
-        break;
+        case UIEVENT_BUTTONUP:
+        case UIEVENT_MOUSEMOVE:
+            return;
+        default:
+            break;
     }
     CLabelUI::DoEvent(event);
 }
@@ -240,10 +248,12 @@ void CEditUI::PaintText(HDC hDC)
 
 void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
-    if (name == L"password") SetPasswordMode(ParseBool(value));
+    if (name == L"password")
+        SetPasswordMode(ParseBool(value));
     else if (name == L"passwordchar") {
         if (!value.empty()) SetPasswordChar(value[0]);
-    } else if (name == L"readonly") SetReadOnly(ParseBool(value));
+    } else if (name == L"readonly")
+        SetReadOnly(ParseBool(value));
     else if (name == L"maxchar") {
         int v = 0;
         if (ParseInt(value, v)) SetMaxChar(v);
@@ -261,31 +271,31 @@ LRESULT CALLBACK CEditUI::NativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     WNDPROC old = self->m_pOldProc;
     switch (msg) {
-    case WM_SETFOCUS:
-        if (self->m_pManager) self->m_pManager->SetFocusNeeded(self);
-        break;
-    case WM_KEYDOWN:
-        if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) && self->m_pManager) {
-            bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-            if (self->m_pManager->HandleDialogKey(static_cast<UINT>(wParam), shift)) return 0;
+        case WM_SETFOCUS:
+            if (self->m_pManager) self->m_pManager->SetFocusNeeded(self);
+            break;
+        case WM_KEYDOWN:
+            if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) && self->m_pManager) {
+                bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+                if (self->m_pManager->HandleDialogKey(static_cast<UINT>(wParam), shift)) return 0;
+            }
+            break;
+        case WM_CHAR:
+            // These keys belong to the dialog; the edit would only beep.
+            if (wParam == L'\t' || wParam == L'\r' || wParam == 27) return 0;
+            break;
+        case WM_DESTROY:
+            // The window may go with its parent; the text stays readable.
+            self->m_sText = self->GetText();
+            break;
+        case WM_NCDESTROY: {
+            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+            ::RemovePropW(hwnd, kEditProp);
+            if (self->m_hWndEdit == hwnd) self->m_hWndEdit = nullptr;
+            return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
         }
-        break;
-    case WM_CHAR:
-        // These keys belong to the dialog; the edit would only beep.
-        if (wParam == L'\t' || wParam == L'\r' || wParam == 27) return 0;
-        break;
-    case WM_DESTROY:
-        // The window may go with its parent; the text stays readable.
-        self->m_sText = self->GetText();
-        break;
-    case WM_NCDESTROY: {
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        ::RemovePropW(hwnd, kEditProp);
-        if (self->m_hWndEdit == hwnd) self->m_hWndEdit = nullptr;
-        return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
-    }
-    default:
-        break;
+        default:
+            break;
     }
     return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
 }

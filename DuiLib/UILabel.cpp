@@ -6,7 +6,10 @@
 
 namespace DuiLib {
 
-std::wstring CLabelUI::GetClass() const { return L"LabelUI"; }
+std::wstring CLabelUI::GetClass() const
+{
+    return L"LabelUI";
+}
 
 void* CLabelUI::GetInterface(const std::wstring& name)
 {
@@ -96,29 +99,43 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
         SetShowHtml(ParseBool(value));
     } else if (name == L"align") {
         UINT style = m_uTextStyle & ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-        if (value.find(L"center") != std::wstring::npos) style |= DT_CENTER;
-        else if (value.find(L"right") != std::wstring::npos) style |= DT_RIGHT;
-        else style |= DT_LEFT;
+        if (value.find(L"center") != std::wstring::npos)
+            style |= DT_CENTER;
+        else if (value.find(L"right") != std::wstring::npos)
+            style |= DT_RIGHT;
+        else
+            style |= DT_LEFT;
         SetTextStyle(style);
     } else if (name == L"valign") {
         UINT style = m_uTextStyle & ~(DT_TOP | DT_VCENTER | DT_BOTTOM);
-        if (value.find(L"top") != std::wstring::npos) style |= DT_TOP;
-        else if (value.find(L"bottom") != std::wstring::npos) style |= DT_BOTTOM;
-        else style |= DT_VCENTER;
+        if (value.find(L"top") != std::wstring::npos)
+            style |= DT_TOP;
+        else if (value.find(L"bottom") != std::wstring::npos)
+            style |= DT_BOTTOM;
+        else
+            style |= DT_VCENTER;
         SetTextStyle(style);
     } else if (name == L"endellipsis") {
         SetTextStyle(ParseBool(value) ? (m_uTextStyle | DT_END_ELLIPSIS) : (m_uTextStyle & ~DT_END_ELLIPSIS));
     } else if (name == L"multiline" || name == L"wordbreak") {
-        if (ParseBool(value)) SetTextStyle((m_uTextStyle & ~DT_SINGLELINE) | DT_WORDBREAK);
-        else SetTextStyle((m_uTextStyle & ~DT_WORDBREAK) | DT_SINGLELINE);
+        if (ParseBool(value))
+            SetTextStyle((m_uTextStyle & ~DT_SINGLELINE) | DT_WORDBREAK);
+        else
+            SetTextStyle((m_uTextStyle & ~DT_WORDBREAK) | DT_SINGLELINE);
     } else {
         CControlUI::SetAttribute(name, value);
     }
 }
 
-CTextUI::CTextUI() { m_uTextStyle = DT_WORDBREAK | DT_LEFT | DT_TOP; }
+CTextUI::CTextUI()
+{
+    m_uTextStyle = DT_WORDBREAK | DT_LEFT | DT_TOP;
+}
 
-std::wstring CTextUI::GetClass() const { return L"TextUI"; }
+std::wstring CTextUI::GetClass() const
+{
+    return L"TextUI";
+}
 
 void* CTextUI::GetInterface(const std::wstring& name)
 {

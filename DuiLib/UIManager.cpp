@@ -104,7 +104,8 @@ bool FontFamilyExists(const std::wstring& face)
 std::wstring DefaultGuiFace()
 {
     LOGFONTW lf = {};
-    if (::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf) && lf.lfFaceName[0]) return lf.lfFaceName;
+    if (::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf) && lf.lfFaceName[0])
+        return lf.lfFaceName;
     return L"MS Shell Dlg";
 }
 
@@ -112,7 +113,8 @@ std::wstring SystemMessageFace()
 {
     NONCLIENTMETRICSW ncm = {};
     ncm.cbSize = sizeof(ncm);
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0) && ncm.lfMessageFont.lfFaceName[0])
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0) &&
+        ncm.lfMessageFont.lfFaceName[0])
         return ncm.lfMessageFont.lfFaceName;
     return DefaultGuiFace();
 }
@@ -121,9 +123,15 @@ std::wstring SystemMessageFace()
 
 // ---- Process-wide ------------------------------------------------------------------
 
-void CPaintManagerUI::SetInstance(HINSTANCE instance) { Shared().instance = instance; }
+void CPaintManagerUI::SetInstance(HINSTANCE instance)
+{
+    Shared().instance = instance;
+}
 
-HINSTANCE CPaintManagerUI::GetInstance() { return Shared().instance; }
+HINSTANCE CPaintManagerUI::GetInstance()
+{
+    return Shared().instance;
+}
 
 void CPaintManagerUI::SetResourcePath(const std::wstring& path)
 {
@@ -135,11 +143,20 @@ void CPaintManagerUI::SetResourcePath(const std::wstring& path)
     Shared().resourcePath = p;
 }
 
-const std::wstring& CPaintManagerUI::GetResourcePath() { return Shared().resourcePath; }
+const std::wstring& CPaintManagerUI::GetResourcePath()
+{
+    return Shared().resourcePath;
+}
 
-void CPaintManagerUI::SetResourceType(UILIB_RESOURCETYPE type) { Shared().resourceType = type; }
+void CPaintManagerUI::SetResourceType(UILIB_RESOURCETYPE type)
+{
+    Shared().resourceType = type;
+}
 
-UILIB_RESOURCETYPE CPaintManagerUI::GetResourceType() { return Shared().resourceType; }
+UILIB_RESOURCETYPE CPaintManagerUI::GetResourceType()
+{
+    return Shared().resourceType;
+}
 
 void CPaintManagerUI::RegisterControlClass(const std::wstring& elementName, ControlFactory factory)
 {
@@ -215,7 +232,10 @@ SIZE CPaintManagerUI::GetClientSize() const
     return {RectWidth(rc), RectHeight(rc)};
 }
 
-SIZE CPaintManagerUI::GetInitSize() const { return {ScaleValue(m_szInitWindow.cx), ScaleValue(m_szInitWindow.cy)}; }
+SIZE CPaintManagerUI::GetInitSize() const
+{
+    return {ScaleValue(m_szInitWindow.cx), ScaleValue(m_szInitWindow.cy)};
+}
 
 void CPaintManagerUI::SetInitSize(int cx, int cy)
 {
@@ -243,9 +263,15 @@ SIZE CPaintManagerUI::GetRoundCorner() const
     return {ScaleValue(m_szRoundCorner.cx), ScaleValue(m_szRoundCorner.cy)};
 }
 
-SIZE CPaintManagerUI::GetMinInfo() const { return {ScaleValue(m_szMinWindow.cx), ScaleValue(m_szMinWindow.cy)}; }
+SIZE CPaintManagerUI::GetMinInfo() const
+{
+    return {ScaleValue(m_szMinWindow.cx), ScaleValue(m_szMinWindow.cy)};
+}
 
-SIZE CPaintManagerUI::GetMaxInfo() const { return {ScaleValue(m_szMaxWindow.cx), ScaleValue(m_szMaxWindow.cy)}; }
+SIZE CPaintManagerUI::GetMaxInfo() const
+{
+    return {ScaleValue(m_szMaxWindow.cx), ScaleValue(m_szMaxWindow.cy)};
+}
 
 void CPaintManagerUI::SetDPI(int dpi)
 {
@@ -270,8 +296,8 @@ void CPaintManagerUI::SetDPI(int dpi)
 
 // ---- Fonts --------------------------------------------------------------------------
 
-void CPaintManagerUI::AddFont(int id, const std::wstring& face, int size, bool bold, bool underline, bool italic,
-                              bool isDefault)
+void CPaintManagerUI::AddFont(int id, const std::wstring& face, int size, bool bold, bool underline,
+                              bool italic, bool isDefault)
 {
     FontEntry& e = m_fonts[id];
     if (e.hFont) ::DeleteObject(e.hFont);
@@ -346,7 +372,10 @@ HFONT CPaintManagerUI::GetFont(int id)
     return e->hFont ? e->hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
-HFONT CPaintManagerUI::GetDefaultFont() { return GetFont(m_nDefaultFontId); }
+HFONT CPaintManagerUI::GetDefaultFont()
+{
+    return GetFont(m_nDefaultFontId);
+}
 
 int CPaintManagerUI::GetFontHeight(int id)
 {
@@ -666,7 +695,8 @@ void CPaintManagerUI::SendNotify(CControlUI* control, const std::wstring& type, 
 
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter)
 {
-    if (!filter || std::find(m_preFilters.begin(), m_preFilters.end(), filter) != m_preFilters.end()) return false;
+    if (!filter || std::find(m_preFilters.begin(), m_preFilters.end(), filter) != m_preFilters.end())
+        return false;
     m_preFilters.push_back(filter);
     return true;
 }
@@ -768,207 +798,211 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
         return pt;
     };
     switch (uMsg) {
-    case WM_ERASEBKGND:
-        if (!m_pRoot) return false;
-        lRes = 1;
-        return true;
-    case WM_PAINT:
-        if (!m_pRoot) return false;
-        PaintWindow();
-        lRes = 0;
-        return true;
-    case WM_PRINTCLIENT: {
-        if (!m_pRoot) return false;
-        UpdateLayout();
-        RECT rc;
-        ::GetClientRect(m_hWndPaint, &rc);
-        PaintTree(reinterpret_cast<HDC>(wParam), rc, rc);
-        lRes = 0;
-        return true;
-    }
-    case WM_SIZE:
-        if (m_pRoot) NeedUpdate();
-        return false;
-    case WM_DPICHANGED: {
-        SetDPI(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        if (suggested) {
-            ::SetWindowPos(m_hWndPaint, nullptr, suggested->left, suggested->top, RectWidth(*suggested),
-                           RectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        lRes = 0;
-        return true;
-    }
-    case WM_MOUSEMOVE: {
-        if (!m_bMouseTracking) {
-            TRACKMOUSEEVENT tme = {};
-            tme.cbSize = sizeof(tme);
-            tme.dwFlags = TME_HOVER | TME_LEAVE;
-            tme.hwndTrack = m_hWndPaint;
-            tme.dwHoverTime = GetHoverTime();
-            if (::TrackMouseEvent(&tme)) m_bMouseTracking = true;
-        }
-        POINT pt = pointFrom(lParam);
-        m_ptLastMousePos = pt;
-        CControlUI* hover = FindControl(pt);
-        if (hover != m_pEventHover && m_pEventHover) {
-            HideTooltip();
-            CControlUI* old = m_pEventHover;
-            m_pEventHover = nullptr;
-            if (!FireEvent(old, UIEVENT_MOUSELEAVE, pt, 0, 0)) return false;
-        }
-        if (hover && hover != m_pEventHover) {
-            m_pEventHover = hover;
-            if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return false;
-        }
-        if (m_pEventClick) FireEvent(m_pEventClick, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
-        else if (m_pEventHover) FireEvent(m_pEventHover, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
-        return false;
-    }
-    case WM_MOUSEHOVER: {
-        m_bMouseTracking = false;
-        POINT pt = pointFrom(lParam);
-        CControlUI* hover = FindControl(pt);
-        if (!hover) return false;
-        if (hover != m_pEventHover) {
-            if (m_pEventHover && !FireEvent(m_pEventHover, UIEVENT_MOUSELEAVE, pt, 0, 0)) return true;
-            m_pEventHover = hover;
-            if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return true;
-        }
-        if (!FireEvent(hover, UIEVENT_MOUSEHOVER, pt, wParam, lParam)) return true;
-        if (m_pEventHover == hover && !hover->GetToolTip().empty()) ShowTooltip(hover, pt);
-        lRes = 0;
-        return true;
-    }
-    case WM_MOUSELEAVE: {
-        m_bMouseTracking = false;
-        HideTooltip();
-        if (m_pEventHover) {
-            CControlUI* old = m_pEventHover;
-            m_pEventHover = nullptr;
-            FireEvent(old, UIEVENT_MOUSELEAVE, m_ptLastMousePos, 0, 0);
-        }
-        // Reported as not handled: the window's own code watches it too.
-        return false;
-    }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        POINT pt = pointFrom(lParam);
-        m_ptLastMousePos = pt;
-        HideTooltip();
-        CControlUI* c = FindControl(pt);
-        if (!c) return false;
-        if (c->IsTabStop()) SetFocus(c);
-        else if (m_hWndPaint && ::GetFocus() != m_hWndPaint) ::SetFocus(m_hWndPaint);
-        if (c->GetManager() != this) return false;
-        m_pEventClick = c;
-        ::SetCapture(m_hWndPaint);
-        FireEvent(c, uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, pt, wParam, lParam);
-        return false;
-    }
-    case WM_LBUTTONUP: {
-        POINT pt = pointFrom(lParam);
-        m_ptLastMousePos = pt;
-        CControlUI* c = m_pEventClick;
-        m_pEventClick = nullptr;
-        if (::GetCapture() == m_hWndPaint) ::ReleaseCapture();
-        if (c) FireEvent(c, UIEVENT_BUTTONUP, pt, wParam, lParam);
-        return false;
-    }
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_pEventClick) {
-            // Capture taken away: the press is cancelled, no click follows.
-            CControlUI* c = m_pEventClick;
-            m_pEventClick = nullptr;
-            FireEvent(c, UIEVENT_BUTTONUP, {-32000, -32000}, 0, 0);
-        }
-        return false;
-    case WM_RBUTTONDOWN: {
-        POINT pt = pointFrom(lParam);
-        m_ptLastMousePos = pt;
-        HideTooltip();
-        m_pEventRClick = FindControl(pt);
-        if (m_pEventRClick) FireEvent(m_pEventRClick, UIEVENT_RBUTTONDOWN, pt, wParam, lParam);
-        return false;
-    }
-    case WM_RBUTTONUP: {
-        POINT pt = pointFrom(lParam);
-        m_ptLastMousePos = pt;
-        CControlUI* c = FindControl(pt);
-        CControlUI* pressed = m_pEventRClick;
-        m_pEventRClick = nullptr;
-        if (c && c == pressed) FireEvent(c, UIEVENT_RBUTTONUP, pt, wParam, lParam);
-        return false;
-    }
-    case WM_MOUSEWHEEL: {
-        POINT pt = pointFrom(lParam);
-        ::ScreenToClient(m_hWndPaint, &pt);
-        CControlUI* c = FindControl(pt);
-        if (c) FireEvent(c, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
-        return false;
-    }
-    case WM_SETCURSOR: {
-        if (LOWORD(lParam) != HTCLIENT || reinterpret_cast<HWND>(wParam) != m_hWndPaint) return false;
-        POINT pt;
-        ::GetCursorPos(&pt);
-        ::ScreenToClient(m_hWndPaint, &pt);
-        CControlUI* c = FindControl(pt);
-        if (!c) return false;
-        FireEvent(c, UIEVENT_SETCURSOR, pt, wParam, lParam);
-        lRes = TRUE;
-        return true;
-    }
-    case WM_KEYDOWN:
-        if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
-            HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
+        case WM_ERASEBKGND:
+            if (!m_pRoot) return false;
+            lRes = 1;
+            return true;
+        case WM_PAINT:
+            if (!m_pRoot) return false;
+            PaintWindow();
+            lRes = 0;
+            return true;
+        case WM_PRINTCLIENT: {
+            if (!m_pRoot) return false;
+            UpdateLayout();
+            RECT rc;
+            ::GetClientRect(m_hWndPaint, &rc);
+            PaintTree(reinterpret_cast<HDC>(wParam), rc, rc);
             lRes = 0;
             return true;
         }
-        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYDOWN, m_ptLastMousePos, wParam, lParam);
-        return false;
-    case WM_KEYUP:
-        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYUP, m_ptLastMousePos, wParam, lParam);
-        return false;
-    case WM_CHAR:
-        if (m_pFocus) FireEvent(m_pFocus, UIEVENT_CHAR, m_ptLastMousePos, wParam, lParam);
-        return false;
-    case WM_KILLFOCUS:
-        HideTooltip();
-        if (m_pFocus) {
-            if (CComboUI* combo = ControlCast<CComboUI>(m_pFocus)) combo->CloseDropDown();
-            m_pFocus->Invalidate();
+        case WM_SIZE:
+            if (m_pRoot) NeedUpdate();
+            return false;
+        case WM_DPICHANGED: {
+            SetDPI(HIWORD(wParam));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            if (suggested) {
+                ::SetWindowPos(m_hWndPaint, nullptr, suggested->left, suggested->top, RectWidth(*suggested),
+                               RectHeight(*suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            lRes = 0;
+            return true;
         }
-        return false;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == EN_CHANGE) {
-            CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
-            if (edit && edit->GetManager() == this) {
-                edit->OnNativeTextChanged();
+        case WM_MOUSEMOVE: {
+            if (!m_bMouseTracking) {
+                TRACKMOUSEEVENT tme = {};
+                tme.cbSize = sizeof(tme);
+                tme.dwFlags = TME_HOVER | TME_LEAVE;
+                tme.hwndTrack = m_hWndPaint;
+                tme.dwHoverTime = GetHoverTime();
+                if (::TrackMouseEvent(&tme)) m_bMouseTracking = true;
+            }
+            POINT pt = pointFrom(lParam);
+            m_ptLastMousePos = pt;
+            CControlUI* hover = FindControl(pt);
+            if (hover != m_pEventHover && m_pEventHover) {
+                HideTooltip();
+                CControlUI* old = m_pEventHover;
+                m_pEventHover = nullptr;
+                if (!FireEvent(old, UIEVENT_MOUSELEAVE, pt, 0, 0)) return false;
+            }
+            if (hover && hover != m_pEventHover) {
+                m_pEventHover = hover;
+                if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return false;
+            }
+            if (m_pEventClick)
+                FireEvent(m_pEventClick, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+            else if (m_pEventHover)
+                FireEvent(m_pEventHover, UIEVENT_MOUSEMOVE, pt, wParam, lParam);
+            return false;
+        }
+        case WM_MOUSEHOVER: {
+            m_bMouseTracking = false;
+            POINT pt = pointFrom(lParam);
+            CControlUI* hover = FindControl(pt);
+            if (!hover) return false;
+            if (hover != m_pEventHover) {
+                if (m_pEventHover && !FireEvent(m_pEventHover, UIEVENT_MOUSELEAVE, pt, 0, 0)) return true;
+                m_pEventHover = hover;
+                if (!FireEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0)) return true;
+            }
+            if (!FireEvent(hover, UIEVENT_MOUSEHOVER, pt, wParam, lParam)) return true;
+            if (m_pEventHover == hover && !hover->GetToolTip().empty()) ShowTooltip(hover, pt);
+            lRes = 0;
+            return true;
+        }
+        case WM_MOUSELEAVE: {
+            m_bMouseTracking = false;
+            HideTooltip();
+            if (m_pEventHover) {
+                CControlUI* old = m_pEventHover;
+                m_pEventHover = nullptr;
+                FireEvent(old, UIEVENT_MOUSELEAVE, m_ptLastMousePos, 0, 0);
+            }
+            // Reported as not handled: the window's own code watches it too.
+            return false;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            POINT pt = pointFrom(lParam);
+            m_ptLastMousePos = pt;
+            HideTooltip();
+            CControlUI* c = FindControl(pt);
+            if (!c) return false;
+            if (c->IsTabStop())
+                SetFocus(c);
+            else if (m_hWndPaint && ::GetFocus() != m_hWndPaint)
+                ::SetFocus(m_hWndPaint);
+            if (c->GetManager() != this) return false;
+            m_pEventClick = c;
+            ::SetCapture(m_hWndPaint);
+            FireEvent(c, uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, pt, wParam, lParam);
+            return false;
+        }
+        case WM_LBUTTONUP: {
+            POINT pt = pointFrom(lParam);
+            m_ptLastMousePos = pt;
+            CControlUI* c = m_pEventClick;
+            m_pEventClick = nullptr;
+            if (::GetCapture() == m_hWndPaint) ::ReleaseCapture();
+            if (c) FireEvent(c, UIEVENT_BUTTONUP, pt, wParam, lParam);
+            return false;
+        }
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != m_hWndPaint && m_pEventClick) {
+                // Capture taken away: the press is cancelled, no click follows.
+                CControlUI* c = m_pEventClick;
+                m_pEventClick = nullptr;
+                FireEvent(c, UIEVENT_BUTTONUP, {-32000, -32000}, 0, 0);
+            }
+            return false;
+        case WM_RBUTTONDOWN: {
+            POINT pt = pointFrom(lParam);
+            m_ptLastMousePos = pt;
+            HideTooltip();
+            m_pEventRClick = FindControl(pt);
+            if (m_pEventRClick) FireEvent(m_pEventRClick, UIEVENT_RBUTTONDOWN, pt, wParam, lParam);
+            return false;
+        }
+        case WM_RBUTTONUP: {
+            POINT pt = pointFrom(lParam);
+            m_ptLastMousePos = pt;
+            CControlUI* c = FindControl(pt);
+            CControlUI* pressed = m_pEventRClick;
+            m_pEventRClick = nullptr;
+            if (c && c == pressed) FireEvent(c, UIEVENT_RBUTTONUP, pt, wParam, lParam);
+            return false;
+        }
+        case WM_MOUSEWHEEL: {
+            POINT pt = pointFrom(lParam);
+            ::ScreenToClient(m_hWndPaint, &pt);
+            CControlUI* c = FindControl(pt);
+            if (c) FireEvent(c, UIEVENT_SCROLLWHEEL, pt, wParam, lParam);
+            return false;
+        }
+        case WM_SETCURSOR: {
+            if (LOWORD(lParam) != HTCLIENT || reinterpret_cast<HWND>(wParam) != m_hWndPaint) return false;
+            POINT pt;
+            ::GetCursorPos(&pt);
+            ::ScreenToClient(m_hWndPaint, &pt);
+            CControlUI* c = FindControl(pt);
+            if (!c) return false;
+            FireEvent(c, UIEVENT_SETCURSOR, pt, wParam, lParam);
+            lRes = TRUE;
+            return true;
+        }
+        case WM_KEYDOWN:
+            if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
+                HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
                 lRes = 0;
                 return true;
             }
+            if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYDOWN, m_ptLastMousePos, wParam, lParam);
+            return false;
+        case WM_KEYUP:
+            if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYUP, m_ptLastMousePos, wParam, lParam);
+            return false;
+        case WM_CHAR:
+            if (m_pFocus) FireEvent(m_pFocus, UIEVENT_CHAR, m_ptLastMousePos, wParam, lParam);
+            return false;
+        case WM_KILLFOCUS:
+            HideTooltip();
+            if (m_pFocus) {
+                if (CComboUI* combo = ControlCast<CComboUI>(m_pFocus)) combo->CloseDropDown();
+                m_pFocus->Invalidate();
+            }
+            return false;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == EN_CHANGE) {
+                CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
+                if (edit && edit->GetManager() == this) {
+                    edit->OnNativeTextChanged();
+                    lRes = 0;
+                    return true;
+                }
+            }
+            return false;
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC: {
+            CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
+            if (!edit || edit->GetManager() != this) return false;
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            HBRUSH brush = edit->GetNativeBrush();
+            LOGBRUSH lb = {};
+            ::GetObjectW(brush, sizeof(lb), &lb);
+            ::SetBkColor(dc, lb.lbColor);
+            ::SetTextColor(dc, ArgbToColorRef(edit->GetNativeTextColor()));
+            lRes = reinterpret_cast<LRESULT>(brush);
+            return true;
         }
-        return false;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-        CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
-        if (!edit || edit->GetManager() != this) return false;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        HBRUSH brush = edit->GetNativeBrush();
-        LOGBRUSH lb = {};
-        ::GetObjectW(brush, sizeof(lb), &lb);
-        ::SetBkColor(dc, lb.lbColor);
-        ::SetTextColor(dc, ArgbToColorRef(edit->GetNativeTextColor()));
-        lRes = reinterpret_cast<LRESULT>(brush);
-        return true;
-    }
-    case WM_DESTROY:
-        HideTooltip();
-        if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);
-        m_hwndTooltip = nullptr;
-        return false;
-    default:
-        return false;
+        case WM_DESTROY:
+            HideTooltip();
+            if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);
+            m_hwndTooltip = nullptr;
+            return false;
+        default:
+            return false;
     }
 }
 
@@ -1037,7 +1071,8 @@ void CPaintManagerUI::PaintWindow()
         if (m_hDcOffscreen) {
             PaintTree(m_hDcOffscreen, client, ps.rcPaint);
             // Native child windows (edits) paint themselves; never copy over them.
-            for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT)) {
                 if (!::IsWindowVisible(child)) continue;
                 RECT rcChild;
                 ::GetWindowRect(child, &rcChild);
@@ -1119,8 +1154,8 @@ void CPaintManagerUI::ShowTooltip(CControlUI* control, POINT pt)
         ::InitCommonControlsEx(&icc);
         HINSTANCE instance = GetInstance();
         m_hwndTooltip = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
-                                          WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint, nullptr,
+                                          WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWndPaint, nullptr,
                                           instance ? instance : ::GetModuleHandleW(nullptr), nullptr);
         if (!m_hwndTooltip) return;
         ::SendMessageW(m_hwndTooltip, TTM_SETMAXTIPWIDTH, 0, ScaleValue(360));

@@ -72,8 +72,8 @@ private:
     static bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
     static bool IsNameChar(wchar_t c)
     {
-        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_' ||
-               c == L'-' || c == L'.' || c == L':' || c >= 0x80;
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               c == L'_' || c == L'-' || c == L'.' || c == L':' || c >= 0x80;
     }
     void SkipSpace()
     {
@@ -130,11 +130,16 @@ private:
             return false;
         }
         std::wstring ref = m_text_.substr(m_pos_ + 1, semi - m_pos_ - 1);
-        if (ref == L"amp") out += L'&';
-        else if (ref == L"lt") out += L'<';
-        else if (ref == L"gt") out += L'>';
-        else if (ref == L"quot") out += L'"';
-        else if (ref == L"apos") out += L'\'';
+        if (ref == L"amp")
+            out += L'&';
+        else if (ref == L"lt")
+            out += L'<';
+        else if (ref == L"gt")
+            out += L'>';
+        else if (ref == L"quot")
+            out += L'"';
+        else if (ref == L"apos")
+            out += L'\'';
         else if (ref.size() > 1 && ref[0] == L'#') {
             unsigned long code = 0;
             bool hex = ref[1] == L'x' || ref[1] == L'X';
@@ -146,9 +151,12 @@ private:
             for (; i < ref.size(); ++i) {
                 wchar_t c = ref[i];
                 int d;
-                if (c >= L'0' && c <= L'9') d = c - L'0';
-                else if (hex && c >= L'a' && c <= L'f') d = c - L'a' + 10;
-                else if (hex && c >= L'A' && c <= L'F') d = c - L'A' + 10;
+                if (c >= L'0' && c <= L'9')
+                    d = c - L'0';
+                else if (hex && c >= L'a' && c <= L'f')
+                    d = c - L'a' + 10;
+                else if (hex && c >= L'A' && c <= L'F')
+                    d = c - L'A' + 10;
                 else {
                     Fail(L"bad character reference");
                     return false;

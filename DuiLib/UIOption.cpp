@@ -1,19 +1,27 @@
 // Option control; see UIOption.h.
 #include "DuiLib/UIOption.h"
 
+#include <algorithm>
+
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
 namespace DuiLib {
 
-COptionUI::COptionUI() { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_LEFT; }
+COptionUI::COptionUI()
+{
+    m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_LEFT;
+}
 
 COptionUI::~COptionUI()
 {
     if (m_pManager && !m_sGroup.empty()) m_pManager->RemoveOptionGroup(m_sGroup, this);
 }
 
-std::wstring COptionUI::GetClass() const { return L"OptionUI"; }
+std::wstring COptionUI::GetClass() const
+{
+    return L"OptionUI";
+}
 
 void* COptionUI::GetInterface(const std::wstring& name)
 {
@@ -42,8 +50,10 @@ void COptionUI::Selected(bool selected, bool triggerEvent)
 {
     if (m_bSelected == selected) return;
     m_bSelected = selected;
-    if (selected) m_uButtonState |= UISTATE_SELECTED;
-    else m_uButtonState &= ~UISTATE_SELECTED;
+    if (selected)
+        m_uButtonState |= UISTATE_SELECTED;
+    else
+        m_uButtonState &= ~UISTATE_SELECTED;
     Invalidate();
     if (!m_pManager) return;
     if (selected && !m_sGroup.empty()) {
@@ -63,8 +73,10 @@ bool COptionUI::Activate()
     if (!CButtonUI::Activate()) return false;  // sends "click"
     // A "click" handler may have closed the whole window.
     if (alive && !*alive) return true;
-    if (!m_sGroup.empty()) Selected(true);
-    else Selected(!m_bSelected);
+    if (!m_sGroup.empty())
+        Selected(true);
+    else
+        Selected(!m_bSelected);
     return true;
 }
 
@@ -87,24 +99,68 @@ void COptionUI::PaintBkColor(HDC hDC)
 void COptionUI::PaintStatusImage(HDC hDC)
 {
     if (m_bSelected) {
-        if ((m_uButtonState & UISTATE_HOT) && !m_sSelectedHotImage.empty() && DrawImage(hDC, m_sSelectedHotImage))
+        if ((m_uButtonState & UISTATE_HOT) && !m_sSelectedHotImage.empty() &&
+            DrawImage(hDC, m_sSelectedHotImage))
             return;
         if (!m_sSelectedImage.empty() && DrawImage(hDC, m_sSelectedImage)) return;
     }
     CButtonUI::PaintStatusImage(hDC);
 }
 
+void COptionUI::PaintText(HDC hDC)
+{
+    if (!m_bCheckBox) {
+        CButtonUI::PaintText(hDC);
+        return;
+    }
+    const int box = Scale(16);
+    RECT rc = {m_rcItem.left + Scale(m_rcTextPadding.left), (m_rcItem.top + m_rcItem.bottom - box) / 2, 0, 0};
+    rc.right = rc.left + box;
+    rc.bottom = rc.top + box;
+    DWORD accent = IsEnabled() ? m_dwCheckColor : 0xFFB0B0B0;
+    if (m_bSelected) {
+        CRenderEngine::DrawRoundColor(hDC, rc, Scale(6), Scale(6), accent);
+        // The tick, in three points proportional to the box.
+        POINT a = {rc.left + box * 4 / 16, rc.top + box * 8 / 16};
+        POINT b = {rc.left + box * 7 / 16, rc.top + box * 11 / 16};
+        POINT c = {rc.left + box * 12 / 16, rc.top + box * 5 / 16};
+        int pen = std::max(1, Scale(2));
+        CRenderEngine::DrawLine(hDC, a, b, pen, 0xFFFFFFFF);
+        CRenderEngine::DrawLine(hDC, b, c, pen, 0xFFFFFFFF);
+    } else {
+        CRenderEngine::DrawRoundColor(hDC, rc, Scale(6), Scale(6), 0xFFFFFFFF);
+        CRenderEngine::DrawBorder(hDC, rc, std::max(1, Scale(1)), Scale(6), Scale(6),
+                                  (m_uButtonState & UISTATE_HOT) ? accent : 0xFF8A8A8A);
+    }
+    RECT text = GetTextRect();
+    text.left = rc.right + Scale(8);
+    std::wstring t = GetPaintText();
+    if (t.empty()) return;
+    if (m_bShowHtml)
+        CRenderEngine::DrawHtmlText(hDC, m_pManager, text, t, GetStateTextColor(), m_iFont, m_uTextStyle);
+    else
+        CRenderEngine::DrawText(hDC, m_pManager, text, t, GetStateTextColor(), m_iFont, m_uTextStyle);
+}
+
 void COptionUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
     DWORD c = 0;
-    if (name == L"group") SetGroup(value);
-    else if (name == L"selected") Selected(ParseBool(value), false);
-    else if (name == L"selectedimage") m_sSelectedImage = value;
-    else if (name == L"selectedhotimage") m_sSelectedHotImage = value;
+    if (name == L"group")
+        SetGroup(value);
+    else if (name == L"selected")
+        Selected(ParseBool(value), false);
+    else if (name == L"selectedimage")
+        m_sSelectedImage = value;
+    else if (name == L"selectedhotimage")
+        m_sSelectedHotImage = value;
     else if (name == L"selectedtextcolor") {
         if (ParseColor(value, c)) m_dwSelectedTextColor = c;
     } else if (name == L"selectedbkcolor") {
         if (ParseColor(value, c)) m_dwSelectedBkColor = c;
+    } else if (name == L"checkbox") {
+        m_bCheckBox = ParseBool(value);
+    } else if (name == L"checkcolor") {
+        if (ParseColor(value, c)) m_dwCheckColor = c;
     } else {
         CButtonUI::SetAttribute(name, value);
     }

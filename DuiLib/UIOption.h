@@ -27,6 +27,7 @@ public:
     void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
     void PaintBkColor(HDC hDC) override;
     void PaintStatusImage(HDC hDC) override;
+    void PaintText(HDC hDC) override;
     void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
 protected:
@@ -38,6 +39,9 @@ protected:
     std::wstring m_sSelectedHotImage;
     DWORD m_dwSelectedTextColor = 0;
     DWORD m_dwSelectedBkColor = 0;
+    // A check box drawn by the toolkit (sharp at any dpi, no images needed).
+    bool m_bCheckBox = false;
+    DWORD m_dwCheckColor = 0xFF2B6CE0;
 };
 
 }  // namespace DuiLib

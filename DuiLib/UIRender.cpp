@@ -108,11 +108,20 @@ Gdiplus::Bitmap* GetCachedImage(const std::wstring& fullPath)
     return raw;
 }
 
-Gdiplus::Color ToGdipColor(DWORD argb) { return Gdiplus::Color(argb); }
+Gdiplus::Color ToGdipColor(DWORD argb)
+{
+    return Gdiplus::Color(argb);
+}
 
-Gdiplus::Rect ToGdipRect(const RECT& rc) { return Gdiplus::Rect(rc.left, rc.top, RectWidth(rc), RectHeight(rc)); }
+Gdiplus::Rect ToGdipRect(const RECT& rc)
+{
+    return Gdiplus::Rect(rc.left, rc.top, RectWidth(rc), RectHeight(rc));
+}
 
-bool IntersectRects(RECT& out, const RECT& a, const RECT& b) { return ::IntersectRect(&out, &a, &b) != FALSE; }
+bool IntersectRects(RECT& out, const RECT& a, const RECT& b)
+{
+    return ::IntersectRect(&out, &a, &b) != FALSE;
+}
 
 void AddRoundRectPath(Gdiplus::GraphicsPath& path, Gdiplus::RectF r, float rx, float ry)
 {
@@ -390,8 +399,8 @@ void CRenderEngine::DrawLine(HDC hDC, POINT from, POINT to, int size, DWORD argb
                static_cast<Gdiplus::REAL>(to.x), static_cast<Gdiplus::REAL>(to.y));
 }
 
-bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const RECT& rcItem, const RECT& rcPaint,
-                                    const std::wstring& image)
+bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const RECT& rcItem,
+                                    const RECT& rcPaint, const std::wstring& image)
 {
     TImageSpec spec;
     if (!ParseImageSpec(image, spec)) return false;
@@ -437,8 +446,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
     };
     RECT c = spec.corner;
     if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
-        draw(rcDest.left, rcDest.top, RectWidth(rcDest), RectHeight(rcDest), src.left, src.top, RectWidth(src),
-             RectHeight(src));
+        draw(rcDest.left, rcDest.top, RectWidth(rcDest), RectHeight(rcDest), src.left, src.top,
+             RectWidth(src), RectHeight(src));
         return true;
     }
     // Nine-grid: corners keep their size (scaled with the dpi), edges and the
@@ -491,8 +500,8 @@ SIZE CRenderEngine::MeasureText(HDC hDC, CPaintManagerUI* manager, const std::ws
     return size;
 }
 
-void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, const std::wstring& text, DWORD argb,
-                                 int font, UINT style)
+void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, const std::wstring& text,
+                                 DWORD argb, int font, UINT style)
 {
     if (text.empty() || RectEmpty(rc)) return;
     struct Piece {
@@ -547,8 +556,8 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
             int available = maxWidth - lines.back().width;
             int fit = 0;
             SIZE sz = {0, 0};
-            GetTextExtentExPointW(hDC, rest.c_str(), static_cast<int>(rest.size()), std::max(available, 0), &fit,
-                                  nullptr, &sz);
+            GetTextExtentExPointW(hDC, rest.c_str(), static_cast<int>(rest.size()), std::max(available, 0),
+                                  &fit, nullptr, &sz);
             if (singleLine || fit >= static_cast<int>(rest.size())) {
                 GetTextExtentPoint32W(hDC, rest.c_str(), static_cast<int>(rest.size()), &sz);
                 addPiece(rest, f, color, sz.cx, height, ascent);
@@ -577,8 +586,10 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
     int total = 0;
     for (const Line& l : lines) total += l.height;
     int y = rc.top;
-    if (style & DT_VCENTER) y = rc.top + (RectHeight(rc) - total) / 2;
-    else if (style & DT_BOTTOM) y = rc.bottom - total;
+    if (style & DT_VCENTER)
+        y = rc.top + (RectHeight(rc) - total) / 2;
+    else if (style & DT_BOTTOM)
+        y = rc.bottom - total;
     int oldMode = SetBkMode(hDC, TRANSPARENT);
     COLORREF oldColor = GetTextColor(hDC);
     HRGN clip = CreateRectRgn(0, 0, 0, 0);
@@ -586,8 +597,10 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
     IntersectClipRect(hDC, rc.left, rc.top, rc.right, rc.bottom);
     for (const Line& line : lines) {
         int x = rc.left;
-        if (style & DT_CENTER) x = rc.left + (maxWidth - line.width) / 2;
-        else if (style & DT_RIGHT) x = rc.right - line.width;
+        if (style & DT_CENTER)
+            x = rc.left + (maxWidth - line.width) / 2;
+        else if (style & DT_RIGHT)
+            x = rc.right - line.width;
         for (const Piece& p : line.pieces) {
             SelectObject(hDC, p.font);
             SetTextColor(hDC, p.color);
@@ -603,7 +616,8 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
     SelectObject(hDC, oldFont);
 }
 
-bool CRenderEngine::SavePixelsAsPng(const std::vector<DWORD>& pixels, int cx, int cy, const std::wstring& path)
+bool CRenderEngine::SavePixelsAsPng(const std::vector<DWORD>& pixels, int cx, int cy,
+                                    const std::wstring& path)
 {
     if (cx <= 0 || cy <= 0 || pixels.size() < static_cast<size_t>(cx) * static_cast<size_t>(cy)) return false;
     if (!EnsureGdiplus()) return false;

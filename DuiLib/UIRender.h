@@ -28,8 +28,8 @@ bool ParseImageSpec(const std::wstring& text, TImageSpec& spec);
 // A run of "showhtml" text with its font id and colour.
 struct THtmlRun {
     std::wstring text;
-    int font = -1;        // -1: the control's own font
-    DWORD color = 0;      // 0: the control's own colour
+    int font = -1;    // -1: the control's own font
+    DWORD color = 0;  // 0: the control's own colour
     bool lineBreak = false;
 };
 // Splits {f n}...{/f}, {c #rrggbb}...{/c} and {n} (line break) markup into

@@ -11,7 +11,28 @@ HINSTANCE WindowInstance()
     HINSTANCE instance = CPaintManagerUI::GetInstance();
     return instance ? instance : GetModuleHandleW(nullptr);
 }
+using SetThreadDpiAwarenessContextFn = HANDLE(WINAPI*)(HANDLE);
+
+SetThreadDpiAwarenessContextFn DpiAwarenessSetter()
+{
+    static SetThreadDpiAwarenessContextFn fn = reinterpret_cast<SetThreadDpiAwarenessContextFn>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"));
+    return fn;
+}
 }  // namespace
+
+CDpiAwareCreationScope::CDpiAwareCreationScope(bool enable)
+{
+    if (!enable || !DpiAwarenessSetter()) return;
+    // Per-monitor v2 where it exists, else per-monitor.
+    m_previous = DpiAwarenessSetter()(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+    if (!m_previous) m_previous = DpiAwarenessSetter()(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)));
+}
+
+CDpiAwareCreationScope::~CDpiAwareCreationScope()
+{
+    if (m_previous) DpiAwarenessSetter()(m_previous);
+}
 
 CWindowWnd::~CWindowWnd()
 {
@@ -35,20 +56,23 @@ bool CWindowWnd::RegisterWindowClass()
     return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
-                        HMENU hMenu)
+HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle,
+                        const RECT& rc, HMENU hMenu)
 {
     return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left,
                   rc.bottom - rc.top, hMenu);
 }
 
-HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y,
-                        int cx, int cy, HMENU hMenu)
+HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, int x,
+                        int y, int cx, int cy, HMENU hMenu)
 {
     if (m_hWnd) return nullptr;
     if (!RegisterWindowClass()) return nullptr;
-    HWND hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy, hwndParent,
-                                  hMenu, WindowInstance(), this);
+    // Child windows follow their parent's dpi awareness; top-level ones are
+    // made aware so the toolkit's own scaling is what the user sees.
+    CDpiAwareCreationScope dpiScope((dwStyle & WS_CHILD) == 0);
+    HWND hwnd = ::CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy,
+                                  hwndParent, hMenu, WindowInstance(), this);
     // WM_NCCREATE stored the handle; a failed WM_CREATE already cleared it.
     return hwnd;
 }

@@ -11,8 +11,23 @@ namespace DuiLib {
 // Class styles the dialogs and frames of the product use.
 constexpr UINT UI_CLASSSTYLE_FRAME = CS_VREDRAW | CS_HREDRAW;
 constexpr UINT UI_CLASSSTYLE_DIALOG = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_SAVEBITS;
-constexpr DWORD UI_WNDSTYLE_DIALOG = WS_POPUPWINDOW | WS_CAPTION | WS_DLGFRAME | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD UI_WNDSTYLE_DIALOG =
+    WS_POPUPWINDOW | WS_CAPTION | WS_DLGFRAME | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD UI_WNDSTYLE_CHILD = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+
+// While alive, windows this thread creates are per-monitor dpi aware (where
+// the system knows the idea), so a host that is not dpi aware still gets
+// sharp pop-ups and dialogs at 150 %: the toolkit scales them itself.
+class CDpiAwareCreationScope {
+public:
+    explicit CDpiAwareCreationScope(bool enable = true);
+    ~CDpiAwareCreationScope();
+    CDpiAwareCreationScope(const CDpiAwareCreationScope&) = delete;
+    CDpiAwareCreationScope& operator=(const CDpiAwareCreationScope&) = delete;
+
+private:
+    HANDLE m_previous = nullptr;
+};
 
 class CWindowWnd {
 public:
@@ -25,8 +40,9 @@ public:
     operator HWND() const { return m_hWnd; }
 
     // Creates the window; null on failure.
-    HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
-                int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT, HMENU hMenu = nullptr);
+    HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle,
+                int x = CW_USEDEFAULT, int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT,
+                HMENU hMenu = nullptr);
     HWND Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
                 HMENU hMenu = nullptr);
     void ShowWindow(bool show = true, bool takeFocus = true);

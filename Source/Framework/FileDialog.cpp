@@ -36,7 +36,10 @@ INT_PTR CFileDialog::DoModal()
     return ok ? IDOK : IDCANCEL;
 }
 
-std::wstring CFileDialog::GetPathName() const { return std::wstring(m_fileBuffer_.c_str()); }
+std::wstring CFileDialog::GetPathName() const
+{
+    return std::wstring(m_fileBuffer_.c_str());
+}
 
 std::wstring CFileDialog::GetFileName() const
 {

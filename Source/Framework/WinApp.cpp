@@ -11,20 +11,35 @@ CWinApp*& CurrentApp()
 }
 }  // namespace
 
-CWinApp::CWinApp(const wchar_t* appName) : m_pszAppName(appName) { CurrentApp() = this; }
+CWinApp::CWinApp(const wchar_t* appName) : m_pszAppName(appName)
+{
+    CurrentApp() = this;
+}
 
 CWinApp::~CWinApp()
 {
     if (CurrentApp() == this) CurrentApp() = nullptr;
 }
 
-CWinApp* CWinApp::GetApp() { return CurrentApp(); }
+CWinApp* CWinApp::GetApp()
+{
+    return CurrentApp();
+}
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
 
-int CWinApp::ExitInstance() { return m_exitCode_; }
+int CWinApp::ExitInstance()
+{
+    return m_exitCode_;
+}
 
-BOOL CWinApp::PreTranslateMessage(MSG* msg) { return CWnd::WalkPreTranslateTree(msg); }
+BOOL CWinApp::PreTranslateMessage(MSG* msg)
+{
+    return CWnd::WalkPreTranslateTree(msg);
+}
 
 BOOL CWinApp::PumpMessage()
 {

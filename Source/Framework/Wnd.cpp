@@ -8,6 +8,8 @@
 // works inside a host application's message loop that knows nothing of us.
 #include "Framework/Wnd.h"
 
+#include "DuiLib/WindowWnd.h"
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -97,14 +99,20 @@ HINSTANCE Framework::GetInstanceHandle()
     return instance ? instance : GetModuleHandleW(nullptr);
 }
 
-void Framework::SetInstanceHandle(HINSTANCE instance) { ModuleInstance() = instance; }
+void Framework::SetInstanceHandle(HINSTANCE instance)
+{
+    ModuleInstance() = instance;
+}
 
 Framework::ScopedModuleState::ScopedModuleState(HINSTANCE instance) : m_previous_(ModuleInstance())
 {
     ModuleInstance() = instance;
 }
 
-Framework::ScopedModuleState::~ScopedModuleState() { ModuleInstance() = m_previous_; }
+Framework::ScopedModuleState::~ScopedModuleState()
+{
+    ModuleInstance() = m_previous_;
+}
 
 bool Framework::RegisterWindowClass(const WNDCLASSW& wc)
 {
@@ -171,7 +179,10 @@ const MessageMap* CWnd::GetThisMessageMap()
     return &map;
 }
 
-const MessageMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+const MessageMap* CWnd::GetMessageMap() const
+{
+    return GetThisMessageMap();
+}
 
 CWnd* CWnd::FromHandlePermanent(HWND hwnd)
 {
@@ -235,8 +246,8 @@ void CWnd::Unbind()
     if (hooked) RemoveThreadWindow();
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, int x, int y,
-                    int cx, int cy, HWND parent, HMENU idOrMenu, void* param)
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, int x,
+                    int y, int cx, int cy, HWND parent, HMENU idOrMenu, void* param)
 {
     if (m_hWnd) return FALSE;
     CWnd* outerCreating = t_creating;
@@ -249,8 +260,10 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* wind
         return FALSE;
     }
     HINSTANCE instance = Framework::GetInstanceHandle();
-    HWND hwnd = CreateWindowExW(exStyle, className, windowName, style, x, y, cx, cy, parent, idOrMenu, instance,
-                                param);
+    // Top-level windows are drawn by the toolkit at their own dpi.
+    DuiLib::CDpiAwareCreationScope dpiScope((style & WS_CHILD) == 0);
+    HWND hwnd = CreateWindowExW(exStyle, className, windowName, style, x, y, cx, cy, parent, idOrMenu,
+                                instance, param);
     UnhookWindowsHookEx(t_cbtHook);
     t_creating = outerCreating;
     t_cbtHook = outerHook;
@@ -258,11 +271,12 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* wind
     return hwnd != nullptr && m_hWnd == hwnd;
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, const RECT& rc,
-                    CWnd* parent, UINT id, void* param)
+BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                    const RECT& rc, CWnd* parent, UINT id, void* param)
 {
-    return CreateEx(exStyle, className, windowName, style, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                    parent ? parent->m_hWnd : nullptr, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), param);
+    return CreateEx(exStyle, className, windowName, style, rc.left, rc.top, rc.right - rc.left,
+                    rc.bottom - rc.top, parent ? parent->m_hWnd : nullptr,
+                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), param);
 }
 
 BOOL CWnd::DestroyWindow()
@@ -300,8 +314,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT CWnd::Default()
 {
     if (!t_current) return 0;
-    if (m_pfnSuper) return CallWindowProcW(m_pfnSuper, t_current->hwnd, t_current->message, t_current->wParam,
-                                           t_current->lParam);
+    if (m_pfnSuper)
+        return CallWindowProcW(m_pfnSuper, t_current->hwnd, t_current->message, t_current->wParam,
+                               t_current->lParam);
     return ::DefWindowProcW(t_current->hwnd, t_current->message, t_current->wParam, t_current->lParam);
 }
 
@@ -324,7 +339,10 @@ BOOL CWnd::WalkPreTranslateTree(MSG* msg)
     return FALSE;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
 
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags)
 {
@@ -333,7 +351,9 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT swpFlags)
     DWORD next = (style & ~remove) | add;
     if (next == style) return FALSE;
     ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
-    if (swpFlags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
+    if (swpFlags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
     return TRUE;
 }
 
@@ -344,27 +364,53 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT swpFlags)
     DWORD next = (style & ~remove) | add;
     if (next == style) return FALSE;
     ::SetWindowLongPtrW(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
-    if (swpFlags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
+    if (swpFlags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
     return TRUE;
 }
 
-DWORD CWnd::GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
+DWORD CWnd::GetStyle() const
+{
+    return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE));
+}
 
-DWORD CWnd::GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
+DWORD CWnd::GetExStyle() const
+{
+    return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE));
+}
 
-BOOL CWnd::ShowWindow(int cmdShow) { return ::ShowWindow(m_hWnd, cmdShow); }
+BOOL CWnd::ShowWindow(int cmdShow)
+{
+    return ::ShowWindow(m_hWnd, cmdShow);
+}
 
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+BOOL CWnd::IsWindowVisible() const
+{
+    return ::IsWindowVisible(m_hWnd);
+}
 
-void CWnd::GetWindowRect(RECT* rc) const { ::GetWindowRect(m_hWnd, rc); }
+void CWnd::GetWindowRect(RECT* rc) const
+{
+    ::GetWindowRect(m_hWnd, rc);
+}
 
-void CWnd::GetClientRect(RECT* rc) const { ::GetClientRect(m_hWnd, rc); }
+void CWnd::GetClientRect(RECT* rc) const
+{
+    ::GetClientRect(m_hWnd, rc);
+}
 
 BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
     return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
 }
 
-LRESULT CWnd::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return ::SendMessageW(m_hWnd, msg, wParam, lParam); }
+LRESULT CWnd::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return ::SendMessageW(m_hWnd, msg, wParam, lParam);
+}
 
-BOOL CWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return ::PostMessageW(m_hWnd, msg, wParam, lParam); }
+BOOL CWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return ::PostMessageW(m_hWnd, msg, wParam, lParam);
+}

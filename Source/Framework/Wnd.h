@@ -23,25 +23,30 @@ struct MessageMap {
 };
 
 // In the class declaration.
-#define DECLARE_MESSAGE_MAP()                        \
-public:                                              \
-    static const MessageMap* GetThisMessageMap();    \
-                                                     \
-protected:                                           \
+#define DECLARE_MESSAGE_MAP()                     \
+public:                                           \
+    static const MessageMap* GetThisMessageMap(); \
+                                                  \
+protected:                                        \
     const MessageMap* GetMessageMap() const override;
 
 // In the source file: handlers take (WPARAM, LPARAM) and return the result.
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                          \
-    const MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }    \
-    const MessageMap* theClass::GetThisMessageMap()                                      \
-    {                                                                                    \
-        using ThisClass = theClass;                                                      \
-        using TheBaseClass = baseClass;                                                  \
-        static_assert(sizeof(ThisClass) > 0, "complete class");                          \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                  \
+    const MessageMap* theClass::GetMessageMap() const           \
+    {                                                           \
+        return GetThisMessageMap();                             \
+    }                                                           \
+    const MessageMap* theClass::GetThisMessageMap()             \
+    {                                                           \
+        using ThisClass = theClass;                             \
+        using TheBaseClass = baseClass;                         \
+        static_assert(sizeof(ThisClass) > 0, "complete class"); \
         static const MessageMapEntry entries[] = {
 #define ON_MESSAGE(message, memberFxn) {message, static_cast<WndMsgHandler>(&ThisClass::memberFxn)},
 #define END_MESSAGE_MAP()                                                      \
-    {0, nullptr}                                                               \
+    {                                                                          \
+        0, nullptr                                                             \
+    }                                                                          \
     }                                                                          \
     ;                                                                          \
     static const MessageMap map = {&TheBaseClass::GetThisMessageMap, entries}; \
@@ -82,10 +87,10 @@ public:
     operator HWND() const { return m_hWnd; }
 
     // Creates the window bound to this object before its first message.
-    virtual BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, int x,
-                          int y, int cx, int cy, HWND parent, HMENU idOrMenu, void* param = nullptr);
-    BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, const RECT& rc,
-                  CWnd* parent, UINT id, void* param = nullptr);
+    virtual BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                          int x, int y, int cx, int cy, HWND parent, HMENU idOrMenu, void* param = nullptr);
+    BOOL CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style,
+                  const RECT& rc, CWnd* parent, UINT id, void* param = nullptr);
     virtual BOOL DestroyWindow();
 
     // The object bound to a window, or null.

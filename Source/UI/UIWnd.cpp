@@ -27,9 +27,15 @@ CUIWnd::~CUIWnd()
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
 }
 
-std::wstring CUIWnd::GetSkinFile() { return L"skin.xml"; }
+std::wstring CUIWnd::GetSkinFile()
+{
+    return L"skin.xml";
+}
 
-const wchar_t* CUIWnd::GetSkinType() { return nullptr; }
+const wchar_t* CUIWnd::GetSkinType()
+{
+    return nullptr;
+}
 
 void CUIWnd::InitWindow() {}
 
@@ -37,13 +43,16 @@ void CUIWnd::OnSizeStateChanged(int) {}
 
 void CUIWnd::Notify(DuiLib::TNotifyUI&) {}
 
-DuiLib::CControlUI* CUIWnd::CreateControl(const wchar_t*) { return nullptr; }
+DuiLib::CControlUI* CUIWnd::CreateControl(const wchar_t*)
+{
+    return nullptr;
+}
 
 bool CUIWnd::IsCaptionExcludedControl(DuiLib::CControlUI* control)
 {
     if (!control) return false;
-    static const wchar_t* const kExcluded[] = {L"ButtonUI", L"ProgressUI", L"TextUI",
-                                               L"FadeButtonUI", L"EditUI", L"ComboUI"};
+    static const wchar_t* const kExcluded[] = {L"ButtonUI",     L"ProgressUI", L"TextUI",
+                                               L"FadeButtonUI", L"EditUI",     L"ComboUI"};
     std::wstring cls = control->GetClass();
     for (const wchar_t* name : kExcluded) {
         if (_wcsicmp(cls.c_str(), name) == 0) return true;
@@ -148,13 +157,25 @@ LRESULT CUIWnd::OnCreate(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CUIWnd::OnNcCalcSize(WPARAM, LPARAM) { return 0; }
+LRESULT CUIWnd::OnNcCalcSize(WPARAM, LPARAM)
+{
+    return 0;
+}
 
-LRESULT CUIWnd::OnNcPaint(WPARAM, LPARAM) { return Default(); }
+LRESULT CUIWnd::OnNcPaint(WPARAM, LPARAM)
+{
+    return Default();
+}
 
-LRESULT CUIWnd::OnNcActivate(WPARAM wParam, LPARAM) { return wParam ? FALSE : TRUE; }
+LRESULT CUIWnd::OnNcActivate(WPARAM wParam, LPARAM)
+{
+    return wParam ? FALSE : TRUE;
+}
 
-LRESULT CUIWnd::OnNcHitTest(WPARAM, LPARAM) { return Default(); }
+LRESULT CUIWnd::OnNcHitTest(WPARAM, LPARAM)
+{
+    return Default();
+}
 
 LRESULT CUIWnd::OnSize(WPARAM wParam, LPARAM)
 {

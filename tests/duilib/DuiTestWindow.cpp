@@ -49,7 +49,10 @@ SkinFolder::SkinFolder() : m_dir_(L"duilib皮肤"), m_oldPath_(CPaintManagerUI::
     CPaintManagerUI::SetResourcePath(m_dir_.Path());
 }
 
-SkinFolder::~SkinFolder() { CPaintManagerUI::SetResourcePath(m_oldPath_); }
+SkinFolder::~SkinFolder()
+{
+    CPaintManagerUI::SetResourcePath(m_oldPath_);
+}
 
 void SkinFolder::WriteText(const std::wstring& name, const std::string& utf8)
 {
@@ -91,7 +94,8 @@ void TestWindow::Notify(TNotifyUI& msg)
         m_windowInitSeen = true;
         ++m_windowInitCount;
     }
-    m_record.push_back({msg.sType, msg.pSender ? msg.pSender->GetName() : std::wstring(), msg.wParam, msg.lParam});
+    m_record.push_back(
+        {msg.sType, msg.pSender ? msg.pSender->GetName() : std::wstring(), msg.wParam, msg.lParam});
 }
 
 namespace {

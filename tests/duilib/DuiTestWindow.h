@@ -40,7 +40,9 @@ struct Recorded {
     LPARAM lParam;
 };
 
-class TestWindow : public DuiLib::CWindowWnd, public DuiLib::INotifyUI, public DuiLib::IDialogBuilderCallback {
+class TestWindow : public DuiLib::CWindowWnd,
+                   public DuiLib::INotifyUI,
+                   public DuiLib::IDialogBuilderCallback {
 public:
     explicit TestWindow(std::wstring skin) : m_skin(std::move(skin)) {}
     ~TestWindow() override = default;
@@ -96,7 +98,10 @@ struct Pixels {
     int cx = 0;
     int cy = 0;
     std::vector<DWORD> data;
-    DWORD At(int x, int y) const { return data[static_cast<size_t>(y) * static_cast<size_t>(cx) + static_cast<size_t>(x)] & 0xFFFFFF; }
+    DWORD At(int x, int y) const
+    {
+        return data[static_cast<size_t>(y) * static_cast<size_t>(cx) + static_cast<size_t>(x)] & 0xFFFFFF;
+    }
     // Pixels within rc whose colour is close to rgb (0xRRGGBB).
     int CountNear(const RECT& rc, DWORD rgb, int tolerance = 60) const;
     // Pixels within rc where one channel (0 red, 1 green, 2 blue) exceeds

@@ -39,10 +39,12 @@ TEST(UIDlgBuilder, SkinWithEveryControlBuildsWithClassesAndNames)
         const wchar_t* name;
         const wchar_t* cls;
     } expected[] = {
-        {L"root", L"VerticalLayoutUI"},   {L"titlebar", L"HorizontalLayoutUI"}, {L"Label_Title", L"LabelUI"},
-        {L"Button_Close", L"ButtonUI"},   {L"Text_Body", L"TextUI"},            {L"Option_A", L"OptionUI"},
-        {L"Combo_Days", L"ComboUI"},      {L"Edit_Pin", L"EditUI"},             {L"Tab_Pages", L"TabLayoutUI"},
-        {L"Page_0", L"ContainerUI"},      {L"Control_Image", L"ControlUI"},
+        {L"root", L"VerticalLayoutUI"},   {L"titlebar", L"HorizontalLayoutUI"},
+        {L"Label_Title", L"LabelUI"},     {L"Button_Close", L"ButtonUI"},
+        {L"Text_Body", L"TextUI"},        {L"Option_A", L"OptionUI"},
+        {L"Combo_Days", L"ComboUI"},      {L"Edit_Pin", L"EditUI"},
+        {L"Tab_Pages", L"TabLayoutUI"},   {L"Page_0", L"ContainerUI"},
+        {L"Control_Image", L"ControlUI"},
     };
     for (const Expect& e : expected) {
         SCOPED_TRACE(testsupport::ToUtf8(e.name));
@@ -143,10 +145,10 @@ TEST(UIDlgBuilder, BrokenOrMissingSkinsGiveNoRootAndSayWhere)
         const char* text;
         int line;
     } cases[] = {
-        {"<Window>\n<Label/>\n<Label/>\n</Window>", 3},       // two roots
+        {"<Window>\n<Label/>\n<Label/>\n</Window>", 3},        // two roots
         {"<Window>\n<Font id=\"x\"/>\n<Label/></Window>", 2},  // font without id
-        {"<Window>\n</Window>", 1},                           // no control
-        {"<Label>\n<Label/>\n</Label>", 2},                   // a label holds nothing
+        {"<Window>\n</Window>", 1},                            // no control
+        {"<Label>\n<Label/>\n</Label>", 2},                    // a label holds nothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -189,7 +191,8 @@ TEST(UILayout, StacksKeepFixedSizesAndShareTheRest)
     CControlUI* root = b.Create(
         L"<Window size=\"200,100\"><VerticalLayout inset=\"10,5,10,5\" childpadding=\"2\">"
         L"<Control name=\"fixed\" height=\"20\" padding=\"4,1,6,3\"/>"
-        L"<Control name=\"a\"/><Control name=\"hidden\" height=\"30\" visible=\"false\"/><Control name=\"b\"/>"
+        L"<Control name=\"a\"/><Control name=\"hidden\" height=\"30\" visible=\"false\"/><Control "
+        L"name=\"b\"/>"
         L"<HorizontalLayout name=\"row\" height=\"20\" childpadding=\"4\">"
         L"<Control name=\"w50\" width=\"50\" height=\"10\"/><Control name=\"rest\"/>"
         L"<Control name=\"float\" float=\"true\" pos=\"5,6,25,16\"/></HorizontalLayout>"
@@ -260,7 +263,8 @@ TEST(UILayout, HighDpiScalesGeometryAndFonts)
     CControlUI* root = b.Create(
         L"<Window size=\"200,100\" sizebox=\"4,4,4,4\" caption=\"0,0,0,30\" roundcorner=\"4,4\">"
         L"<Font id=\"0\" name=\"Microsoft YaHei\" size=\"12\"/>"
-        L"<HorizontalLayout><Control name=\"w\" width=\"100\"/><Label name=\"l\" text=\"中文\"/></HorizontalLayout>"
+        L"<HorizontalLayout><Control name=\"w\" width=\"100\"/><Label name=\"l\" "
+        L"text=\"中文\"/></HorizontalLayout>"
         L"</Window>",
         nullptr, nullptr, &pm);
     ASSERT_NE(root, nullptr);

@@ -195,8 +195,10 @@ TEST_F(UIWindowTest, ComboSelectsSilentlyFromCodeAndNotifiesOnUserChoice)
     EXPECT_TRUE(IsWindowVisible(list));
     RECT item;
     ASSERT_TRUE(combo->GetDropDownItemRect(2, item));
-    SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2));
-    SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2));
+    SendMessageW(list, WM_MOUSEMOVE, 0,
+                 MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2));
+    SendMessageW(list, WM_LBUTTONUP, 0,
+                 MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2));
     EXPECT_FALSE(IsWindow(list));
     EXPECT_EQ(combo->GetDropDownWindow(), nullptr);
     EXPECT_EQ(combo->GetCurSel(), 2);
@@ -315,7 +317,7 @@ TEST_F(UIWindowTest, TabEnterAndEscapeDriveFocusAndButtons)
     ASSERT_TRUE(w->Open());
     w->m_pm.UpdateLayout();
     // Tab order is tree order over visible, enabled tab stops.
-    const wchar_t* expected[] = {L"Button_Close", L"Option_A", L"Option_B", L"Option_C", L"Option_Check",
+    const wchar_t* expected[] = {L"Button_Close", L"Option_A", L"Option_B",   L"Option_C",  L"Option_Check",
                                  L"Combo_Days",   L"Edit_Pin", L"Edit_Plain", L"Button_OK", L"Button_Close"};
     for (const wchar_t* name : expected) {
         SCOPED_TRACE(testsupport::ToUtf8(name));
@@ -498,7 +500,8 @@ TEST(ObjectCounters, SeeOneBrushAndOneWindow)
     DeleteObject(brush);
     EXPECT_EQ(testsupport::CountGdiObjects(), gdi);
     DWORD user = testsupport::CountUserObjects();
-    HWND hwnd = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_GT(testsupport::CountUserObjects(), user);
     DestroyWindow(hwnd);
@@ -526,4 +529,33 @@ TEST_F(UIWindowTest, MissingOrBrokenSkinFailsWindowCreation)
     ScopedTestWindow broken(L"broken.xml");
     EXPECT_FALSE(broken->Open());
     EXPECT_NE(broken->m_buildError.find(L"broken.xml(6)"), std::wstring::npos);
+}
+
+TEST_F(UIWindowTest, DpiChangeRescalesTheTreeAndTheNativeEdits)
+{
+    ScopedTestWindow w(L"all_controls.xml");
+    ASSERT_TRUE(w->Open());
+    w->m_pm.SetDPI(96);
+    w->m_pm.UpdateLayout();
+    CEditUI* edit = w->Find<CEditUI>(L"Edit_Plain");
+    HWND native = edit->GetNativeWindow();
+    ASSERT_NE(native, nullptr);
+    LOGFONTW before = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(native, WM_GETFONT, 0, 0)), sizeof(before), &before);
+    EXPECT_EQ(w->m_pm.FindControl(L"Button_OK")->GetWidth(), 80);
+
+    RECT suggested = {50, 60, 50 + 630, 60 + 540};
+    SendMessageW(w->GetHWND(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(w->m_handled[0x02E0]);
+    EXPECT_EQ(w->m_pm.GetDPI(), 144);
+    RECT rc;
+    GetWindowRect(w->GetHWND(), &rc);
+    EXPECT_EQ(rc.left, 50);
+    EXPECT_EQ(rc.right - rc.left, 630);
+    w->m_pm.UpdateLayout();
+    EXPECT_EQ(w->m_pm.FindControl(L"Button_OK")->GetWidth(), 120);
+    LOGFONTW after = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(native, WM_GETFONT, 0, 0)), sizeof(after), &after);
+    EXPECT_EQ(std::abs(after.lfHeight) * 2, std::abs(before.lfHeight) * 3);
 }

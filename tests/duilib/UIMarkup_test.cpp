@@ -8,16 +8,20 @@ using namespace DuiLib;
 
 namespace {
 
-std::string Utf8(const wchar_t* text) { return WideToUtf8(text); }
+std::string Utf8(const wchar_t* text)
+{
+    return WideToUtf8(text);
+}
 
 }  // namespace
 
 TEST(UIMarkup, ReadsElementsAttributesAndLines)
 {
     CMarkup m;
-    ASSERT_TRUE(m.LoadFromText(L"<?xml version=\"1.0\"?>\n<!-- c -->\n<Window a=\"1\" b='two'>\n"
-                               L"  <Label text=\"x &amp; &lt;y&gt; &#x4E2D;&#25991;\"/>\n"
-                               L"  <Button/>\n</Window>\n"));
+    ASSERT_TRUE(
+        m.LoadFromText(L"<?xml version=\"1.0\"?>\n<!-- c -->\n<Window a=\"1\" b='two'>\n"
+                       L"  <Label text=\"x &amp; &lt;y&gt; &#x4E2D;&#25991;\"/>\n"
+                       L"  <Button/>\n</Window>\n"));
     const CMarkupNode* root = m.GetRoot();
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->GetName(), L"Window");
@@ -37,18 +41,18 @@ TEST(UIMarkup, FaultsAreReportedWithTheirLine)
         const wchar_t* text;
         int line;
     } cases[] = {
-        {L"<A>\n<B>\n</A>", 3},                     // closing tag does not match
-        {L"<A>\n<B x=\"1\" x=\"2\"/>\n</A>", 2},    // attribute twice
-        {L"<A>\n\n<B x=1/></A>", 3},                // unquoted value
-        {L"<A x=\"a<b\"/>", 1},                     // '<' in a value
-        {L"<A>&bogus;</A>", 1},                     // unknown entity
-        {L"<A/>\n<B/>", 2},                         // second root
-        {L"<A>\n<B>\n", 3},                         // file ends inside an element
-        {L"", 1},                                   // nothing at all
-        {L"  just text", 1},                        // no element
-        {L"<A><!-- open comment </A>", 1},          // comment never closed
-        {L"<A x=\"1\"y=\"2\"/>", 1},                // no blank between attributes
-        {L"<1A/>", 1},                              // bad name
+        {L"<A>\n<B>\n</A>", 3},                   // closing tag does not match
+        {L"<A>\n<B x=\"1\" x=\"2\"/>\n</A>", 2},  // attribute twice
+        {L"<A>\n\n<B x=1/></A>", 3},              // unquoted value
+        {L"<A x=\"a<b\"/>", 1},                   // '<' in a value
+        {L"<A>&bogus;</A>", 1},                   // unknown entity
+        {L"<A/>\n<B/>", 2},                       // second root
+        {L"<A>\n<B>\n", 3},                       // file ends inside an element
+        {L"", 1},                                 // nothing at all
+        {L"  just text", 1},                      // no element
+        {L"<A><!-- open comment </A>", 1},        // comment never closed
+        {L"<A x=\"1\"y=\"2\"/>", 1},              // no blank between attributes
+        {L"<1A/>", 1},                            // bad name
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << Utf8(c.text));
@@ -144,7 +148,8 @@ TEST(UIAttributes, ImageDescriptions)
     ASSERT_TRUE(ParseImageSpec(L"Common/btn.png", spec));
     EXPECT_EQ(spec.file, L"Common/btn.png");
     EXPECT_FALSE(spec.hasSource);
-    ASSERT_TRUE(ParseImageSpec(L"file='a.png' source='0,0,10,20' corner='2,3,4,5' dest='1,1,9,9' fade='128'", spec));
+    ASSERT_TRUE(
+        ParseImageSpec(L"file='a.png' source='0,0,10,20' corner='2,3,4,5' dest='1,1,9,9' fade='128'", spec));
     EXPECT_EQ(spec.file, L"a.png");
     EXPECT_TRUE(spec.hasSource);
     EXPECT_EQ(spec.source.bottom, 20);

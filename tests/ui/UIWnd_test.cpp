@@ -19,7 +19,8 @@ namespace {
 
 const char kRoundSkin[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-    "<Window size=\"300,200\" sizebox=\"6,6,6,6\" caption=\"0,0,0,40\" roundcorner=\"8,8\" mininfo=\"200,150\">\n"
+    "<Window size=\"300,200\" sizebox=\"6,6,6,6\" caption=\"0,0,0,40\" roundcorner=\"8,8\" "
+    "mininfo=\"200,150\">\n"
     "  <VerticalLayout bkcolor=\"#FFFFFFFF\">\n"
     "    <HorizontalLayout height=\"40\" inset=\"10,8,10,0\">\n"
     "      <Label name=\"Label_Caption\" width=\"200\" text=\"标题\"/>\n"
@@ -55,7 +56,8 @@ private:
 
 class CTestUIWnd : public CUIWnd {
 public:
-    explicit CTestUIWnd(std::wstring skin, DWORD style = WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN)
+    explicit CTestUIWnd(std::wstring skin,
+                        DWORD style = WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN)
         : m_skin(std::move(skin)), m_style(style)
     {
     }
@@ -243,7 +245,7 @@ TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
     EXPECT_EQ(box.top, 0);
     EXPECT_GE(box.right, 300);
     EXPECT_GE(box.bottom, 200);
-    EXPECT_FALSE(PtInRegion(rgn, 0, 0));      // the corner is cut
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));  // the corner is cut
     EXPECT_TRUE(PtInRegion(rgn, 150, 100));
     // Minimised: no region.
     SendMessageW(round.m_hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
@@ -527,7 +529,8 @@ TEST(Framework, MessageMapsSearchFromTheMostDerivedClass)
 
 TEST(Framework, ForeignWindowsGetAWrapper)
 {
-    HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND foreign =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(foreign, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(foreign), nullptr);
     CWnd* wrapper = CWnd::FromHandle(foreign);
@@ -570,7 +573,8 @@ TEST(Framework, SaveDialogReturnsTheChosenPath)
     automation.join();
     ASSERT_TRUE(answered);
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(_wcsicmp(dialog.GetPathName().c_str(), target.c_str()), 0) << testsupport::ToUtf8(dialog.GetPathName());
+    EXPECT_EQ(_wcsicmp(dialog.GetPathName().c_str(), target.c_str()), 0)
+        << testsupport::ToUtf8(dialog.GetPathName());
     EXPECT_EQ(dialog.GetFileName(), L"证书.cer");
     EXPECT_EQ(dialog.GetFileExt(), L"cer");
 }
