@@ -34,6 +34,15 @@ init_prefix() {
   touch "$WINEPREFIX/.lumora-ready"
 }
 
+# Xvfb runs no window manager: windows Wine hands to one ("managed") make
+# every destroy wait two seconds for a withdrawal that never comes.
+init_unmanaged() {
+  [ -f "$WINEPREFIX/.lumora-unmanaged" ] && return 0
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.lumora-unmanaged"
+}
+
 case $cmd in
   start)
     # Wine's helper processes (services, explorer, device drivers) start with
@@ -50,6 +59,7 @@ case $cmd in
     start_xvfb || exit 1
     export DISPLAY=$(cat "$disp_file")
     init_prefix
+    init_unmanaged
     wineserver -p   # persistent until "stop"
     # Bring Wine's services up here, in the bench's session: started by the
     # first test instead, they would inherit (and hold open) that test's

@@ -1,0 +1,605 @@
+// The skinned window base and the framework under it, on real windows:
+// creation from a skin, the message order (toolkit first, then the maps),
+// size-state changes, regions, hit testing, pre-translation of queued keys,
+// the file dialog, and no object left behind after many windows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "Framework/FileDialog.h"
+#include "Framework/WinApp.h"
+#include "TestSupport.h"
+#include "UI/UIWnd.h"
+
+using namespace DuiLib;
+using testsupport::WaitFor;
+
+namespace {
+
+const char kRoundSkin[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<Window size=\"300,200\" sizebox=\"6,6,6,6\" caption=\"0,0,0,40\" roundcorner=\"8,8\" mininfo=\"200,150\">\n"
+    "  <VerticalLayout bkcolor=\"#FFFFFFFF\">\n"
+    "    <HorizontalLayout height=\"40\" inset=\"10,8,10,0\">\n"
+    "      <Label name=\"Label_Caption\" width=\"200\" text=\"标题\"/>\n"
+    "      <Button name=\"Button_Close\" width=\"40\" text=\"X\"/>\n"
+    "    </HorizontalLayout>\n"
+    "    <HorizontalLayout>\n"
+    "      <Edit name=\"Edit_Name\" width=\"120\" height=\"28\"/>\n"
+    "      <Control/>\n"
+    "      <Button name=\"Button_OK\" width=\"80\" height=\"28\" text=\"OK\" default=\"true\"/>\n"
+    "    </HorizontalLayout>\n"
+    "  </VerticalLayout>\n"
+    "</Window>\n";
+
+const char kSquareSkin[] =
+    "<Window size=\"240,160\" sizebox=\"4,4,4,4\" caption=\"0,0,0,30\" roundcorner=\"0,0\" mininfo=\"0,150\">"
+    "<VerticalLayout><Label name=\"Label_Caption\" height=\"30\"/><Control/></VerticalLayout></Window>";
+
+class SkinDir {
+public:
+    SkinDir() : m_old(CPaintManagerUI::GetResourcePath())
+    {
+        testsupport::WriteFileBytes(m_dir.File(L"round.xml"), kRoundSkin);
+        testsupport::WriteFileBytes(m_dir.File(L"square.xml"), kSquareSkin);
+        testsupport::WriteFileBytes(m_dir.File(L"broken.xml"), "<Window>\n<Label>\n</Window>");
+        CPaintManagerUI::SetResourcePath(m_dir.Path());
+    }
+    ~SkinDir() { CPaintManagerUI::SetResourcePath(m_old); }
+
+private:
+    testsupport::TempDir m_dir{L"uiwnd皮肤"};
+    std::wstring m_old;
+};
+
+class CTestUIWnd : public CUIWnd {
+public:
+    explicit CTestUIWnd(std::wstring skin, DWORD style = WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN)
+        : m_skin(std::move(skin)), m_style(style)
+    {
+    }
+
+    BOOL CreateWnd(CWnd* parent) override
+    {
+        WNDCLASSW wc = {};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+        wc.hInstance = Framework::GetInstanceHandle();
+        wc.lpszClassName = L"LumoraTestUIWnd";
+        if (!Framework::RegisterWindowClass(wc)) return FALSE;
+        RECT rc = {100, 100, 920, 720};
+        return CreateEx(0, L"LumoraTestUIWnd", L"LumoraTestUIWnd", m_style, rc, parent, 0);
+    }
+    std::wstring GetSkinFile() override { return m_skin; }
+    void InitWindow() override { ++initCount; }
+    void OnSizeStateChanged(int sizeType) override { sizeStates.push_back(sizeType); }
+    void Notify(TNotifyUI& msg) override { notified.push_back(msg.sType + L":" + msg.pSender->GetName()); }
+
+    bool OnCloseClick(TNotifyUI& msg)
+    {
+        if (msg.sType == DUI_MSGTYPE_CLICK) ++closeClicks;
+        return false;
+    }
+
+    WNDPROC OldProc() const { return m_oldWndProc_; }
+    static WNDPROC UIProc() { return &CUIWnd::UIWndProc; }
+
+    int initCount = 0;
+    int mapHover = 0;
+    int mapLeave = 0;
+    int mapKeyDown = 0;
+    int postNcDestroy = 0;
+    int closeClicks = 0;
+    std::vector<int> sizeStates;
+    std::vector<std::wstring> notified;
+
+protected:
+    DECLARE_MESSAGE_MAP()
+    LRESULT OnMouseHover(WPARAM, LPARAM)
+    {
+        ++mapHover;
+        return 0;
+    }
+    LRESULT OnMouseLeave(WPARAM, LPARAM)
+    {
+        ++mapLeave;
+        return 0;
+    }
+    LRESULT OnKeyDown(WPARAM, LPARAM)
+    {
+        ++mapKeyDown;
+        return Default();
+    }
+    void PostNcDestroy() override { ++postNcDestroy; }
+
+private:
+    std::wstring m_skin;
+    DWORD m_style;
+};
+
+BEGIN_MESSAGE_MAP(CTestUIWnd, CUIWnd)
+ON_MESSAGE(WM_MOUSEHOVER, OnMouseHover)
+ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
+ON_MESSAGE(WM_KEYDOWN, OnKeyDown)
+END_MESSAGE_MAP()
+
+POINT ScreenCenterOf(CUIWnd& w, const wchar_t* name)
+{
+    w.GetPaintManager().UpdateLayout();
+    CControlUI* c = w.GetPaintManager().FindControl(name);
+    RECT rc = c->GetPos();
+    POINT pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ::ClientToScreen(w.m_hWnd, &pt);
+    return pt;
+}
+
+class UIWndTest : public testing::Test {
+protected:
+    SkinDir skins;
+};
+
+}  // namespace
+
+TEST_F(UIWndTest, CreationStripsTheFrameAndBuildsTheSkin)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    HWND hwnd = w.m_hWnd;
+    ASSERT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), &w);
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0u);
+    EXPECT_TRUE(w.IsSubclassed());
+    EXPECT_EQ(reinterpret_cast<CUIWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)), static_cast<CUIWnd*>(&w));
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), CTestUIWnd::UIProc());
+    EXPECT_EQ(w.OldProc(), &FrameworkWndProc);  // the framework's maps run behind the toolkit
+    EXPECT_EQ(w.initCount, 1);
+    EXPECT_NE(w.GetPaintManager().FindControl(L"Button_Close"), nullptr);
+    // The whole window is client area, sized by the skin.
+    RECT wr, cr;
+    GetWindowRect(hwnd, &wr);
+    GetClientRect(hwnd, &cr);
+    EXPECT_EQ(cr.right, wr.right - wr.left);
+    EXPECT_EQ(cr.bottom, wr.bottom - wr.top);
+    EXPECT_EQ(cr.right, 300);
+    EXPECT_EQ(cr.bottom, 200);
+    // "windowinit" comes with the first paint, once.
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    EXPECT_TRUE(WaitFor([&] { return !w.notified.empty(); }));
+    EXPECT_EQ(w.notified[0], L"windowinit:");
+    DestroyWindow(hwnd);
+}
+
+TEST_F(UIWndTest, MissingOrBrokenSkinFailsCreation)
+{
+    for (const wchar_t* skin : {L"no_such_skin.xml", L"broken.xml"}) {
+        SCOPED_TRACE(testsupport::ToUtf8(skin));
+        CTestUIWnd w(skin);
+        EXPECT_FALSE(w.CreateWnd(nullptr));
+        EXPECT_EQ(w.m_hWnd, nullptr);
+        EXPECT_EQ(w.initCount, 0);
+        EXPECT_EQ(w.GetPaintManager().GetRoot(), nullptr);
+    }
+}
+
+TEST_F(UIWndTest, DestructionRestoresTheProcedureAndUnbinds)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    HWND hwnd = w.m_hWnd;
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_FALSE(w.IsSubclassed());
+    EXPECT_EQ(w.OldProc(), &DefWindowProcW);
+    EXPECT_EQ(w.postNcDestroy, 1);
+    EXPECT_EQ(w.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
+}
+
+TEST_F(UIWndTest, SizeStateChangesThroughSizeMessages)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    w.sizeStates.clear();
+    // Maximised, minimised from there, restored: 2, 1; restoring from
+    // minimised is no change of state for the window code.
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(800, 600));
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 1}));
+    // Restoring a maximised window reports 0.
+    w.sizeStates.clear();
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(800, 600));
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 0}));
+    EXPECT_EQ(w.GetLastSizeType(), SIZE_RESTORED);
+
+    // The same through the system's own show commands.
+    w.sizeStates.clear();
+    ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
+    ShowWindow(w.m_hWnd, SW_MAXIMIZE);
+    ShowWindow(w.m_hWnd, SW_RESTORE);
+    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 0}));
+    w.sizeStates.clear();
+    ShowWindow(w.m_hWnd, SW_MINIMIZE);
+    ShowWindow(w.m_hWnd, SW_RESTORE);
+    EXPECT_EQ(w.sizeStates, (std::vector<int>{1}));
+    DestroyWindow(w.m_hWnd);
+}
+
+TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
+{
+    CTestUIWnd round(L"round.xml");
+    ASSERT_TRUE(round.CreateWnd(nullptr));
+    ShowWindow(round.m_hWnd, SW_SHOWNOACTIVATE);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(round.m_hWnd, rgn), ERROR);
+    RECT box;
+    GetRgnBox(rgn, &box);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.top, 0);
+    EXPECT_GE(box.right, 300);
+    EXPECT_GE(box.bottom, 200);
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));      // the corner is cut
+    EXPECT_TRUE(PtInRegion(rgn, 150, 100));
+    // Minimised: no region.
+    SendMessageW(round.m_hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(GetWindowRgn(round.m_hWnd, rgn), ERROR);
+    DestroyWindow(round.m_hWnd);
+
+    // roundcorner 0,0: no region in any state.
+    CTestUIWnd square(L"square.xml");
+    ASSERT_TRUE(square.CreateWnd(nullptr));
+    for (int cmd : {SW_SHOWNOACTIVATE, SW_MAXIMIZE, SW_MINIMIZE, SW_RESTORE}) {
+        SCOPED_TRACE(cmd);
+        ShowWindow(square.m_hWnd, cmd);
+        EXPECT_EQ(GetWindowRgn(square.m_hWnd, rgn), ERROR);
+    }
+    DeleteObject(rgn);
+    DestroyWindow(square.m_hWnd);
+}
+
+TEST_F(UIWndTest, MaximisingUsesTheWorkAreaAndTheSkinMinimum)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof(mi);
+    GetMonitorInfoW(MonitorFromWindow(w.m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+    MINMAXINFO info = {};
+    info.ptMinTrackSize = {11, 22};
+    SendMessageW(w.m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMaxPosition.x, 0);
+    EXPECT_EQ(info.ptMaxPosition.y, 0);
+    EXPECT_EQ(info.ptMaxSize.x, mi.rcWork.right - mi.rcWork.left);
+    EXPECT_EQ(info.ptMaxSize.y, mi.rcWork.bottom - mi.rcWork.top);
+    EXPECT_EQ(info.ptMinTrackSize.x, 200);
+    EXPECT_EQ(info.ptMinTrackSize.y, 150);
+    EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
+    EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYMAXTRACK));
+    DestroyWindow(w.m_hWnd);
+
+    // A zero part of "mininfo" leaves the system's minimum alone.
+    CTestUIWnd square(L"square.xml");
+    ASSERT_TRUE(square.CreateWnd(nullptr));
+    info = {};
+    info.ptMinTrackSize = {11, 22};
+    SendMessageW(square.m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 11);
+    EXPECT_EQ(info.ptMinTrackSize.y, 22);
+    DestroyWindow(square.m_hWnd);
+}
+
+TEST_F(UIWndTest, NcActivateAnswersWithoutDefaultProcessing)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCACTIVATE, FALSE, 0), TRUE);
+    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCACTIVATE, TRUE, 0), FALSE);
+    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCCALCSIZE, FALSE, 0), 0);
+    DestroyWindow(w.m_hWnd);
+}
+
+TEST_F(UIWndTest, CaptionExclusionByClassName)
+{
+    CTestUIWnd w(L"round.xml");
+    EXPECT_FALSE(w.IsCaptionExcludedControl(nullptr));
+    CButtonUI button;
+    CTextUI text;
+    CEditUI edit;
+    CComboUI combo;
+    CLabelUI label;
+    COptionUI option;
+    CContainerUI container;
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&button));
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&text));
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&edit));
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&combo));
+    EXPECT_FALSE(w.IsCaptionExcludedControl(&label));
+    EXPECT_FALSE(w.IsCaptionExcludedControl(&option));
+    EXPECT_FALSE(w.IsCaptionExcludedControl(&container));
+    class Named : public CControlUI {
+    public:
+        explicit Named(const wchar_t* n) : m_n(n) {}
+        std::wstring GetClass() const override { return m_n; }
+        std::wstring m_n;
+    };
+    Named progress(L"progressui"), fade(L"FadeButtonUI"), other(L"ButtonUIx");
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&progress));
+    EXPECT_TRUE(w.IsCaptionExcludedControl(&fade));
+    EXPECT_FALSE(w.IsCaptionExcludedControl(&other));
+}
+
+TEST_F(UIWndTest, HitTestFrameFollowsItsTable)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    HWND hwnd = w.m_hWnd;
+    SetWindowPos(hwnd, nullptr, 100, 100, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    const int midY = (rc.top + rc.bottom) / 2;
+    const int midX = (rc.left + rc.right) / 2;
+
+    POINT button = ScreenCenterOf(w, L"Button_Close");
+    POINT label = ScreenCenterOf(w, L"Label_Caption");
+    EXPECT_EQ(w.HitTestFrame(hwnd, button.x, button.y), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, label.x, label.y), HTCAPTION);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 3, midY), HTLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 5, midY), HTLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 6, midY), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 5, midY), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 3, midY), HTRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, midY), HTRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 2), HTTOP);  // band wins over caption
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 1), HTBOTTOM);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, rc.top + 1), HTTOPLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, rc.top + 1), HTTOPRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, rc.bottom - 1), HTBOTTOMLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, rc.bottom - 1), HTBOTTOMRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, midY), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 39), HTCAPTION);  // last caption row over the layout
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 40), 0);
+
+    // Maximised: no sizing codes, the caption still drags.
+    ShowWindow(hwnd, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(hwnd));
+    GetWindowRect(hwnd, &rc);
+    label = ScreenCenterOf(w, L"Label_Caption");
+    EXPECT_EQ(w.HitTestFrame(hwnd, label.x, label.y), HTCAPTION);
+    EXPECT_EQ(w.HitTestFrame(hwnd, label.x, rc.top + 2), HTCAPTION);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, (rc.top + rc.bottom) / 2), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, rc.bottom - 1), 0);
+    button = ScreenCenterOf(w, L"Button_Close");
+    EXPECT_EQ(w.HitTestFrame(hwnd, button.x, button.y), 0);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(UIWndTest, ToolkitSeesMessagesBeforeTheMaps)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(w.m_hWnd);
+    CControlUI* close = w.GetPaintManager().FindControl(L"Button_Close");
+    close->OnNotify += MakeDelegate(&w, &CTestUIWnd::OnCloseClick);
+    RECT rc = close->GetPos();
+    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    // Hover over a control is the toolkit's; leave goes on to the maps.
+    SendMessageW(w.m_hWnd, WM_MOUSEMOVE, 0, at);
+    SendMessageW(w.m_hWnd, WM_MOUSEHOVER, 0, at);
+    EXPECT_EQ(w.mapHover, 0);
+    SendMessageW(w.m_hWnd, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(w.mapLeave, 1);
+    // A click reaches the bound member handler and then the window's sink.
+    w.notified.clear();
+    SendMessageW(w.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(w.m_hWnd, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(w.closeClicks, 1);
+    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_Close"), 1);
+    DestroyWindow(w.m_hWnd);
+}
+
+TEST_F(UIWndTest, QueuedKeysArePreTranslatedByTheToolkit)
+{
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
+    w.GetPaintManager().UpdateLayout();
+    w.notified.clear();
+    // Enter queued for the window: the framework's message hook hands it to
+    // the window's pre-translation, the paint manager presses the default
+    // button, and the message never reaches the window's procedure.
+    PostMessageW(w.m_hWnd, WM_KEYDOWN, VK_RETURN, 0);
+    testsupport::PumpMessages();
+    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_OK"), 1);
+    EXPECT_EQ(w.mapKeyDown, 0);
+    // Other keys pass through to the window.
+    PostMessageW(w.m_hWnd, WM_KEYDOWN, 'A', 0);
+    testsupport::PumpMessages();
+    EXPECT_EQ(w.mapKeyDown, 1);
+    // Enter typed into the native edit presses the default button as well.
+    CEditUI* edit = ControlCast<CEditUI>(w.GetPaintManager().FindControl(L"Edit_Name"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(edit->GetNativeWindow(), nullptr);
+    PostMessageW(edit->GetNativeWindow(), WM_KEYDOWN, VK_RETURN, 0);
+    testsupport::PumpMessages();
+    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_OK"), 2);
+    DestroyWindow(w.m_hWnd);
+}
+
+TEST_F(UIWndTest, FiveHundredWindowsLeaveNoGdiOrUserObjects)
+{
+    for (int i = 0; i < 3; ++i) {
+        CTestUIWnd w(L"round.xml");
+        ASSERT_TRUE(w.CreateWnd(nullptr));
+        ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(w.m_hWnd);
+        DestroyWindow(w.m_hWnd);
+    }
+    testsupport::PumpMessages();
+    DWORD gdi = testsupport::CountGdiObjects();
+    DWORD user = testsupport::CountUserObjects();
+    for (int i = 0; i < 500; ++i) {
+        CTestUIWnd w(L"round.xml");
+        ASSERT_TRUE(w.CreateWnd(nullptr)) << i;
+        ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(w.m_hWnd);
+        SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+        if (i % 2) DestroyWindow(w.m_hWnd);  // else the object's destructor does it
+    }
+    testsupport::PumpMessages();
+    RecordProperty("gdi_objects", static_cast<int>(gdi));
+    RecordProperty("user_objects", static_cast<int>(user));
+    EXPECT_EQ(testsupport::CountGdiObjects(), gdi);
+    EXPECT_EQ(testsupport::CountUserObjects(), user);
+}
+
+// ---- The framework on its own --------------------------------------------------
+
+namespace {
+
+class CBaseWnd : public CWnd {
+public:
+    std::vector<std::string> calls;
+
+protected:
+    DECLARE_MESSAGE_MAP()
+    LRESULT OnUser1(WPARAM, LPARAM)
+    {
+        calls.push_back("base:user1");
+        return 11;
+    }
+    LRESULT OnUser2(WPARAM, LPARAM)
+    {
+        calls.push_back("base:user2");
+        return 12;
+    }
+};
+BEGIN_MESSAGE_MAP(CBaseWnd, CWnd)
+ON_MESSAGE(WM_USER + 1, OnUser1)
+ON_MESSAGE(WM_USER + 2, OnUser2)
+END_MESSAGE_MAP()
+
+class CDerivedWnd : public CBaseWnd {
+protected:
+    DECLARE_MESSAGE_MAP()
+    LRESULT OnUser2(WPARAM w, LPARAM)
+    {
+        calls.push_back("derived:user2");
+        return static_cast<LRESULT>(w) + 100;
+    }
+    LRESULT OnSetText(WPARAM, LPARAM)
+    {
+        calls.push_back("derived:settext");
+        return Default();  // the class procedure stores the text
+    }
+};
+BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
+ON_MESSAGE(WM_USER + 2, OnUser2)
+ON_MESSAGE(WM_SETTEXT, OnSetText)
+END_MESSAGE_MAP()
+
+}  // namespace
+
+TEST(Framework, MessageMapsSearchFromTheMostDerivedClass)
+{
+    CDerivedWnd w;
+    ASSERT_TRUE(w.CreateEx(0, L"STATIC", L"start", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr));
+    EXPECT_EQ(CWnd::FromHandlePermanent(w.m_hWnd), &w);
+    EXPECT_EQ(w.SendMessage(WM_USER + 1), 11);
+    EXPECT_EQ(w.SendMessage(WM_USER + 2, 5), 105);
+    EXPECT_EQ(w.SendMessage(WM_USER + 3), 0);  // default processing of STATIC
+    SetWindowTextW(w.m_hWnd, L"changed");
+    wchar_t text[32] = {};
+    GetWindowTextW(w.m_hWnd, text, 32);
+    EXPECT_STREQ(text, L"changed");
+    EXPECT_EQ(w.calls, (std::vector<std::string>{"base:user1", "derived:user2", "derived:settext"}));
+    HWND hwnd = w.m_hWnd;
+    EXPECT_TRUE(w.DestroyWindow());
+    EXPECT_EQ(w.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
+}
+
+TEST(Framework, ForeignWindowsGetAWrapper)
+{
+    HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(foreign, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(foreign), nullptr);
+    CWnd* wrapper = CWnd::FromHandle(foreign);
+    ASSERT_NE(wrapper, nullptr);
+    EXPECT_EQ(wrapper->m_hWnd, foreign);
+    EXPECT_EQ(CWnd::FromHandle(foreign), wrapper);
+    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
+    DestroyWindow(foreign);
+}
+
+TEST(Framework, SaveDialogReturnsTheChosenPath)
+{
+    testsupport::TempDir dir(L"导出");
+    std::wstring target = dir.File(L"证书.cer");
+    std::atomic<bool> answered{false};
+    DWORD pid = GetCurrentProcessId();
+    // Answer the dialog the way a user would: type the name, press Save.
+    std::thread automation([&] {
+        for (int i = 0; i < 500 && !answered; ++i) {
+            Sleep(20);
+            HWND dlg = nullptr;
+            while ((dlg = FindWindowExW(nullptr, dlg, L"#32770", nullptr)) != nullptr) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(dlg, &owner);
+                if (owner != pid || !IsWindowVisible(dlg)) continue;
+                HWND name = GetDlgItem(dlg, 0x47c);  // file name box
+                if (!name) name = GetDlgItem(dlg, 0x480);
+                if (!name) continue;
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+                PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+                answered = true;
+                break;
+            }
+        }
+    });
+    CFileDialog dialog(FALSE, L".cer", L"证书.cer", OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
+                       L"证书文件(*.cer)|*.cer||", nullptr);
+    INT_PTR result = dialog.DoModal();
+    automation.join();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(_wcsicmp(dialog.GetPathName().c_str(), target.c_str()), 0) << testsupport::ToUtf8(dialog.GetPathName());
+    EXPECT_EQ(dialog.GetFileName(), L"证书.cer");
+    EXPECT_EQ(dialog.GetFileExt(), L"cer");
+}
+
+TEST(Framework, ApplicationObjectIsReachableAndPumps)
+{
+    class CTestApp : public CWinApp {
+    public:
+        BOOL InitInstance() override
+        {
+            ++inits;
+            return CWinApp::InitInstance();
+        }
+        int inits = 0;
+    };
+    HINSTANCE before = Framework::GetInstanceHandle();
+    {
+        CTestApp app;
+        EXPECT_EQ(CWinApp::GetApp(), &app);
+        EXPECT_TRUE(app.InitModule(GetModuleHandleW(nullptr)));
+        EXPECT_EQ(app.inits, 1);
+        EXPECT_EQ(Framework::GetInstanceHandle(), GetModuleHandleW(nullptr));
+        PostQuitMessage(7);
+        EXPECT_EQ(app.Run(), 7);
+    }
+    EXPECT_EQ(CWinApp::GetApp(), nullptr);
+    {
+        Framework::ScopedModuleState scope(reinterpret_cast<HINSTANCE>(0x1000));
+        EXPECT_EQ(Framework::GetInstanceHandle(), reinterpret_cast<HINSTANCE>(0x1000));
+    }
+    EXPECT_EQ(Framework::GetInstanceHandle(), before);
+}
