@@ -2,6 +2,7 @@
 #include "TamuHost.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstring>
@@ -24,7 +25,8 @@ const wchar_t kViewAreaClass[] = L"TamuHostViewArea";
 const wchar_t kSettingsClass[] = L"TamuHostSettingsDialog";
 constexpr int kSidebarWidth = 168;
 constexpr int kHeaderHeight = 44;
-constexpr UINT kIdSettings = 101, kIdRefresh = 102, kIdExit = 103;
+constexpr UINT kIdSettings = 101, kIdRefresh = 102, kIdExit = 103, kIdInsertToken = 110;
+constexpr UINT kIdRemoveTokenFirst = 200, kIdRemoveTokenLast = 299;
 
 std::wstring Utf16FromArea(const void* area)
 {
@@ -295,6 +297,10 @@ bool Host::Start()
     AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(tools, MF_STRING, kIdExit, english ? L"E&xit" : L"退出(&X)");
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), english ? L"&Tools" : L"工具(&T)");
+    // Stand-in for plugging a USB token in and out.
+    HMENU devices = CreatePopupMenu();
+    AppendMenuW(devices, MF_STRING, kIdInsertToken, english ? L"&Insert token folder..." : L"插入令牌目录(&I)...");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(devices), english ? L"&Devices" : L"设备(&D)");
 
     NONCLIENTMETRICSW metrics = {sizeof(metrics)};
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -379,7 +385,15 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         EndPaint(window, &ps);
         return 0;
     }
+    case WM_INITMENUPOPUP:
+        ShowDeviceMenu(reinterpret_cast<HMENU>(wParam));
+        break;
     case WM_COMMAND:
+        if (LOWORD(wParam) == kIdInsertToken ||
+            (LOWORD(wParam) >= kIdRemoveTokenFirst && LOWORD(wParam) <= kIdRemoveTokenLast)) {
+            OnDeviceCommand(LOWORD(wParam));
+            return 0;
+        }
         switch (LOWORD(wParam)) {
         case kIdSettings: ShowSettingsDialog(window); return 0;
         case kIdRefresh: NotifyDeviceSetChanged(); return 0;
@@ -400,6 +414,58 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Host::ShowDeviceMenu(HMENU menu)
+{
+    // Rebuilt on every opening: one "remove" entry per present token.
+    if (GetMenuItemID(menu, 0) != kIdInsertToken) return;
+    while (GetMenuItemCount(menu) > 1) DeleteMenu(menu, 1, MF_BYPOSITION);
+    const bool english = English(GetLanguageId());
+    if (!m_devices_) {
+        EnableMenuItem(menu, kIdInsertToken, MF_BYCOMMAND | MF_GRAYED);
+        return;
+    }
+    EnableMenuItem(menu, kIdInsertToken, MF_BYCOMMAND | MF_ENABLED);
+    const std::vector<std::wstring> serials = m_devices_->Serials();
+    if (!serials.empty()) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (size_t i = 0; i < serials.size() && kIdRemoveTokenFirst + i <= kIdRemoveTokenLast; ++i) {
+        const std::wstring label = (english ? L"Remove token " : L"拔出令牌 ") + serials[i];
+        AppendMenuW(menu, MF_STRING, kIdRemoveTokenFirst + static_cast<UINT>(i), label.c_str());
+    }
+}
+
+void Host::OnDeviceCommand(UINT id)
+{
+    if (!m_devices_) return;
+    const bool english = English(GetLanguageId());
+    if (id == kIdInsertToken) {
+        BROWSEINFOW info = {};
+        info.hwndOwner = m_mainWindow_;
+        info.lpszTitle = english ? L"Choose a token folder (it holds token.ini)" : L"选择令牌目录（含 token.ini）";
+        info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+        PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+        if (!item) return;
+        wchar_t folder[MAX_PATH] = {};
+        const bool named = SHGetPathFromIDListW(item, folder);
+        CoTaskMemFree(item);
+        if (!named) return;
+        const bool inserted = m_devices_->InsertToken(folder);
+        Log(std::wstring(L"insert token ") + folder + (inserted ? L": done" : L": not a token or already present"));
+        if (!inserted) {
+            MessageBoxW(m_mainWindow_,
+                        english ? L"That folder is not a token, or a token of that name is already inserted."
+                                : L"该目录不是令牌，或同名令牌已插入。",
+                        english ? L"Insert token" : L"插入令牌", MB_ICONERROR);
+        }
+        return;
+    }
+    const std::vector<std::wstring> serials = m_devices_->Serials();
+    const size_t index = id - kIdRemoveTokenFirst;
+    if (index < serials.size()) {
+        const bool removed = m_devices_->RemoveToken(serials[index]);
+        Log(L"remove token " + serials[index] + (removed ? L": done" : L": failed"));
+    }
 }
 
 bool Host::LoadPlugin()

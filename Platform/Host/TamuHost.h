@@ -23,6 +23,9 @@ public:
     virtual long Count() = 0;
     virtual unsigned long OpenDevice(long index) = 0;  // a fresh handle; the plug-in frees it
     virtual bool RemoveToken(const std::wstring& serial) = 0;
+    virtual bool InsertToken(const std::wstring& tokenFolder) = 0;
+    // Serial numbers of the present tokens, in device order.
+    virtual std::vector<std::wstring> Serials() = 0;
 };
 
 struct HostOptions {
@@ -167,6 +170,8 @@ private:
     static LRESULT CALLBACK MainWndProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMainMessage(HWND, UINT, WPARAM, LPARAM);
     void ReadMailbox(UINT message);
+    void ShowDeviceMenu(HMENU menu);
+    void OnDeviceCommand(UINT id);
     void RunMailboxCommand(const MailboxRecord& record);
     std::wstring ConfigPath() const;
 

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <memory>
+
 #include "HostCommandLine.h"
+#include "HostTokenStore.h"
 #include "Screenshot.h"
 #include "TamuHost.h"
 
@@ -23,6 +26,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     if (!host.Start()) {
         host.Log(L"error: cannot create the command mailbox or the main window");
         return 1;
+    }
+    std::unique_ptr<tamu::TokenStoreDevices> store;
+    if (!options.storePath.empty()) {
+        if (GetFileAttributesW(options.storePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            host.Log(L"error: the token store folder " + options.storePath + L" does not exist");
+            return 2;
+        }
+        store = std::make_unique<tamu::TokenStoreDevices>(host, options.storePath);
+        host.Log(L"token store " + options.storePath + L": " + std::to_wstring(store->Count()) + L" token(s)");
     }
     ShowWindow(host.MainWindow(), show);
     UpdateWindow(host.MainWindow());
@@ -45,6 +57,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
         DispatchMessageW(&msg);
     }
     host.UnloadPlugin();
+    store.reset();
     host.Log(L"closed");
     OleUninitialize();
     return 0;

@@ -1,5 +1,6 @@
 // The four entry points the host calls, pinned by LumoraPlugin.def so their
 // names carry no decoration. Nothing may escape them as an exception.
+#include "Plugin/LumoraPluginApp.h"
 #include "Plugin/PluginEntry.h"
 
 extern "C" {
@@ -31,6 +32,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         PluginEntry::SetModuleInstance(instance);
+        return LumoraPluginApp().InitModule(instance);
     }
     return TRUE;
 }

@@ -178,12 +178,15 @@ bool UserSettings::GetBool(const std::wstring& section, const std::wstring& key,
 
 bool UserSettings::SetValue(const std::wstring& section, const std::wstring& key, const std::wstring& value)
 {
+    // Writers queue here so two threads never replace the file under each
+    // other, and the last value in memory is the last one written: taking the
+    // queue only after the table update would let two setters of one key
+    // leave the file and the table disagreeing.
+    std::lock_guard<std::mutex> writing(m_writeLock_);
     {
         std::lock_guard<std::mutex> guard(m_lock_);
         m_sections_[section][key] = value;
     }
-    // Writers queue here so two threads never replace the file under each other.
-    std::lock_guard<std::mutex> writing(m_writeLock_);
     const std::wstring path = UserSettingsPath();
     ConfigHandle handle;
     if (!handle.Create()) return false;

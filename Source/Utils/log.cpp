@@ -124,7 +124,7 @@ void LogWrite(int level, const char* message, int line, const char* file, int ex
     if (!s.configured || !s.logger) return;
     std::string text = message ? message : "";
     if (extra != 0) text += std::to_string(extra);
-    const std::string file8 = AnsiToUtf8(file ? file : __FILE__);
+    const std::string file8 = AnsiToUtf8(file ? file : kLogModuleSourceName);
     const std::string text8 = AnsiToUtf8(text);
     s.logger(s.handle, level, "[%s,%d] %s", file8.c_str(), line, text8.c_str());
 }

@@ -5,6 +5,10 @@
 
 #include <string>
 
+// The name a line carries when its caller gives none: this module's own
+// source path as the product's sources name it (not the build machine's path).
+constexpr const char* kLogModuleSourceName = "..\\Source\\Utils\\log";
+
 // level: 4 failures and notable events, 2 and 1 routine ones.
 // message and file: text in the system code page.
 // file: the caller's source-file name, or null for this module's own path.

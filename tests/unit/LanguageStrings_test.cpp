@@ -12,6 +12,7 @@
 
 #include "Plugin/PluginEntry.h"
 #include "SettingsFolders.h"
+#include "TamuHost.h"
 #include "TestSupport.h"
 #include "Utils/LanguageStrings.h"
 #include "ZENTO_Language.h"
@@ -105,6 +106,19 @@ TEST_F(LanguageStringsTest, Host1033WithItsFileShowsEnglish)
     EXPECT_EQ(L"   Refresh", GetLanguageString("STRING_BUTTON_CERT_REFRESH"));
     EXPECT_EQ(L"Expires in %d days", GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"));
     EXPECT_EQ(L"", GetLanguageString("STRING_NO_SUCH_KEY"));
+}
+
+TEST_F(LanguageStringsTest, TheModuleTakesTheLanguageFromTheHostsLow16Bits)
+{
+    PutShippedFile(1033);
+    PutFile(2052, "STRING_TITLE_NOTICE=from 2052\n");
+    tamu::HostOptions options;
+    options.createWindow = false;
+    options.languageId = 0x00010409;  // sort-order bits above the language id
+    tamu::Host host(options);
+    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+    EXPECT_EQ(L"Notice", GetLanguageString("STRING_TITLE_NOTICE"));
+    PluginEntry::OnReleasePlugins();
 }
 
 TEST_F(LanguageStringsTest, KeysMissingFromTheFileAndEmptyTextsKeepTheDefault)

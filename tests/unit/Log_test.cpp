@@ -79,11 +79,7 @@ std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
     return lines;
 }
 
-std::string SourcePathOfLogModule()
-{
-    const char* src = getenv("LUMORA_SOURCE_DIR");
-    return std::string(src ? src : "") + "/Source/Utils/log.cpp";
-}
+std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
 
 class LogTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 
 #include "DuiLib/DuiLib.h"
 #include "Plugin/HostMessaging.h"
+#include "Plugin/LumoraPluginApp.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/PluginEntry.h"
 #include "Plugin/ToolkitSetup.h"
@@ -149,4 +150,13 @@ TEST_F(PluginEntryTest, TeardownForgetsTheHost)
         PluginEntry::OnReleasePlugins();
     }
     EXPECT_EQ(nullptr, PluginEntry::Host());
+}
+
+TEST(LumoraPluginApp, IsTheFrameworksApplicationAndStartsWithItsModule)
+{
+    CLumoraPluginApp& app = LumoraPluginApp();
+    EXPECT_EQ(&app, CWinApp::GetApp());
+    EXPECT_EQ(&app, &LumoraPluginApp());
+    EXPECT_TRUE(app.InitModule(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(GetModuleHandleW(nullptr), app.m_hInstance);
 }
