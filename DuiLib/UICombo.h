@@ -29,10 +29,10 @@ public:
 
     // Items (the container's children).
     int GetCurSel() const { return m_iCurSel; }
-    // Selects item `index`, or none with -1. With `triggerEvent` a change
-    // sends "itemselect" at once (wParam new index, lParam old index); the
-    // focus moves to the combo only with `takeFocus`. False for an index out
-    // of range.
+    // Selects item `index`, or none with -1 (silently). With `triggerEvent`
+    // selecting an item that was not selected sends "itemselect" at once
+    // (wParam new index, lParam old index); the focus moves to the combo only
+    // with `takeFocus`. False for an index out of range.
     bool SelectItem(int index, bool takeFocus = false, bool triggerEvent = true);
     std::wstring GetText() const override;
 
