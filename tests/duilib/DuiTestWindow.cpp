@@ -59,9 +59,9 @@ void SkinFolder::WriteText(const std::wstring& name, const std::string& utf8)
     testsupport::WriteFileBytes(m_dir_.File(name), utf8);
 }
 
-bool TestWindow::Open(bool show, DWORD style)
+bool TestWindow::Open(bool show, DWORD style, HWND owner)
 {
-    if (!Create(nullptr, L"DuiLib test", style, WS_EX_TOOLWINDOW, 100, 100, 300, 200)) return false;
+    if (!Create(owner, L"DuiLib test", style, WS_EX_TOOLWINDOW, 100, 100, 300, 200)) return false;
     if (show) ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     ::UpdateWindow(m_hWnd);
     return true;

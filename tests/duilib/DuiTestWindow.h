@@ -48,7 +48,7 @@ public:
     ~TestWindow() override = default;
 
     // Creates the window (hidden unless `show`); false when the skin failed.
-    bool Open(bool show = true, DWORD style = WS_POPUP | WS_CLIPCHILDREN);
+    bool Open(bool show = true, DWORD style = WS_POPUP | WS_CLIPCHILDREN, HWND owner = nullptr);
     void Notify(DuiLib::TNotifyUI& msg) override;
     DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
 

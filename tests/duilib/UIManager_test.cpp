@@ -565,3 +565,42 @@ TEST_F(UIWindowTest, DpiChangeRescalesTheTreeAndTheNativeEdits)
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(native, WM_GETFONT, 0, 0)), sizeof(after), &after);
     EXPECT_EQ(std::abs(after.lfHeight) * 2, std::abs(before.lfHeight) * 3);
 }
+
+TEST_F(UIWindowTest, ModalLoopEndsWithTheCloseResultAndGivesTheOwnerBack)
+{
+    ScopedTestWindow owner(L"all_controls.xml");
+    ASSERT_TRUE(owner->Open());
+    struct Case {
+        const wchar_t* button;
+        bool post;
+        UINT expected;
+    } cases[] = {{L"Button_Modify", true, 1}, {L"closebtn", false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testsupport::ToUtf8(c.button));
+        duitest::TestWindow dlg(L"sample_dialog.xml");
+        ASSERT_TRUE(dlg.Open(false, WS_POPUP | WS_CLIPCHILDREN, owner->GetHWND()));
+        dlg.m_pm.UpdateLayout();
+        CControlUI* button = dlg.m_pm.FindControl(c.button);
+        ASSERT_NE(button, nullptr);
+        bool ownerEnabledInLoop = true;
+        HWND dlgHwnd = dlg.GetHWND();
+        button->OnNotify += [&](TNotifyUI& msg) {
+            if (msg.sType != L"click") return false;
+            ownerEnabledInLoop = IsWindowEnabled(owner->GetHWND()) != FALSE;
+            if (c.post)
+                dlg.Close(c.expected);
+            else
+                SendMessageW(dlgHwnd, WM_CLOSE, c.expected, 0);
+            return true;
+        };
+        // The user's click is already queued when the modal loop starts.
+        POINT pt = duitest::TestWindow::CenterOf(button);
+        PostMessageW(dlgHwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+        PostMessageW(dlgHwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+        UINT result = dlg.ShowModal();
+        EXPECT_EQ(result, c.expected);
+        EXPECT_FALSE(ownerEnabledInLoop);
+        EXPECT_FALSE(IsWindow(dlgHwnd));
+        EXPECT_TRUE(IsWindowEnabled(owner->GetHWND()));
+    }
+}
