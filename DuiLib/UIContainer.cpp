@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "DuiLib/UIManager.h"
+#include "DuiLib/UIRender.h"
 
 namespace DuiLib {
 
@@ -212,6 +213,21 @@ namespace {
 
 // Lays children along one axis: fixed sizes are kept, the others share what
 // is left equally (the last one takes the rounding remainder).
+// Room the fixed-size children, their padding and the gaps need.
+int FixedExtentVertical(const std::vector<CControlUI*>& items, int childPadding)
+{
+    int total = 0;
+    int visible = 0;
+    for (CControlUI* c : items) {
+        if (!c->IsOwnVisible() || c->IsFloat()) continue;
+        RECT pad = c->GetScaledPadding();
+        total += std::max(0, c->GetScaledFixedHeight()) + pad.top + pad.bottom;
+        ++visible;
+    }
+    if (visible > 1) total += childPadding * (visible - 1);
+    return total;
+}
+
 template <bool Vertical>
 void StackChildren(const std::vector<CControlUI*>& items, const RECT& inner, int childPadding,
                    const std::function<void(CControlUI*)>& placeFloat)
@@ -288,8 +304,63 @@ void CVerticalLayoutUI::SetPos(RECT rc)
 {
     CControlUI::SetPos(rc);
     RECT inner = GetInnerRect();
-    StackChildren<true>(m_items, inner, Scale(m_iChildPadding),
+    RECT content = inner;
+    m_iScrollRange = 0;
+    if (m_bVScroll) {
+        int needed = FixedExtentVertical(m_items, Scale(m_iChildPadding));
+        m_iScrollRange = std::max(0, needed - RectHeight(inner));
+        m_iScrollPos = std::max(0, std::min(m_iScrollPos, m_iScrollRange));
+        if (m_iScrollRange > 0) {
+            content.top = inner.top - m_iScrollPos;
+            content.bottom = content.top + needed;
+        }
+    } else {
+        m_iScrollPos = 0;
+    }
+    StackChildren<true>(m_items, content, Scale(m_iChildPadding),
                         [&](CControlUI* c) { SetFloatPos(c, inner); });
+}
+
+void CVerticalLayoutUI::SetScrollPos(int pos)
+{
+    pos = std::max(0, std::min(pos, m_iScrollRange));
+    if (pos == m_iScrollPos) return;
+    m_iScrollPos = pos;
+    NeedUpdate();
+}
+
+void CVerticalLayoutUI::DoPaint(HDC hDC, const RECT& rcPaint)
+{
+    CContainerUI::DoPaint(hDC, rcPaint);
+    if (m_iScrollRange <= 0) return;
+    // A slim thumb shows there is more than fits.
+    RECT inner = GetInnerRect();
+    int avail = RectHeight(inner);
+    int total = avail + m_iScrollRange;
+    int thumb = std::max(Scale(16), avail * avail / std::max(1, total));
+    int top = inner.top + (avail - thumb) * m_iScrollPos / m_iScrollRange;
+    RECT bar = {m_rcItem.right - Scale(6), top, m_rcItem.right - Scale(2), top + thumb};
+    CRenderEngine::DrawRoundColor(hDC, bar, Scale(4), Scale(4), 0x60000000);
+}
+
+void CVerticalLayoutUI::DoEvent(TEventUI& event)
+{
+    if (event.Type == UIEVENT_SCROLLWHEEL && m_iScrollRange > 0) {
+        int delta = static_cast<short>(HIWORD(event.wParam));
+        SetScrollPos(m_iScrollPos - delta * Scale(40) / WHEEL_DELTA);
+        return;
+    }
+    CContainerUI::DoEvent(event);
+}
+
+void CVerticalLayoutUI::SetAttribute(const std::wstring& name, const std::wstring& value)
+{
+    if (name == L"vscrollbar") {
+        m_bVScroll = ParseBool(value);
+        NeedUpdate();
+    } else {
+        CContainerUI::SetAttribute(name, value);
+    }
 }
 
 std::wstring CHorizontalLayoutUI::GetClass() const

@@ -63,6 +63,21 @@ public:
     std::wstring GetClass() const override;
     void* GetInterface(const std::wstring& name) override;
     void SetPos(RECT rc) override;
+    void DoPaint(HDC hDC, const RECT& rcPaint) override;
+    void DoEvent(TEventUI& event) override;
+    void SetAttribute(const std::wstring& name, const std::wstring& value) override;
+
+    // With "vscrollbar", children that do not fit scroll with the mouse
+    // wheel (stretching children then get no height); pixels.
+    bool IsVScrollEnabled() const { return m_bVScroll; }
+    int GetScrollPos() const { return m_iScrollPos; }
+    int GetScrollRange() const { return m_iScrollRange; }
+    void SetScrollPos(int pos);
+
+private:
+    bool m_bVScroll = false;
+    int m_iScrollPos = 0;
+    int m_iScrollRange = 0;
 };
 
 class CHorizontalLayoutUI : public CContainerUI {

@@ -604,3 +604,42 @@ TEST_F(UIWindowTest, ModalLoopEndsWithTheCloseResultAndGivesTheOwnerBack)
         EXPECT_TRUE(IsWindowEnabled(owner->GetHWND()));
     }
 }
+
+TEST_F(UIWindowTest, LongListsScrollWithTheWheel)
+{
+    std::wstring skin =
+        L"<Window size=\"200,100\"><VerticalLayout name=\"list\" vscrollbar=\"true\" childpadding=\"0\">";
+    for (int i = 0; i < 10; ++i) skin += L"<Button name=\"item" + std::to_wstring(i) + L"\" height=\"30\"/>";
+    skin += L"</VerticalLayout></Window>";
+    ScopedTestWindow w(skin);
+    ASSERT_TRUE(w->Open());
+    w->m_pm.UpdateLayout();
+    auto* list = w->Find<CVerticalLayoutUI>(L"list");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->GetScrollRange(), 200);
+    EXPECT_EQ(w->m_pm.FindControl(L"item0")->GetPos().top, 0);
+    POINT screen = {50, 50};
+    ClientToScreen(w->GetHWND(), &screen);
+    // One notch down moves the content up by 40; the end stops the scroll.
+    SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+                 MAKELPARAM(screen.x, screen.y));
+    w->m_pm.UpdateLayout();
+    EXPECT_EQ(list->GetScrollPos(), 40);
+    EXPECT_EQ(w->m_pm.FindControl(L"item0")->GetPos().top, -40);
+    // The control under a point follows the scroll.
+    EXPECT_EQ(w->m_pm.FindControl(POINT{50, 5})->GetName(), L"item1");
+    for (int i = 0; i < 10; ++i)
+        SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+                     MAKELPARAM(screen.x, screen.y));
+    w->m_pm.UpdateLayout();
+    EXPECT_EQ(list->GetScrollPos(), 200);
+    EXPECT_EQ(w->m_pm.FindControl(L"item9")->GetPos().bottom, 100);
+    SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA * 10),
+                 MAKELPARAM(screen.x, screen.y));
+    w->m_pm.UpdateLayout();
+    EXPECT_EQ(list->GetScrollPos(), 0);
+    // Without the attribute nothing scrolls.
+    list->SetAttribute(L"vscrollbar", L"false");
+    w->m_pm.UpdateLayout();
+    EXPECT_EQ(list->GetScrollRange(), 0);
+}
