@@ -156,7 +156,7 @@ bool GetPngEncoder(CLSID& clsid)
 }
 
 // Reads key='value' pairs of an image description.
-bool ReadSpecPair(const std::wstring& text, size_t& pos, std::wstring& key, std::wstring& value)
+bool ReadDescPair(const std::wstring& text, size_t& pos, std::wstring& key, std::wstring& value)
 {
     while (pos < text.size() && iswspace(text[pos])) ++pos;
     if (pos >= text.size()) return false;
@@ -176,34 +176,34 @@ bool ReadSpecPair(const std::wstring& text, size_t& pos, std::wstring& key, std:
 
 }  // namespace
 
-bool ParseImageSpec(const std::wstring& text, TImageSpec& spec)
+bool ParseImageDesc(const std::wstring& text, TImageDesc& desc)
 {
-    spec = TImageSpec();
+    desc = TImageDesc();
     std::wstring t = TrimText(text);
     if (t.empty()) return false;
     if (t.find(L'=') == std::wstring::npos) {
-        spec.file = t;
+        desc.file = t;
         return true;
     }
     size_t pos = 0;
     std::wstring key, value;
-    while (ReadSpecPair(t, pos, key, value)) {
+    while (ReadDescPair(t, pos, key, value)) {
         if (key == L"file") {
-            spec.file = value;
+            desc.file = value;
         } else if (key == L"source") {
-            spec.source = ParseRect(value);
-            spec.hasSource = !RectEmpty(spec.source);
+            desc.source = ParseRect(value);
+            desc.hasSource = !RectEmpty(desc.source);
         } else if (key == L"corner") {
-            spec.corner = ParseRect(value);
+            desc.corner = ParseRect(value);
         } else if (key == L"dest") {
-            spec.dest = ParseRect(value);
-            spec.hasDest = !RectEmpty(spec.dest);
+            desc.dest = ParseRect(value);
+            desc.hasDest = !RectEmpty(desc.dest);
         } else if (key == L"fade") {
             int v = 255;
-            if (ParseInt(value, v)) spec.fade = static_cast<BYTE>(std::max(0, std::min(255, v)));
+            if (ParseInt(value, v)) desc.fade = static_cast<BYTE>(std::max(0, std::min(255, v)));
         }
     }
-    return !spec.file.empty();
+    return !desc.file.empty();
 }
 
 std::vector<THtmlRun> ParseHtmlText(const std::wstring& text)
@@ -402,14 +402,14 @@ void CRenderEngine::DrawLine(HDC hDC, POINT from, POINT to, int size, DWORD argb
 bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const RECT& rcItem,
                                     const RECT& rcPaint, const std::wstring& image)
 {
-    TImageSpec spec;
-    if (!ParseImageSpec(image, spec)) return false;
-    Gdiplus::Bitmap* bmp = GetCachedImage(ResolveImagePath(spec.file));
+    TImageDesc desc;
+    if (!ParseImageDesc(image, desc)) return false;
+    Gdiplus::Bitmap* bmp = GetCachedImage(ResolveImagePath(desc.file));
     if (!bmp) return false;
 
     RECT rcDest = rcItem;
-    if (spec.hasDest) {
-        RECT d = spec.dest;
+    if (desc.hasDest) {
+        RECT d = desc.dest;
         if (manager) {
             d = {manager->ScaleValue(d.left), manager->ScaleValue(d.top), manager->ScaleValue(d.right),
                  manager->ScaleValue(d.bottom)};
@@ -420,8 +420,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
     if (!IntersectRects(rcClip, rcDest, rcPaint) || !IntersectRects(rcClip, rcClip, rcItem)) return true;
 
     RECT src = {0, 0, static_cast<LONG>(bmp->GetWidth()), static_cast<LONG>(bmp->GetHeight())};
-    if (spec.hasSource) {
-        RECT s = spec.source;
+    if (desc.hasSource) {
+        RECT s = desc.source;
         if (!IntersectRects(src, src, s)) return false;
     }
 
@@ -432,11 +432,11 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
     Gdiplus::ImageAttributes attrs;
     // Edges of a stretched part must not pull in pixels from outside it.
     attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-    if (spec.fade < 255) {
+    if (desc.fade < 255) {
         Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0},
                                    {0, 1, 0, 0, 0},
                                    {0, 0, 1, 0, 0},
-                                   {0, 0, 0, static_cast<Gdiplus::REAL>(spec.fade) / 255.0f, 0},
+                                   {0, 0, 0, static_cast<Gdiplus::REAL>(desc.fade) / 255.0f, 0},
                                    {0, 0, 0, 0, 1}}};
         attrs.SetColorMatrix(&m);
     }
@@ -444,7 +444,7 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
         if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
         g.DrawImage(bmp, Gdiplus::Rect(dx, dy, dw, dh), sx, sy, sw, sh, Gdiplus::UnitPixel, &attrs);
     };
-    RECT c = spec.corner;
+    RECT c = desc.corner;
     if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
         draw(rcDest.left, rcDest.top, RectWidth(rcDest), RectHeight(rcDest), src.left, src.top,
              RectWidth(src), RectHeight(src));

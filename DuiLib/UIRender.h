@@ -14,7 +14,7 @@ class CPaintManagerUI;
 
 // One image description of a skin attribute: either a bare file name or
 // file='a.png' source='l,t,r,b' corner='l,t,r,b' dest='l,t,r,b' fade='128'.
-struct TImageSpec {
+struct TImageDesc {
     std::wstring file;
     RECT source = {0, 0, 0, 0};  // part of the image (image pixels); empty: all
     RECT corner = {0, 0, 0, 0};  // nine-grid corners (image pixels)
@@ -23,7 +23,7 @@ struct TImageSpec {
     bool hasSource = false;
     bool hasDest = false;
 };
-bool ParseImageSpec(const std::wstring& text, TImageSpec& spec);
+bool ParseImageDesc(const std::wstring& text, TImageDesc& desc);
 
 // A run of "showhtml" text with its font id and colour.
 struct THtmlRun {

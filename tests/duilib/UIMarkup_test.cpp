@@ -144,20 +144,20 @@ TEST(UIAttributes, Colours)
 
 TEST(UIAttributes, ImageDescriptions)
 {
-    TImageSpec spec;
-    ASSERT_TRUE(ParseImageSpec(L"Common/btn.png", spec));
-    EXPECT_EQ(spec.file, L"Common/btn.png");
-    EXPECT_FALSE(spec.hasSource);
+    TImageDesc desc;
+    ASSERT_TRUE(ParseImageDesc(L"Common/btn.png", desc));
+    EXPECT_EQ(desc.file, L"Common/btn.png");
+    EXPECT_FALSE(desc.hasSource);
     ASSERT_TRUE(
-        ParseImageSpec(L"file='a.png' source='0,0,10,20' corner='2,3,4,5' dest='1,1,9,9' fade='128'", spec));
-    EXPECT_EQ(spec.file, L"a.png");
-    EXPECT_TRUE(spec.hasSource);
-    EXPECT_EQ(spec.source.bottom, 20);
-    EXPECT_EQ(spec.corner.top, 3);
-    EXPECT_TRUE(spec.hasDest);
-    EXPECT_EQ(spec.fade, 128);
-    EXPECT_FALSE(ParseImageSpec(L"", spec));
-    EXPECT_FALSE(ParseImageSpec(L"source='0,0,1,1'", spec));  // no file
+        ParseImageDesc(L"file='a.png' source='0,0,10,20' corner='2,3,4,5' dest='1,1,9,9' fade='128'", desc));
+    EXPECT_EQ(desc.file, L"a.png");
+    EXPECT_TRUE(desc.hasSource);
+    EXPECT_EQ(desc.source.bottom, 20);
+    EXPECT_EQ(desc.corner.top, 3);
+    EXPECT_TRUE(desc.hasDest);
+    EXPECT_EQ(desc.fade, 128);
+    EXPECT_FALSE(ParseImageDesc(L"", desc));
+    EXPECT_FALSE(ParseImageDesc(L"source='0,0,1,1'", desc));  // no file
 }
 
 TEST(UIHtmlText, RunsCarryFontAndColour)
