@@ -16,7 +16,7 @@ else
 fi
 
 PKGS="gcc libc6-dev g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
-      googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick locales"
+      googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei fonts-wine imagemagick locales"
 
 need_install() {
   for p in $PKGS; do
