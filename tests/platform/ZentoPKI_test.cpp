@@ -442,7 +442,8 @@ TEST_F(ZentoPKITokens, TokenWithoutMaximumRetriesIsDamaged)
         std::wstring token = dir.Path() + L"\\t" + std::to_wstring(++n);
         ASSERT_TRUE(CreateDirectoryW(token.c_str(), nullptr));
         ASSERT_TRUE(testsupport::WriteFileBytes(token + L"\\token.ini", body));
-        EXPECT_EQ(0UL, ZentoPKIHostOpenDevice(token.c_str()));
+        Device opened(ZentoPKIHostOpenDevice(token.c_str()));
+        EXPECT_EQ(0UL, opened.Get());
     }
     // A handle opened while the token was sound fails once the maximum is
     // gone, instead of locking the token.
