@@ -651,21 +651,31 @@ const std::vector<COptionUI*>* CPaintManagerUI::GetOptionGroup(const std::wstrin
 
 // ---- Notifications ---------------------------------------------------------------------------
 
-bool CPaintManagerUI::AddNotifier(INotifyUI* notifier)
+namespace {
+
+// Sinks and filters are kept once each, in the order they were added.
+template <typename T>
+bool AddUnique(std::vector<T*>& list, T* item)
 {
-    if (!notifier || std::find(m_notifiers.begin(), m_notifiers.end(), notifier) != m_notifiers.end())
-        return false;
-    m_notifiers.push_back(notifier);
+    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
     return true;
 }
 
-bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier)
+template <typename T>
+bool RemoveOnce(std::vector<T*>& list, T* item)
 {
-    auto it = std::find(m_notifiers.begin(), m_notifiers.end(), notifier);
-    if (it == m_notifiers.end()) return false;
-    m_notifiers.erase(it);
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return false;
+    list.erase(it);
     return true;
 }
+
+}  // namespace
+
+bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) { return AddUnique(m_notifiers, notifier); }
+
+bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { return RemoveOnce(m_notifiers, notifier); }
 
 void CPaintManagerUI::SendNotify(CControlUI* control, const std::wstring& type, WPARAM wParam, LPARAM lParam)
 {
@@ -693,36 +703,13 @@ void CPaintManagerUI::SendNotify(CControlUI* control, const std::wstring& type, 
     --m_nDispatchDepth;
 }
 
-bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter)
-{
-    if (!filter || std::find(m_preFilters.begin(), m_preFilters.end(), filter) != m_preFilters.end())
-        return false;
-    m_preFilters.push_back(filter);
-    return true;
-}
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) { return AddUnique(m_preFilters, filter); }
 
-bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter)
-{
-    auto it = std::find(m_preFilters.begin(), m_preFilters.end(), filter);
-    if (it == m_preFilters.end()) return false;
-    m_preFilters.erase(it);
-    return true;
-}
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) { return RemoveOnce(m_preFilters, filter); }
 
-bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* filter)
-{
-    if (!filter || std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end()) return false;
-    m_filters.push_back(filter);
-    return true;
-}
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* filter) { return AddUnique(m_filters, filter); }
 
-bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* filter)
-{
-    auto it = std::find(m_filters.begin(), m_filters.end(), filter);
-    if (it == m_filters.end()) return false;
-    m_filters.erase(it);
-    return true;
-}
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* filter) { return RemoveOnce(m_filters, filter); }
 
 // ---- Messages ----------------------------------------------------------------------------------
 

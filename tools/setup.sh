@@ -15,7 +15,7 @@ else
   SUDO=
 fi
 
-PKGS="g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
+PKGS="gcc libc6-dev g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
       googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei imagemagick locales"
 
 need_install() {

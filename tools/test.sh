@@ -7,7 +7,7 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
 start=$(date +%s)
 
-bash "$src/tools/setup.sh" || exit 1
+bash "$src/tools/setup.sh" || { echo "[test] machine set-up failed"; echo "0 passed, 1 failed"; exit 1; }
 
 bash "$src/tools/build.sh" "$build" || { echo "0 passed, 1 failed"; exit 1; }
 built=$(date +%s)

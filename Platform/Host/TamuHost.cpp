@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "Plugin/HostCommandMailbox.h"
+#include "Screenshot.h"
 
 namespace tamu {
 
@@ -27,6 +28,7 @@ constexpr int kSidebarWidth = 168;
 constexpr int kHeaderHeight = 44;
 constexpr UINT kIdSettings = 101, kIdRefresh = 102, kIdExit = 103, kIdInsertToken = 110;
 constexpr UINT kIdRemoveTokenFirst = 200, kIdRemoveTokenLast = 299;
+constexpr UINT_PTR kAutoCloseTimer = 1;
 
 std::wstring Utf16FromArea(const void* area)
 {
@@ -131,6 +133,7 @@ void Host::EnableService(const GUID& id, bool enabled)
 
 IMessageEventManager* Host::NewManager()
 {
+    if (!m_managerAvailable_) return nullptr;
     ++m_liveManagers_;
     return new MessageEventManager(*this);
 }
@@ -268,7 +271,11 @@ bool Host::Start()
                                                kHostMailboxSize, kHostMailboxName);
         if (!m_mailboxMapping_) return false;
         m_mailboxView_ = MapViewOfFile(m_mailboxMapping_, FILE_MAP_ALL_ACCESS, 0, 0, kHostMailboxSize);
-        if (!m_mailboxView_) return false;
+        if (!m_mailboxView_) {
+            CloseHandle(m_mailboxMapping_);
+            m_mailboxMapping_ = nullptr;
+            return false;
+        }
     }
     if (!m_options_.createWindow || m_mainWindow_) return true;
 
@@ -283,8 +290,11 @@ bool Host::Start()
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kMainClass;
     RegisterClassExW(&wc);
+    // The class (and its brush) lives as long as the process: every host of
+    // a test process shares it.
+    static HBRUSH viewAreaBrush = CreateSolidBrush(RGB(0xF5, 0xF7, 0xFA));
     wc.lpfnWndProc = DefWindowProcW;
-    wc.hbrBackground = CreateSolidBrush(RGB(0xF5, 0xF7, 0xFA));
+    wc.hbrBackground = viewAreaBrush;
     wc.lpszClassName = kViewAreaClass;
     wc.style = 0;
     RegisterClassExW(&wc);
@@ -385,6 +395,18 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         EndPaint(window, &ps);
         return 0;
     }
+    case WM_TIMER:
+        if (wParam == kAutoCloseTimer) {
+            KillTimer(window, kAutoCloseTimer);
+            if (!m_screenshotFolder_.empty()) {
+                const int n = CaptureProcessWindows(m_screenshotFolder_, L"window-");
+                Log(L"wrote " + std::to_wstring(n) + L" screenshot(s) to " + m_screenshotFolder_);
+            }
+            Log(L"timeout reached, closing");
+            DestroyWindow(window);
+            return 0;
+        }
+        break;
     case WM_INITMENUPOPUP:
         ShowDeviceMenu(reinterpret_cast<HMENU>(wParam));
         break;
@@ -410,10 +432,16 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         m_mainWindow_ = nullptr;
         m_viewArea_ = nullptr;
         m_status_ = nullptr;
-        PostQuitMessage(0);
+        if (m_options_.quitOnClose) PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Host::CloseAfter(unsigned seconds, const std::wstring& screenshotFolder)
+{
+    m_screenshotFolder_ = screenshotFolder;
+    if (m_mainWindow_) SetTimer(m_mainWindow_, kAutoCloseTimer, seconds * 1000, nullptr);
 }
 
 void Host::ShowDeviceMenu(HMENU menu)

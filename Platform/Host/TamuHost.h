@@ -33,6 +33,7 @@ struct HostOptions {
     long languageId = 0;            // 0: the Windows UI language
     std::wstring configPath;        // empty: TamuHost.ini beside the host
     bool createWindow = true;       // false: headless (tests of the interfaces)
+    bool quitOnClose = false;       // closing the main window ends the thread's message loop
 };
 
 // One received mailbox command, as the host read it.
@@ -140,6 +141,13 @@ public:
     // Which service objects answer QueryPluginObject; tests switch one off to
     // see how the plug-in copes with a host that lacks it.
     void EnableService(const GUID& id, bool enabled);
+    // A message service that hands out no manager, as a broken host might.
+    void SetManagerAvailable(bool available) { m_managerAvailable_ = available; }
+
+    // Closes the main window after the given time, first writing a PNG of
+    // every window of the process into screenshotFolder when one is given.
+    // A window timer, so it fires inside modal loops too.
+    void CloseAfter(unsigned seconds, const std::wstring& screenshotFolder);
 
     HWND MainWindow() const { return m_mainWindow_; }
     HWND ViewArea() const { return m_viewArea_; }
@@ -181,6 +189,8 @@ private:
     DeviceService m_deviceService_;
     std::set<GUID, bool (*)(const GUID&, const GUID&)> m_disabled_;
     DeviceProvider* m_devices_ = nullptr;
+    bool m_managerAvailable_ = true;
+    std::wstring m_screenshotFolder_;
 
     HANDLE m_mailboxMapping_ = nullptr;
     void* m_mailboxView_ = nullptr;

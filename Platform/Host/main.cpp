@@ -7,7 +7,6 @@
 
 #include "HostCommandLine.h"
 #include "HostTokenStore.h"
-#include "Screenshot.h"
 #include "TamuHost.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
@@ -17,6 +16,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     tamu::CommandLine options = tamu::ParseCommandLine(argc, argv);
     LocalFree(argv);
 
+    options.host.quitOnClose = true;
     tamu::Host host(options.host);
     if (!options.ok) {
         host.Log(L"error: " + options.error);
@@ -40,19 +40,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     UpdateWindow(host.MainWindow());
     if (!host.LoadPlugin()) return 1;
 
-    if (options.timeoutSeconds) SetTimer(nullptr, 0, options.timeoutSeconds * 1000, nullptr);
+    if (options.timeoutSeconds) host.CloseAfter(options.timeoutSeconds, options.screenshotFolder);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
-            if (!options.screenshotFolder.empty()) {
-                const int n = tamu::CaptureProcessWindows(options.screenshotFolder, L"window-");
-                host.Log(L"wrote " + std::to_wstring(n) + L" screenshot(s) to " + options.screenshotFolder);
-            }
-            host.Log(L"timeout reached, closing");
-            if (host.MainWindow()) DestroyWindow(host.MainWindow());
-            else PostQuitMessage(0);
-            continue;
-        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -1,16 +1,28 @@
 // View creation and teardown inside the host's container.
 #include "Plugin/LumoraPluginView.h"
 
+#include "Framework/Wnd.h"
+
+namespace {
+BSTR g_sharedEmpty = nullptr;
+}
+
 BSTR CLumoraPluginView::SharedEmptyString()
 {
-    // One per process and never freed, so a view that was never created can
-    // answer its title query and teardown can tell it apart from its own copy.
-    static BSTR empty = SysAllocString(L"");
-    return empty;
+    // One for the plug-in, so a view that was never created can answer its
+    // title query and teardown can tell it apart from its own copy.
+    if (!g_sharedEmpty) g_sharedEmpty = SysAllocString(L"");
+    return g_sharedEmpty;
+}
+
+void CLumoraPluginView::ReleaseSharedEmptyString()
+{
+    SysFreeString(g_sharedEmpty);
+    g_sharedEmpty = nullptr;
 }
 
 CLumoraPluginView::CLumoraPluginView(HINSTANCE instance)
-    : m_instance_(instance), m_titleBstr_(SharedEmptyString())
+    : m_moduleInstance_(instance), m_titleBstr_(SharedEmptyString())
 {
 }
 
@@ -18,6 +30,7 @@ CLumoraPluginView::~CLumoraPluginView() { Teardown(); }
 
 long CLumoraPluginView::Create(IPluginHost* host)
 {
+    Framework::ScopedModuleState moduleState(m_moduleInstance_);
     if (!host) return -1;
     IPluginObject* container = nullptr;
     host->QueryPluginObject(HostGuids::ViewContainer, &container);

@@ -31,8 +31,10 @@ public:
     const std::wstring& Title() const { return m_title_; }
     IPluginViewContainer* Container() const { return m_container_; }
 
-    // The empty host string every view starts with; never freed.
+    // The empty host string every view starts with; freed only when the
+    // plug-in is released (no view exists then).
     static BSTR SharedEmptyString();
+    static void ReleaseSharedEmptyString();
 
 private:
     IPluginViewContainer* m_container_ = nullptr;  // borrowed from the host
@@ -40,7 +42,8 @@ private:
     CUIMainFrame* m_frame_ = nullptr;
     long m_attachResult_ = 0;
     long m_integerA_ = 1;
-    HINSTANCE m_instance_ = nullptr;
+    HINSTANCE m_instance_ = nullptr;  // reported once the view is created
+    HINSTANCE m_moduleInstance_;
     HWND m_frameWindow_ = nullptr;
     long m_integerB_ = 0;
     BSTR m_titleBstr_;

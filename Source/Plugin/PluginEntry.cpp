@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "Framework/Wnd.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/ToolkitSetup.h"
 #include "Utils/UserSettings.h"
@@ -19,6 +20,8 @@ namespace PluginEntry {
 
 int OnInitPlugins(IPluginHost* host) noexcept
 {
+    // Called from a foreign host: our windows must be made with our module.
+    Framework::ScopedModuleState moduleState(ModuleInstance());
     PrepareToolkit(ModuleInstance());
     UserSettings::Instance().Load();
     g_host = host;
@@ -44,10 +47,12 @@ IApplicationConfigModule* OnInitPluginConfigModule() noexcept { return g_configM
 
 int OnReleasePlugins() noexcept
 {
+    Framework::ScopedModuleState moduleState(ModuleInstance());
     if (g_module) {
         g_module->Release();
         g_module = nullptr;
     }
+    CLumoraPluginView::ReleaseSharedEmptyString();
     ReleaseToolkit();
     // The host may go away after this call; nothing of ours may still
     // reach for it.

@@ -44,8 +44,9 @@ TEST(PluginDll, RepeatedLoadAndUnloadLeaksNoWindowsObjects)
     ASSERT_TRUE(host.LoadPlugin());
     host.UnloadPlugin();
     testsupport::PumpMessages();
-    const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    const DWORD gdi = testsupport::CountGdiObjects();
+    const DWORD user = testsupport::CountUserObjects();
+    ASSERT_GT(gdi, 0u) << "the counter must see this process's objects";
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         ASSERT_TRUE(host.LoadPlugin());
@@ -53,8 +54,8 @@ TEST(PluginDll, RepeatedLoadAndUnloadLeaksNoWindowsObjects)
         host.UnloadPlugin();
         testsupport::PumpMessages();
     }
-    EXPECT_EQ(gdi, GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-    EXPECT_EQ(user, GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+    EXPECT_EQ(gdi, testsupport::CountGdiObjects());
+    EXPECT_EQ(user, testsupport::CountUserObjects());
 }
 
 TEST(PluginDll, MissingLibraryIsReportedNotFatal)

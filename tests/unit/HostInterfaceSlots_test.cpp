@@ -8,7 +8,9 @@
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/LumoraPluginView.h"
+#include "SettingsFolders.h"
 #include "TamuHost.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -37,6 +39,14 @@ struct RecordingView final : IPluginView {
     BYTE GetFlag() override { last = "GetFlag"; return 0; }
     long OperationA(long, long) override { last = "OperationA"; return 0; }
     long OperationB(long, long) override { last = "OperationB"; return 0; }
+};
+
+struct ThreeDevices final : tamu::DeviceProvider {
+    long Count() override { return 3; }
+    unsigned long OpenDevice(long index) override { return 100 + static_cast<unsigned long>(index); }
+    bool RemoveToken(const std::wstring&) override { return false; }
+    bool InsertToken(const std::wstring&) override { return false; }
+    std::vector<std::wstring> Serials() override { return {}; }
 };
 
 struct RecordingConfig final : IApplicationConfigModule {
@@ -97,14 +107,23 @@ TEST(HostInterfaceSlots, ConfigModuleSlotsWithTheHostsDestructorSlot)
     EXPECT_EQ("DestroySelf0", config.last);
 }
 
-TEST(HostInterfaceSlots, ModuleAnswersItsConstantsBySlot)
+TEST(HostInterfaceSlots, ModuleAnswersItsConstantsAndStartsAndReleasesBySlot)
 {
-    auto* module = new CLumoraPluginModule(nullptr, GetModuleHandleW(nullptr));
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    tamu::HostOptions options;
+    options.createWindow = false;
+    tamu::Host host(options);
+    auto* module = new CLumoraPluginModule(&host, GetModuleHandleW(nullptr));
     EXPECT_EQ(1, CallSlot<long>(module, 0));
     BSTR name = CallSlot<BSTR>(module, 1);
     ASSERT_NE(nullptr, name);
     EXPECT_EQ(0u, SysStringLen(name));
     EXPECT_EQ(0, CallSlot<long>(module, 2));
+    // Slot 3 starts the module: its view then holds the host's container
+    // (slot 4 in its place would free the module instead).
+    EXPECT_EQ(0, CallSlot<long>(module, 3));
+    EXPECT_NE(nullptr, module->View().Container());
     // Slot 4 releases and frees the module.
     EXPECT_EQ(0, CallSlot<long>(module, 4));
 }
@@ -115,7 +134,8 @@ TEST(HostInterfaceSlots, ViewAnswersItsConstructedValuesBySlot)
     CLumoraPluginView view(instance);
     EXPECT_EQ(0, CallSlot<long>(&view, 2));          // attach result
     EXPECT_EQ(1, CallSlot<long>(&view, 3));          // field 5
-    EXPECT_EQ(instance, CallSlot<HINSTANCE>(&view, 4));
+    // The instance is reported only by a view that was created.
+    EXPECT_EQ(nullptr, CallSlot<HINSTANCE>(&view, 4));
     EXPECT_EQ(nullptr, CallSlot<HWND>(&view, 5));
     EXPECT_EQ(0, CallSlot<long>(&view, 6));          // field 8
     BSTR title = CallSlot<BSTR>(&view, 7);
@@ -163,7 +183,39 @@ TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
     CallSlot<void>(list, 1);
     EXPECT_EQ(0, host.LiveDeviceLists());
 
+    // With devices, count and device answer from their own slots.
+    ThreeDevices devices;
+    host.SetDeviceProvider(&devices);
+    list = CallSlot<IHostDeviceList*>(object, 2);
+    EXPECT_EQ(3, CallSlot<long>(list, 2));
+    EXPECT_EQ(0, CallSlot<long>(list, 3));
+    EXPECT_EQ(101u, (CallSlot<unsigned long>(list, 4, 1L)));
+    CallSlot<void>(list, 1);
+    host.SetDeviceProvider(nullptr);
+
     object = nullptr;
     EXPECT_EQ(0, (CallSlot<long>(&host, 8, &HostGuids::ViewContainer, &object)));
-    EXPECT_NE(nullptr, object);
+    ASSERT_NE(nullptr, object);
+    EXPECT_EQ(nullptr, CallSlot<HWND>(object, 2));  // headless: no parent window
+    EXPECT_EQ(nullptr, host.AttachedView());
+    RecordingView view;
+    EXPECT_EQ(0, (CallSlot<long>(object, 3, static_cast<IPluginView*>(&view))));
+    EXPECT_EQ(&view, host.AttachedView());
+}
+
+TEST(HostInterfaceSlots, HostPluginStateBySlot)
+{
+    testsupport::TempDir dir;
+    const std::wstring ini = dir.File(L"TamuHost.ini");
+    ASSERT_TRUE(testsupport::WriteFileBytes(ini, "[Plugins]\r\n871F89C4-A418-4361-90D9-29AF05B186B3=Install\r\n"));
+    tamu::HostOptions options;
+    options.createWindow = false;
+    options.configPath = ini;
+    tamu::Host host(options);
+    BSTR id = SysAllocString(PluginIds::PinUnlock);
+    BSTR state = CallSlot<BSTR>(&host, 9, id, 1L);
+    ASSERT_NE(nullptr, state);
+    EXPECT_STREQ(L"Install", state);
+    SysFreeString(state);
+    SysFreeString(id);
 }

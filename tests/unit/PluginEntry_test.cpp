@@ -9,6 +9,7 @@
 #include "Plugin/ToolkitSetup.h"
 #include "SettingsFolders.h"
 #include "TamuHost.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -27,9 +28,25 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_sandbox_.ok()); }
     void TearDown() override { PluginEntry::OnReleasePlugins(); }
 
-private:
     testsupport::SettingsSandbox m_sandbox_;
 };
+
+// Every line of every log file the logger wrote for this user.
+std::string AllLogText(const testsupport::SettingsSandbox& sandbox)
+{
+    const std::wstring folder = sandbox.UserProductFolder() + L"\\log";
+    std::string all;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((folder + L"\\*.log").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return all;
+    do {
+        std::string bytes;
+        testsupport::ReadFileBytes(folder + L"\\" + fd.cFileName, bytes);
+        all += bytes;
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    return all;
+}
 
 }  // namespace
 
@@ -137,6 +154,32 @@ TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSha
     ASSERT_NE(nullptr, made);
     delete made;
 
+    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+    EXPECT_EQ(nullptr, DuiLib::CPaintManagerUI::CreateRegisteredControl(L"ProbeControl"));
+}
+
+TEST_F(PluginEntryTest, BroadcastWithoutServiceOrManagerLogsWhy)
+{
+    ASSERT_TRUE(testsupport::MakeFolders(m_sandbox_.UserProductFolder()));
+    ASSERT_TRUE(testsupport::WriteFileBytes(m_sandbox_.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+    tamu::Host host(Headless());
+    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+    host.EnableService(HostGuids::MessageService, false);
+    BroadcastHostMessage(HostMessages::RefreshRequested);
+    host.EnableService(HostGuids::MessageService, true);
+    host.SetManagerAvailable(false);
+    BroadcastHostMessage(HostMessages::RefreshRequested);
+    PluginEntry::OnReleasePlugins();
+
+    const std::string log = AllLogText(m_sandbox_);
+    EXPECT_NE(std::string::npos, log.find("] IPluginObject is null when register message")) << log;
+    EXPECT_NE(std::string::npos, log.find("] IMessageEventManager Object is null when register message")) << log;
+}
+
+TEST_F(PluginEntryTest, ReleaseWithoutModuleStillReleasesTheToolkit)
+{
+    DuiLib::CPaintManagerUI::RegisterControlClass(L"ProbeControl", [] { return new DuiLib::CControlUI; });
+    ASSERT_EQ(nullptr, PluginEntry::Module());
     EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
     EXPECT_EQ(nullptr, DuiLib::CPaintManagerUI::CreateRegisteredControl(L"ProbeControl"));
 }
