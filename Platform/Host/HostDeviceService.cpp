@@ -2,6 +2,8 @@
 #include "HostDeviceService.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <string>
 
 #include "ZentoPKIHost.h"
 
@@ -85,6 +87,33 @@ std::wstring SerialOf(const std::wstring& folder)
     return serial;
 }
 
+// The token's Serial line as written in token.ini: what tells two tokens in
+// the same folder apart, read without opening a device.
+std::wstring SerialLine(const std::wstring& folder)
+{
+    HANDLE h = CreateFileW((folder + L"\\" ZENTO_TOKEN_INI_NAME).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::wstring();
+    char buf[4096];
+    DWORD got = 0;
+    BOOL read = ReadFile(h, buf, sizeof(buf), &got, nullptr);
+    CloseHandle(h);
+    if (!read) return std::wstring();
+    std::string text(buf, got);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.size() > 7 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, line.c_str(), 7, "Serial=", 7) ==
+                                   CSTR_EQUAL)
+            return std::wstring(line.begin(), line.end());  // bytes widened: only compared
+    }
+    return std::wstring();
+}
+
 }  // namespace
 
 HostDeviceService::HostDeviceService(const std::wstring& storeFolder) : m_store_(storeFolder)
@@ -139,10 +168,12 @@ bool HostDeviceService::InsertToken(const std::wstring& sourceFolder)
     // Copied under a hidden name first, then renamed: the token never shows
     // up half copied.
     std::wstring transit = TransitName(m_store_, L"inserting");
+    std::lock_guard<std::mutex> lock(m_storeLock_);
     if (!CopyFolder(source, transit) || !MoveFileW(transit.c_str(), target.c_str())) {
         DeleteFolder(transit);
         return false;
     }
+    ++m_changes_;
     return true;
 }
 
@@ -154,7 +185,11 @@ bool HostDeviceService::RemoveToken(const std::wstring& serial)
             continue;
         // Out of the store in one step, then cleaned up.
         std::wstring transit = TransitName(m_store_, L"removing");
-        if (!MoveFileW(folder.c_str(), transit.c_str())) return false;
+        {
+            std::lock_guard<std::mutex> lock(m_storeLock_);
+            if (!MoveFileW(folder.c_str(), transit.c_str())) return false;
+            ++m_changes_;
+        }
         DeleteFolder(transit);
         return true;
     }
@@ -177,7 +212,7 @@ void HostDeviceService::SetChangeCallback(std::function<void()> callback)
     m_stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!m_stopEvent_) return;
     // The set the caller knows now; anything after this call is news.
-    std::vector<std::wstring> known = TokenFolders();
+    Signature known = TakeSignature();
     m_watcher_ = std::thread([this, known] { WatchLoop(known); });
 }
 
@@ -195,28 +230,65 @@ void HostDeviceService::StopWatch()
     }
 }
 
-void HostDeviceService::WatchLoop(std::vector<std::wstring> known)
+HostDeviceService::Signature HostDeviceService::TakeSignature()
 {
-    HANDLE change = FindFirstChangeNotificationW(m_store_.c_str(), TRUE,
-                                                 FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
-    // Without a notification the one-second look still finds every change.
+    std::lock_guard<std::mutex> lock(m_storeLock_);
+    Signature signature;
+    signature.changes = m_changes_;
+    for (const auto& folder : TokenFolders()) {
+        // A PIN change rewrites token.ini but keeps the folder and the
+        // serial: no news. A token taken out and put back (or another one
+        // under the same name) is another folder on disk. (Not its creation
+        // time: some file systems report the last change of its entries.)
+        wchar_t identity[48] = L"|?|";
+        HANDLE h = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (GetFileInformationByHandle(h, &info))
+                swprintf(identity, 48, L"|%08lX-%08lX%08lX|", info.dwVolumeSerialNumber, info.nFileIndexHigh,
+                         info.nFileIndexLow);
+            CloseHandle(h);
+        }
+        signature.tokens.push_back(folder + identity + SerialLine(folder));
+    }
+    return signature;
+}
+
+void HostDeviceService::WatchLoop(Signature known)
+{
+    const DWORD filter = FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME;
+    HANDLE change = FindFirstChangeNotificationW(m_store_.c_str(), TRUE, filter);
     for (;;) {
         HANDLE handles[2] = {m_stopEvent_, change};
         DWORD count = change == INVALID_HANDLE_VALUE ? 1 : 2;
         // The notification covers the store and its tokens, but not every
         // system watches sub-folders made after the watch began (a token
         // copied in by hand gets its token.ini last), so look again every
-        // second as well.
+        // second as well. Without a notification (the store is missing, or
+        // was renamed or removed under the watch) the one-second look alone
+        // finds every change, and the watch is set up again when it can be.
         DWORD which = WaitForMultipleObjects(count, handles, FALSE, kRescanMs);
-        if (which != WAIT_OBJECT_0 + 1 && which != WAIT_TIMEOUT) break;
+        if (which == WAIT_OBJECT_0) break;
+        bool notified = which == WAIT_OBJECT_0 + 1;
+        if (which == WAIT_FAILED) {
+            if (change == INVALID_HANDLE_VALUE) break;  // the stop event itself is gone
+            FindCloseChangeNotification(change);
+            change = INVALID_HANDLE_VALUE;
+        }
         // Only a changed set of tokens is news; PIN changes and other file
         // traffic inside a token are not.
-        std::vector<std::wstring> now = TokenFolders();
+        Signature now = TakeSignature();
         if (now != known) {
             known = now;
             PostMessageW(m_window_, kTokensChangedMessage, 0, 0);
         }
-        if (which == WAIT_OBJECT_0 + 1 && !FindNextChangeNotification(change)) break;
+        if (notified && !FindNextChangeNotification(change)) {
+            FindCloseChangeNotification(change);
+            change = INVALID_HANDLE_VALUE;
+        }
+        if (change == INVALID_HANDLE_VALUE)
+            change = FindFirstChangeNotificationW(m_store_.c_str(), TRUE, filter);
     }
     if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
 }

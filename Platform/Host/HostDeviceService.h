@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,8 +27,11 @@ public:
     unsigned long OpenDevice(long index);
 
     // Called on the thread that set it (the host's UI thread, through a
-    // hidden window's messages) whenever the set of tokens changed. Setting it
-    // starts the folder watch; an empty function stops calling.
+    // hidden window's messages) whenever the set of tokens changed: a token
+    // folder came or went, or a folder now holds another token (another
+    // serial, or the folder was made anew), even when the names in the store
+    // are the same again by the next look. Setting it starts the folder
+    // watch; an empty function stops calling.
     void SetChangeCallback(std::function<void()> callback);
 
     // Copies a token folder into the store under its own folder name; it
@@ -43,7 +47,18 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void WatchLoop(std::vector<std::wstring> known);
+    // What the watch compares: per token its folder, serial and the folder's
+    // identity on disk (volume and file index), and the count of inserts and removals made here.
+    struct Signature {
+        std::vector<std::wstring> tokens;
+        unsigned long changes = 0;
+        bool operator!=(const Signature& other) const
+        {
+            return tokens != other.tokens || changes != other.changes;
+        }
+    };
+    Signature TakeSignature();
+    void WatchLoop(Signature known);
     void StopWatch();
 
     std::wstring m_store_;
@@ -51,4 +66,8 @@ private:
     HWND m_window_ = nullptr;
     HANDLE m_stopEvent_ = nullptr;
     std::thread m_watcher_;
+    // Held while inserting or removing and while the watch takes its
+    // signature, so a look sees an insert or removal whole or not at all.
+    std::mutex m_storeLock_;
+    unsigned long m_changes_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,10 +14,14 @@
 #include "ObjectTable.h"
 #include "Utf8.h"
 #include "Cert/ZentoPKI.h"
+#include "ZentoPKIHost.h"
 
 using namespace zento;
 
 namespace {
+
+// See ZentoPKIHostFailStringAttribute.
+std::atomic<int> g_failedStringAttribute{0};
 
 struct AlgorithmDeleter {
     void operator()(void* alg) const
@@ -287,11 +292,17 @@ int __cdecl ZentoPKICertFreeCert(unsigned long certificate)
     return ObjectTable::Instance().Remove(certificate, ObjectKind::Certificate) ? 1 : 0;
 }
 
+int __cdecl ZentoPKIHostFailStringAttribute(int id)
+{
+    return g_failedStringAttribute.exchange(id);
+}
+
 int __cdecl ZentoPKICertGetCertStringAttribute(unsigned long certificate, int id, char** text)
 {
     return Guarded(0, [&]() -> int {
         if (!text) return 0;
         *text = nullptr;
+        if (id != 0 && id == g_failedStringAttribute.load()) return 0;
         std::string value;
         bool ok = false;
         if (!WithCertificate(certificate, [&](PCCERT_CONTEXT c) { ok = StringAttribute(c, id, value); }) ||

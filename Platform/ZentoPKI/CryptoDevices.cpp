@@ -170,7 +170,11 @@ int __cdecl ZentoPKICryptoChangePwd(unsigned long device, int pinKind, const cha
         std::wstring folder;
         TokenInfo info;
         if (pinKind != ZENTO_PIN_USER || !oldPin || !newPin) return 0;
-        if (!DeviceFolder(device, folder) || !ReadTokenInfo(folder, info)) return 0;
+        if (!DeviceFolder(device, folder)) return 0;
+        // Two handles on one token (or two processes) must not both read the
+        // same retry count and each write it back one lower.
+        TokenLock lock(folder);
+        if (!lock.ok() || !ReadTokenInfo(folder, info)) return 0;
         // A locked token answers every attempt with 0 retries and never
         // looks at the PIN again.
         if (info.retries <= 0) {
@@ -178,7 +182,7 @@ int __cdecl ZentoPKICryptoChangePwd(unsigned long device, int pinKind, const cha
             return 0;
         }
         size_t newLength = std::strlen(newPin);
-        if (newLength < kMinPinLength || newLength > kMaxPinLength) return 0;
+        if (newLength < kMinPinLength || newLength > kMaxPinLength || !IsStorablePin(newPin)) return 0;
         if (info.pin != oldPin) {
             info.retries -= 1;
             if (!WriteTokenInfo(folder, info)) return 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 
 #include "Utf8.h"
 
@@ -56,6 +57,19 @@ std::vector<std::wstring> ListEntries(const std::wstring& folder, bool folders)
     FindClose(h);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// A reader holding the description open (for microseconds) makes the
+// replacing rename fail with a sharing error; it is tried again for a while
+// rather than failing the PIN change.
+bool ReplaceWithRetries(const std::wstring& from, const std::wstring& to)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt >= 400) return false;
+        Sleep(5);
+    }
 }
 
 }  // namespace
@@ -121,7 +135,7 @@ bool ReadTokenInfo(const std::wstring& tokenFolder, TokenInfo& info)
         }
         if (!ok) return false;
     }
-    return sawToken && sawSerial;
+    return sawToken && sawSerial && info.maxRetries > 0;
 }
 
 bool WriteTokenInfo(const std::wstring& tokenFolder, const TokenInfo& info)
@@ -131,19 +145,61 @@ bool WriteTokenInfo(const std::wstring& tokenFolder, const TokenInfo& info)
                        "\r\nRetries=" + std::to_string(info.retries) +
                        "\r\nMaxRetries=" + std::to_string(info.maxRetries) + "\r\n";
     std::wstring target = tokenFolder + L"\\" + kIniName;
-    std::wstring temp = target + L".new";
+    // A name of this write alone: a second writer (another handle, thread or
+    // process) must never open or rename our half-written file.
+    static LONG counter = 0;
+    std::wstring temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(GetCurrentThreadId()) + L"-" +
+                        std::to_wstring(InterlockedIncrement(&counter)) + L".new";
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD put = 0;
     BOOL wrote = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
     BOOL flushed = FlushFileBuffers(h);
     CloseHandle(h);
-    if (!wrote || !flushed || put != text.size() ||
-        !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!wrote || !flushed || put != text.size() || !ReplaceWithRetries(temp, target)) {
         DeleteFileW(temp.c_str());
         return false;
     }
     return true;
+}
+
+bool IsStorablePin(const std::string& pin)
+{
+    for (unsigned char c : pin) {
+        if (c < 0x20 || c == 0x7F) return false;
+    }
+    return pin.empty() || (pin.front() != ' ' && pin.back() != ' ');
+}
+
+TokenLock::TokenLock(const std::wstring& tokenFolder)
+{
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(tokenFolder.c_str(), MAX_PATH * 2, full, nullptr);
+    std::wstring path = (n > 0 && n < MAX_PATH * 2) ? std::wstring(full, n) : tokenFolder;
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
+    // Mutex names may not hold backslashes: the path goes in as a hash.
+    unsigned long long hash = 1469598103934665603ULL;
+    for (wchar_t c : path) {
+        hash ^= static_cast<unsigned long long>(c == L'/' ? L'\\' : c);
+        hash *= 1099511628211ULL;
+    }
+    wchar_t name[64];
+    swprintf(name, 64, L"Local\\ZentoPKIToken-%016llX", hash);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (!mutex) return;
+    m_mutex_ = mutex;
+    DWORD wait = WaitForSingleObject(mutex, 10000);
+    // An abandoned mutex is ours now; the file itself is always whole.
+    m_held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+TokenLock::~TokenLock()
+{
+    if (!m_mutex_) return;
+    if (m_held_) ReleaseMutex(static_cast<HANDLE>(m_mutex_));
+    CloseHandle(static_cast<HANDLE>(m_mutex_));
 }
 
 std::vector<std::wstring> ListKeypairFolders(const std::wstring& tokenFolder)

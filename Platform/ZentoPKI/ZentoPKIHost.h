@@ -18,6 +18,12 @@ extern "C" {
 // readable token description.
 unsigned long __cdecl ZentoPKIHostOpenDevice(const wchar_t* tokenFolder);
 
+// Makes every string read of attribute id fail on every certificate, as a
+// library that cannot render that attribute would (for hosts and tests that
+// exercise the plug-in's failure paths); 0 ends it. Returns the id that
+// failed before.
+int __cdecl ZentoPKIHostFailStringAttribute(int id);
+
 #ifdef __cplusplus
 }
 #endif

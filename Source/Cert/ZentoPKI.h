@@ -53,7 +53,9 @@
 // maximum and reported, and 1 is returned. A wrong old PIN costs one retry and
 // reports the retries left; at 0 the token is locked for good and every later
 // attempt reports 0. A call refused before the PIN is checked (other kind, bad
-// new PIN, unknown device) leaves *retriesLeft untouched.
+// new PIN, unknown device) returns 0 and leaves the retries and *retriesLeft
+// untouched. A bad new PIN is one outside 4 to 32 bytes, or one with a control
+// character (tab, CR, LF, ...) or a space at its start or end.
 // Device types (ZentoPKICryptoGetType / GetNameFromType): 1 "ZT-KEY 1000",
 // 2 "ZT-KEY 2000 国密", 3 "ZT-KEY 3000 Bluetooth"; the name is the library's.
 #pragma once

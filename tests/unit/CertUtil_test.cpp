@@ -33,6 +33,23 @@ protected:
 // 2026-12-31 20:30:00 UTC in calendar seconds.
 const long long kNewYearsEveUtc = 1798749000LL;
 
+// Certificates made relative to the clock hold for this long after
+// generation (see gen-certs.sh).
+const long long kFixtureLifeSeconds = 50 * 60;
+
+long long FixtureAgeSeconds()
+{
+    std::string made;
+    if (!testsupport::ReadFileBytes(CertsDir() + L"\\run.txt", made)) return -1;
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    long long nowUnix =
+        static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
+                               10000000ULL) -
+        11644473600LL;
+    return nowUnix - atoll(made.c_str());
+}
+
 }  // namespace
 
 TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
@@ -255,18 +272,10 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
 TEST_F(CertUtil, RemainingDaysAtTheWindowBoundaries)
 {
     // The fixtures hold, per zone, certificates whose counted hours are
-    // H and a half at generation time (see gen-certs.sh): they hold for
-    // half an hour, and only in the two zones the suite runs in.
+    // H and 0.9 at generation time (see gen-certs.sh): they hold for
+    // 54 minutes, and only in the two zones the suite runs in.
     ASSERT_TRUE(LocalHoursEast() == 0 || LocalHoursEast() == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
-    std::string made;
-    ASSERT_TRUE(testsupport::ReadFileBytes(CertsDir() + L"\\run.txt", made));
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    long long nowUnix =
-        static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
-                               10000000ULL) -
-        11644473600LL;
-    ASSERT_LT(nowUnix - atoll(made.c_str()), 25 * 60) << "the certificates are stale: run fixtures.make again";
+    ASSERT_LT(FixtureAgeSeconds(), kFixtureLifeSeconds) << "the certificates are stale: run fixtures.make again";
     std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
     struct Case {
         const wchar_t* hours;
@@ -296,6 +305,42 @@ TEST_F(CertUtil, RemainingDaysAtTheWindowBoundaries)
     Cert distant(LoadCert(CertFile(L"sign_1y")));
     EXPECT_FALSE(Cert_Util::GetCertRemainDays(distant.Get(), &days));
     EXPECT_EQ(0, days);
+}
+
+TEST_F(CertUtil, EndsNearThePresentInBothZones)
+{
+    // Expiry reads the end as local time plus 8 hours; "has it ended" reads
+    // it as UTC; remaining hours read it as local time. Ends a few hours
+    // either side of now tell the three readings apart, in UTC and UTC+8.
+    const int east = LocalHoursEast();
+    ASSERT_TRUE(east == 0 || east == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
+    long long age = FixtureAgeSeconds();
+    ASSERT_GE(age, 0);
+    ASSERT_LT(age, kFixtureLifeSeconds) << "the certificates are stale: run fixtures.make again";
+    struct Case {
+        const wchar_t* name;
+        bool expiredUtc0, expiredUtc8;  // IsCertExpired per zone
+        bool remain;                    // GetCertRemainDays, either zone
+        int days;                       // days after the call (99: untouched)
+    } cases[] = {
+        // Ended 4 h ago: in UTC the end plus 8 hours is still ahead, so not
+        // expired; it has ended in UTC, so no remaining days either.
+        {L"sign_ended_4h", false, true, false, 99},
+        // Ends in 4 h: in UTC+8 the local reading is 4 h ago, plus 8 is ahead.
+        {L"sign_ends_in_4h", false, false, true, 0},
+        // Ended minutes ago: in UTC+8 the counted hours are still 0 (not
+        // below), so only the UTC reading keeps it off the list.
+        {L"sign_ended_5m", false, true, false, 99},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        Cert cert(LoadCert(CertFile(c.name)));
+        ASSERT_NE(0UL, cert.Get());
+        EXPECT_EQ(east == 8 ? c.expiredUtc8 : c.expiredUtc0, Cert_Util::IsCertExpired(cert.Get()));
+        int days = 99;
+        EXPECT_EQ(c.remain, Cert_Util::GetCertRemainDays(cert.Get(), &days));
+        EXPECT_EQ(c.days, days);
+    }
 }
 
 TEST_F(CertUtil, RemainDayWindowComesFromTheSettings)

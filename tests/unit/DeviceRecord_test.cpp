@@ -201,3 +201,31 @@ TEST_F(DeviceRecords, FailedReadsCompareAsEmptyTexts)
     Cert live(LoadCert(CertFile(L"sign_1y")));
     EXPECT_FALSE(IsSameCertGroup(a, live.Get()));
 }
+
+TEST_F(DeviceRecords, EndsAreOnlyComparedWhenAttribute30IsRead)
+{
+    // Same readable subject, different ends. When attribute 30 cannot be
+    // read, attribute 31 is not read either: both ends compare as empty and
+    // the two certificates group, although their real ends differ.
+    Cert s1(LoadCert(CertFile(L"sign_1y")));
+    Cert s2(LoadCert(CertFile(L"sign_10d")));
+    Cert li(LoadCert(CertFile(L"sign_10d_li")));
+    std::wstring subject1, subject2;
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_SUBJECT, subject1));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s2.Get(), ZENTO_CERT_ATTR_SUBJECT, subject2));
+    ASSERT_FALSE(subject1.empty());
+    ASSERT_EQ(subject1, subject2);
+    ASSERT_FALSE(IsSameCertGroup(s1.Get(), s2.Get()));
+
+    struct FailAttribute30 {
+        FailAttribute30() { ZentoPKIHostFailStringAttribute(ZENTO_CERT_ATTR_VALID_TO); }
+        ~FailAttribute30() { ZentoPKIHostFailStringAttribute(0); }
+    } failing;
+    std::wstring text;
+    ASSERT_FALSE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_VALID_TO, text));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_VALID_TO_2, text));
+    EXPECT_TRUE(IsSameCertGroup(s1.Get(), s2.Get()));
+    EXPECT_TRUE(IsSameCertGroup(s2.Get(), s1.Get()));
+    // The subject still decides.
+    EXPECT_FALSE(IsSameCertGroup(s1.Get(), li.Get()));
+}

@@ -28,6 +28,11 @@ protected:
         Device device(service.OpenDevice(index));
         return Cert_Util::GetDeviceSerialNumber(device.Get());
     }
+    // Pumps the caller's messages for ms milliseconds.
+    static void Pump(DWORD ms)
+    {
+        WaitFor([] { return false; }, ms);
+    }
     TempDir m_dir_{L"host_store_设备"};
     std::wstring m_store_;
 };
@@ -97,13 +102,69 @@ TEST_F(HostDevices, PinChangeInsideATokenIsNoDeviceEvent)
         Device device(service.OpenDevice(1));  // zhangsan, PIN 123456
         int retries = -1;
         ASSERT_EQ(1, ZentoPKICryptoChangePwd(device.Get(), 1, "123456", "654321", &retries));
+        ASSERT_EQ(0, ZentoPKICryptoChangePwd(device.Get(), 1, "wrong", "654321", &retries));
     }
-    // The watch reports in order: once the insertion below has been seen,
-    // the earlier PIN change has been looked at too.
+    // Long enough for the notification and two of the one-second looks.
+    Pump(2500);
+    EXPECT_EQ(0, calls);
+}
+
+TEST_F(HostDevices, TokenReplacedUnderTheSameNameIsAnEvent)
+{
+    HostDeviceService service(m_store_);
+    int calls = 0;
+    service.SetChangeCallback([&] { ++calls; });
+    // Taken out and put back through the service, before the watch can look.
+    ASSERT_TRUE(service.RemoveToken(L"ZT2026000A"));
+    ASSERT_TRUE(service.InsertToken(TokensDir() + L"\\zhangsan"));
+    EXPECT_TRUE(WaitFor([&] { return calls >= 1; }, 3000)) << "a removal and an insertion went unreported";
+    Pump(1500);
+    EXPECT_LE(calls, 2) << "at most one event for each";
+
+    // By hand: the folder renamed away and another one renamed in under its
+    // name, within microseconds. First the same token (the same serial) in a
+    // folder made anew, then another token.
+    struct Swap {
+        const wchar_t* source;
+    } swaps[] = {{L"lisi"}, {L"empty"}};
+    for (const auto& swap : swaps) {
+        SCOPED_TRACE(testsupport::ToUtf8(swap.source));
+        std::wstring ready = m_store_ + L"\\.ready";
+        std::wstring away = m_store_ + L"\\.away";
+        ASSERT_TRUE(CopyTree(TokensDir() + L"\\" + swap.source, ready));
+        Pump(1500);  // the copy itself is no news: it is hidden
+        calls = 0;
+        ASSERT_TRUE(MoveFileW((m_store_ + L"\\lisi").c_str(), away.c_str()));
+        ASSERT_TRUE(MoveFileW(ready.c_str(), (m_store_ + L"\\lisi").c_str()));
+        EXPECT_TRUE(WaitFor([&] { return calls >= 1; }, 3000));
+        ASSERT_TRUE(testsupport::RemoveTree(away));
+        Pump(1500);
+    }
+    EXPECT_EQ(2, service.Count());
+}
+
+TEST_F(HostDevices, WatchOutlivesTheStoreFolder)
+{
+    HostDeviceService service(m_store_);
+    int calls = 0;
+    service.SetChangeCallback([&] { ++calls; });
+    // The store is renamed away under the watch (tried again while the
+    // watch itself looks into it), and a new one comes later.
+    std::wstring gone = m_dir_.Path() + L"\\store-gone";
+    ASSERT_TRUE(WaitFor([&] { return MoveFileW(m_store_.c_str(), gone.c_str()) != 0; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return calls >= 1; }, 3000));
+    EXPECT_EQ(0, service.Count());
+    Pump(1500);
+    calls = 0;
+    ASSERT_TRUE(CreateDirectoryW(m_store_.c_str(), nullptr));
+    Pump(1500);
+    ASSERT_TRUE(CopyTree(TokensDir() + L"\\lisi", m_store_ + L"\\lisi"));
+    EXPECT_TRUE(WaitFor([&] { return calls >= 1; }, 3000)) << "the watch stopped with the store";
+    EXPECT_EQ(1, service.Count());
+    // And it keeps watching.
+    calls = 0;
     ASSERT_TRUE(service.InsertToken(TokensDir() + L"\\empty"));
-    ASSERT_TRUE(WaitFor([&] { return calls >= 1; }));
-    testsupport::PumpMessages();
-    EXPECT_EQ(1, calls);
+    EXPECT_TRUE(WaitFor([&] { return calls >= 1; }, 3000));
 }
 
 TEST_F(HostDevices, TokenCopiedByHandIsSeenOnceComplete)
