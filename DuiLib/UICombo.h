@@ -33,7 +33,7 @@ public:
     // selecting an item that was not selected sends "itemselect" at once
     // (wParam new index, lParam old index); the focus moves to the combo only
     // with `takeFocus`. False for an index out of range.
-    bool SelectItem(int index, bool takeFocus = false, bool triggerEvent = true);
+    bool SelectItem(int index, bool takeFocus = false, bool triggerEvent = false);
     std::wstring GetText() const override;
 
     bool Activate() override;  // opens the drop-down list

@@ -371,20 +371,34 @@ void CRenderEngine::DrawRoundColor(HDC hDC, const RECT& rc, int radiusX, int rad
 void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, int radiusX, int radiusY, DWORD argb)
 {
     if (size <= 0 || ArgbAlpha(argb) == 0 || RectEmpty(rc)) return;
+    if (radiusX <= 0 || radiusY <= 0) {
+        // A square border is four filled bands inside the rectangle: a pen
+        // centred on half pixels rounds its right and bottom edges out of
+        // the rectangle at some scales. The bands do not overlap, so a
+        // translucent colour is not blended twice at the corners.
+        const LONG band = (std::min)(size, (std::min)(RectWidth(rc), RectHeight(rc)));
+        const LONG innerTop = rc.top + band;
+        const LONG innerBottom = (std::max)(rc.bottom - band, innerTop);
+        DrawColor(hDC, {rc.left, rc.top, rc.right, innerTop}, argb);
+        if (innerBottom < rc.bottom) DrawColor(hDC, {rc.left, innerBottom, rc.right, rc.bottom}, argb);
+        if (innerBottom > innerTop) {
+            const LONG innerLeft = rc.left + band;
+            const LONG innerRight = (std::max)(rc.right - band, innerLeft);
+            DrawColor(hDC, {rc.left, innerTop, innerLeft, innerBottom}, argb);
+            if (innerRight < rc.right) DrawColor(hDC, {innerRight, innerTop, rc.right, innerBottom}, argb);
+        }
+        return;
+    }
     if (!EnsureGdiplus()) return;
     Gdiplus::Graphics g(hDC);
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     Gdiplus::Pen pen(ToGdipColor(argb), static_cast<Gdiplus::REAL>(size));
     float inset = static_cast<float>(size) / 2;
     Gdiplus::RectF r(rc.left + inset, rc.top + inset, RectWidth(rc) - 2 * inset, RectHeight(rc) - 2 * inset);
-    if (radiusX > 0 && radiusY > 0) {
-        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        Gdiplus::GraphicsPath path;
-        AddRoundRectPath(path, r, static_cast<float>(radiusX) / 2, static_cast<float>(radiusY) / 2);
-        g.DrawPath(&pen, &path);
-    } else {
-        g.DrawRectangle(&pen, r);
-    }
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    Gdiplus::GraphicsPath path;
+    AddRoundRectPath(path, r, static_cast<float>(radiusX) / 2, static_cast<float>(radiusY) / 2);
+    g.DrawPath(&pen, &path);
 }
 
 void CRenderEngine::DrawLine(HDC hDC, POINT from, POINT to, int size, DWORD argb)

@@ -66,18 +66,19 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void AddThreadWindow()
+void AddThreadWindow(DWORD thread)
 {
     std::lock_guard<std::mutex> guard(MapLock());
-    ThreadHook& h = ThreadHooks()[GetCurrentThreadId()];
-    if (h.windows++ == 0)
-        h.hook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId());
+    ThreadHook& h = ThreadHooks()[thread];
+    if (h.windows++ == 0) h.hook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, thread);
 }
 
-void RemoveThreadWindow()
+// `thread` is the thread that owned the window, not the caller: an object
+// may be destroyed from another thread than the one its window lives on.
+void RemoveThreadWindow(DWORD thread)
 {
     std::lock_guard<std::mutex> guard(MapLock());
-    auto it = ThreadHooks().find(GetCurrentThreadId());
+    auto it = ThreadHooks().find(thread);
     if (it == ThreadHooks().end()) return;
     if (--it->second.windows <= 0) {
         if (it->second.hook) UnhookWindowsHookEx(it->second.hook);
@@ -92,6 +93,25 @@ HINSTANCE& ModuleInstance()
 }
 
 }  // namespace
+
+void Framework::ReleaseHooks()
+{
+    std::lock_guard<std::mutex> guard(MapLock());
+    for (auto& entry : ThreadHooks()) {
+        if (entry.second.hook) UnhookWindowsHookEx(entry.second.hook);
+    }
+    ThreadHooks().clear();
+}
+
+size_t Framework::InstalledHookCount()
+{
+    std::lock_guard<std::mutex> guard(MapLock());
+    size_t count = 0;
+    for (const auto& entry : ThreadHooks()) {
+        if (entry.second.hook) ++count;
+    }
+    return count;
+}
 
 HINSTANCE Framework::GetInstanceHandle()
 {
@@ -134,7 +154,8 @@ LRESULT CALLBACK FrameworkCbtHook(int code, WPARAM wParam, LPARAM lParam)
         wnd->m_hWnd = hwnd;
         wnd->m_pfnSuper = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc)));
-        AddThreadWindow();
+        wnd->m_hookThread = GetWindowThreadProcessId(hwnd, nullptr);
+        AddThreadWindow(wnd->m_hookThread);
     }
     return CallNextHookEx(t_cbtHook, code, wParam, lParam);
 }
@@ -242,8 +263,10 @@ void CWnd::Unbind()
 {
     if (!m_hWnd) return;
     bool hooked = m_pfnSuper != nullptr;
+    DWORD thread = m_hookThread;
     Detach();
-    if (hooked) RemoveThreadWindow();
+    m_hookThread = 0;
+    if (hooked && thread) RemoveThreadWindow(thread);
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* windowName, DWORD style, int x,

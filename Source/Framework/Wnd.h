@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 class CWnd;
 
 using WndMsgHandler = LRESULT (CWnd::*)(WPARAM, LPARAM);
@@ -70,6 +72,13 @@ public:
 private:
     HINSTANCE m_previous_;
 };
+// Removes every message hook the framework put on a thread, as the module
+// must before it leaves a host process; windows still bound to objects stop
+// having their queued messages pre-translated.
+void ReleaseHooks();
+// Threads on which a message hook of the framework is installed.
+size_t InstalledHookCount();
+
 // Registers a window class unless one of that name already exists for the
 // same instance; false on failure.
 bool RegisterWindowClass(const WNDCLASSW& wc);
@@ -146,6 +155,7 @@ private:
     bool FindHandler(UINT message, WndMsgHandler& handler) const;
     void Unbind();
     bool m_bTemporary = false;
+    DWORD m_hookThread = 0;  // the thread whose message hook counts this window
 };
 
 LRESULT CALLBACK FrameworkWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DuiLib/UIManager.h"
+#include "Framework/Wnd.h"
 
 std::wstring SkinFolderForModule(HINSTANCE instance)
 {
@@ -34,4 +35,5 @@ void ReleaseToolkit()
     // The control-class registry and the image cache are made on first use
     // and would otherwise outlive the plug-in in the host's process.
     DuiLib::CPaintManagerUI::ReleaseSharedResources();
+    Framework::ReleaseHooks();
 }

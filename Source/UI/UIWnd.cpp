@@ -125,6 +125,11 @@ LRESULT CALLBACK CUIWnd::UIWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
     LRESULT result = 0;
     if (self->HandleMessage(message, wParam, lParam, result)) return result;
+    // A handler may have destroyed the window and, with it, a self-owned
+    // object; the pointer is cleared at WM_NCDESTROY, so read it afresh
+    // instead of touching what may be freed memory.
+    if (reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)) != self || !::IsWindow(hwnd))
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
     WNDPROC previous = self->m_oldWndProc_ ? self->m_oldWndProc_ : &::DefWindowProcW;
     return ::CallWindowProcW(previous, hwnd, message, wParam, lParam);
 }

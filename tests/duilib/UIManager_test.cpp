@@ -179,17 +179,23 @@ TEST_F(UIWindowTest, ComboSelectsSilentlyFromCodeAndNotifiesOnUserChoice)
     EXPECT_EQ(combo->GetCurSel(), -1);
     EXPECT_NE(w->m_pm.GetFocus(), combo);  // no focus taken
 
-    // From code with notification: once per change, with new and old index;
-    // selecting nothing is silent (a handler would find no item to read).
-    EXPECT_TRUE(combo->SelectItem(0));
-    EXPECT_TRUE(combo->SelectItem(0));
+    // The plain call from code is silent too.
+    EXPECT_TRUE(combo->SelectItem(2));
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    EXPECT_EQ(w->CountOf(L"itemselect"), 0);
+    EXPECT_TRUE(combo->SelectItem(-1));
+
+    // From code asking for notification: once per change, with new and old
+    // index; selecting nothing is silent (a handler would find no item).
+    EXPECT_TRUE(combo->SelectItem(0, false, true));
+    EXPECT_TRUE(combo->SelectItem(0, false, true));
     ASSERT_EQ(w->CountOf(L"itemselect", L"Combo_Days"), 1);
     EXPECT_EQ(w->m_record.back().wParam, 0u);
     EXPECT_EQ(static_cast<int>(w->m_record.back().lParam), -1);
-    EXPECT_TRUE(combo->SelectItem(-1));
+    EXPECT_TRUE(combo->SelectItem(-1, false, true));
     EXPECT_EQ(combo->GetCurSel(), -1);
     EXPECT_EQ(w->CountOf(L"itemselect"), 1);
-    EXPECT_TRUE(combo->SelectItem(0));
+    EXPECT_TRUE(combo->SelectItem(0, false, true));
     EXPECT_EQ(w->CountOf(L"itemselect"), 2);
 
     // The user opens the list and picks the third item.

@@ -76,7 +76,96 @@ TEST(UISample, DialogRendersToPngAtOneHundredAndOneHundredFiftyPercent)
     int small = normal.px.InkRows(normal.title, 0xFFFFFF);
     int big = large.px.InkRows(large.title, 0xFFFFFF);
     EXPECT_GE(big * 10, small * 13) << small << " -> " << big;
-    RecordProperty("font_face", testsupport::ToUtf8(L"see screenshots"));
+}
+
+namespace {
+
+// A white 32-bit top-down bitmap selected into a memory DC.
+class WhiteCanvas {
+public:
+    WhiteCanvas(int cx, int cy) : m_cx(cx)
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = cx;
+        bi.bmiHeader.biHeight = -cy;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        m_dc = CreateCompatibleDC(nullptr);
+        m_bmp = CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        if (m_bmp) {
+            m_old = SelectObject(m_dc, m_bmp);
+            for (int i = 0; i < cx * cy; ++i) m_bits[i] = 0xFFFFFF;
+        }
+    }
+    ~WhiteCanvas()
+    {
+        if (m_old) SelectObject(m_dc, m_old);
+        if (m_bmp) DeleteObject(m_bmp);
+        DeleteDC(m_dc);
+    }
+    bool Ok() const { return m_bmp != nullptr; }
+    HDC Dc() const { return m_dc; }
+    DWORD At(int x, int y) const
+    {
+        GdiFlush();
+        return m_bits[y * m_cx + x] & 0xFFFFFF;
+    }
+
+private:
+    int m_cx;
+    HDC m_dc = nullptr;
+    HBITMAP m_bmp = nullptr;
+    HGDIOBJ m_old = nullptr;
+    DWORD* m_bits = nullptr;
+};
+
+}  // namespace
+
+// A square border lies inside its rectangle on all four sides, whatever its
+// width: at 100 % a one-pixel border must keep its right and bottom edges.
+TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
+{
+    ASSERT_TRUE(CRenderEngine::EnsureGdiplus());
+    const RECT rc = {3, 2, 23, 14};
+    for (int size : {1, 2}) {
+        SCOPED_TRACE(size);
+        WhiteCanvas canvas(28, 18);
+        ASSERT_TRUE(canvas.Ok());
+        CRenderEngine::DrawBorder(canvas.Dc(), rc, size, 0, 0, 0xFF102030);
+        const DWORD ink = 0x102030;
+        for (int d = 0; d < size; ++d) {
+            for (int x = rc.left; x < rc.right; ++x) {
+                EXPECT_EQ(canvas.At(x, rc.top + d), ink) << "top x=" << x;
+                EXPECT_EQ(canvas.At(x, rc.bottom - 1 - d), ink) << "bottom x=" << x;
+            }
+            for (int y = rc.top; y < rc.bottom; ++y) {
+                EXPECT_EQ(canvas.At(rc.left + d, y), ink) << "left y=" << y;
+                EXPECT_EQ(canvas.At(rc.right - 1 - d, y), ink) << "right y=" << y;
+            }
+        }
+        // Nothing outside the rectangle, nothing past the border inside it.
+        for (int x = rc.left - 1; x <= rc.right; ++x) {
+            EXPECT_EQ(canvas.At(x, rc.top - 1), 0xFFFFFFu) << "above x=" << x;
+            EXPECT_EQ(canvas.At(x, rc.bottom), 0xFFFFFFu) << "below x=" << x;
+        }
+        for (int y = rc.top; y < rc.bottom; ++y) {
+            EXPECT_EQ(canvas.At(rc.left - 1, y), 0xFFFFFFu) << "left of y=" << y;
+            EXPECT_EQ(canvas.At(rc.right, y), 0xFFFFFFu) << "right of y=" << y;
+        }
+        EXPECT_EQ(canvas.At(rc.left + size, rc.top + size), 0xFFFFFFu);
+        EXPECT_EQ(canvas.At(rc.right - 1 - size, rc.bottom - 1 - size), 0xFFFFFFu);
+    }
+
+    // A translucent border is blended once, corners included.
+    WhiteCanvas canvas(28, 18);
+    ASSERT_TRUE(canvas.Ok());
+    CRenderEngine::DrawBorder(canvas.Dc(), rc, 1, 0, 0, 0x80000000);
+    DWORD edge = canvas.At((rc.left + rc.right) / 2, rc.top);
+    EXPECT_NE(edge, 0xFFFFFFu);
+    EXPECT_EQ(canvas.At(rc.left, rc.top), edge);
+    EXPECT_EQ(canvas.At(rc.right - 1, rc.bottom - 1), edge);
+    EXPECT_EQ(canvas.At(rc.right - 1, (rc.top + rc.bottom) / 2), edge);
 }
 
 TEST(UISample, SkinFontFamilyIsMadeOrFallsBack)

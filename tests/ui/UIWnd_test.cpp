@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <thread>
 
 #include "Framework/FileDialog.h"
@@ -200,6 +202,54 @@ TEST_F(UIWndTest, DestructionRestoresTheProcedureAndUnbinds)
     EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
 }
 
+namespace {
+
+// Owns itself like the plug-in's pop-ups: the close button destroys the
+// window and the object deletes itself after the last message. Its memory is
+// poisoned on release so that any later read of it shows up as a crash.
+class CSelfDeletingWnd : public CTestUIWnd {
+public:
+    explicit CSelfDeletingWnd(bool* deleted) : CTestUIWnd(L"round.xml"), m_deleted(deleted) {}
+    ~CSelfDeletingWnd() override { *m_deleted = true; }
+    void Notify(TNotifyUI& msg) override
+    {
+        if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender->GetName() == L"Button_Close") ::DestroyWindow(m_hWnd);
+    }
+    static void operator delete(void* p, std::size_t size)
+    {
+        std::memset(p, 0xDD, size);
+        ::operator delete(p);
+    }
+
+protected:
+    void PostNcDestroy() override { delete this; }
+
+private:
+    bool* m_deleted;
+};
+
+}  // namespace
+
+TEST_F(UIWndTest, ClickHandlerMayDestroyASelfDeletingWindow)
+{
+    bool deleted = false;
+    auto* w = new CSelfDeletingWnd(&deleted);
+    ASSERT_TRUE(w->CreateWnd(nullptr));
+    HWND hwnd = w->m_hWnd;
+    SetWindowPos(hwnd, nullptr, 100, 100, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    POINT pt = ScreenCenterOf(*w, L"Button_Close");
+    ScreenToClient(hwnd, &pt);
+    // Through the queue, as a real click arrives.
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hwnd); }));
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+}
+
 TEST_F(UIWndTest, SizeStateChangesThroughSizeMessages)
 {
     CTestUIWnd w(L"round.xml");
@@ -243,9 +293,16 @@ TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
     GetRgnBox(rgn, &box);
     EXPECT_EQ(box.left, 0);
     EXPECT_EQ(box.top, 0);
-    EXPECT_GE(box.right, 300);
-    EXPECT_GE(box.bottom, 200);
-    EXPECT_FALSE(PtInRegion(rgn, 0, 0));  // the corner is cut
+    // A rounded region leaves out its right and bottom edges; it is made one
+    // pixel wider and taller so that the last column and row still show.
+    EXPECT_EQ(box.right, 300);
+    EXPECT_EQ(box.bottom, 200);
+    EXPECT_TRUE(PtInRegion(rgn, 299, 100));
+    EXPECT_TRUE(PtInRegion(rgn, 150, 199));
+    EXPECT_FALSE(PtInRegion(rgn, 300, 100));
+    EXPECT_FALSE(PtInRegion(rgn, 150, 200));
+    EXPECT_FALSE(PtInRegion(rgn, 0, 0));  // the corners are cut
+    EXPECT_FALSE(PtInRegion(rgn, 299, 199));
     EXPECT_TRUE(PtInRegion(rgn, 150, 100));
     // Minimised: no region.
     SendMessageW(round.m_hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
@@ -351,12 +408,26 @@ TEST_F(UIWndTest, HitTestFrameFollowsItsTable)
     POINT label = ScreenCenterOf(w, L"Label_Caption");
     EXPECT_EQ(w.HitTestFrame(hwnd, button.x, button.y), 0);
     EXPECT_EQ(w.HitTestFrame(hwnd, label.x, label.y), HTCAPTION);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 3, midY), HTLEFT);
+    // The sizing band reaches four pixels outside the window and the size
+    // box inside it; the first pixel past either end is not decided.
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 4, midY), HTLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 5, midY), 0);
     EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 5, midY), HTLEFT);
     EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 6, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 5, midY), 0);
     EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 3, midY), HTRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, midY), HTRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 4, midY), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 6, midY), HTRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 7, midY), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top - 4), HTTOP);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top - 5), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 5), HTTOP);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom + 3), HTBOTTOM);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom + 4), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 6), HTBOTTOM);
+    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 7), 0);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 4, rc.top - 4), HTTOPLEFT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 3, rc.bottom + 3), HTBOTTOMRIGHT);
+    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 4, rc.bottom + 4), 0);
     EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 2), HTTOP);  // band wins over caption
     EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 1), HTBOTTOM);
     EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, rc.top + 1), HTTOPLEFT);
@@ -525,6 +596,54 @@ TEST(Framework, MessageMapsSearchFromTheMostDerivedClass)
     EXPECT_TRUE(w.DestroyWindow());
     EXPECT_EQ(w.m_hWnd, nullptr);
     EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
+}
+
+TEST(Framework, MessageHooksGoWithTheLastWindowAndOnRelease)
+{
+    ASSERT_EQ(Framework::InstalledHookCount(), 0u);
+    {
+        CDerivedWnd a;
+        CDerivedWnd b;
+        ASSERT_TRUE(a.CreateEx(0, L"STATIC", L"a", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr));
+        ASSERT_TRUE(b.CreateEx(0, L"STATIC", L"b", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr));
+        EXPECT_EQ(Framework::InstalledHookCount(), 1u);  // one per thread
+        a.DestroyWindow();
+        EXPECT_EQ(Framework::InstalledHookCount(), 1u);
+        b.DestroyWindow();
+        EXPECT_EQ(Framework::InstalledHookCount(), 0u);
+    }
+
+    // Released while a window is still open: nothing stays hooked, and the
+    // window going later does not disturb the bookkeeping.
+    {
+        CDerivedWnd w;
+        ASSERT_TRUE(w.CreateEx(0, L"STATIC", L"w", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr));
+        EXPECT_EQ(Framework::InstalledHookCount(), 1u);
+        Framework::ReleaseHooks();
+        EXPECT_EQ(Framework::InstalledHookCount(), 0u);
+        EXPECT_TRUE(w.DestroyWindow());
+        EXPECT_EQ(Framework::InstalledHookCount(), 0u);
+    }
+
+    // An object dropped on another thread than its window's gives back the
+    // hook of the window's thread.
+    std::atomic<HWND> created{nullptr};
+    std::atomic<bool> dropped{false};
+    auto* owned = new CDerivedWnd;
+    std::thread owner([&] {
+        if (owned->CreateEx(0, L"STATIC", L"t", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr)) created = owned->m_hWnd;
+        HWND mine = created;
+        if (!mine) return;
+        WaitFor([&] { return dropped.load(); }, 5000);
+        ::DestroyWindow(mine);
+    });
+    EXPECT_TRUE(WaitFor([&] { return created.load() != nullptr; }));
+    EXPECT_EQ(Framework::InstalledHookCount(), 1u);
+    delete owned;
+    EXPECT_EQ(Framework::InstalledHookCount(), 0u);
+    dropped = true;
+    owner.join();
+    EXPECT_EQ(Framework::InstalledHookCount(), 0u);
 }
 
 TEST(Framework, ForeignWindowsGetAWrapper)
