@@ -9,6 +9,7 @@
 #include <climits>
 #include <utility>
 
+#include "Utils/StringConvert.h"
 #include "Utils/log.h"
 
 namespace {
@@ -66,28 +67,6 @@ struct SqliteTextFree {
     void operator()(char* text) const { sqlite3_free(text); }
 };
 using SqliteText = std::unique_ptr<char, SqliteTextFree>;
-
-std::wstring Widen(const std::string& text, UINT codePage)
-{
-    if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage)
-{
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr,
-                        nullptr);
-    return out;
-}
 
 bool IsBlank(char c)
 {
@@ -203,7 +182,7 @@ UsageDatabase& UsageDatabase::Instance()
 UsageDatabase::UsageDatabase()
 {
     InitializeCriticalSection(&m_lock_);
-    m_path_ = Narrow(BuildDatabasePath(), CP_UTF8);
+    m_path_ = WideToUtf8(BuildDatabasePath());
 }
 
 UsageDatabase::~UsageDatabase()
@@ -225,7 +204,7 @@ std::wstring UsageDatabase::BuildDatabasePath()
 
 void UsageDatabase::RebuildPathForTesting()
 {
-    std::string path = Narrow(BuildDatabasePath(), CP_UTF8);
+    std::string path = WideToUtf8(BuildDatabasePath());
     CriticalSectionLock lock(m_lock_);
     m_path_ = std::move(path);
 }
@@ -265,11 +244,11 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
     if (result == SQLITE_OK) return UsageQueryTable(table, rows, columns);
 
     m_lastError_ = (error && *error) ? error.get() : kFallbackError;
-    std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Widen(sql, CP_UTF8) +
+    std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Utf8ToWide(sql) +
                            L"][res=" + std::to_wstring(result) + L"][errorMsg=" +
-                           Widen(m_lastError_, CP_UTF8) + L"]";
+                           Utf8ToWide(m_lastError_) + L"]";
     // The logger takes the system code page, like every other caller's text.
-    LogWrite(4, Narrow(message, CP_ACP).c_str(), __LINE__, kLogSourceFile, 0);
+    LogWrite(4, WideToAnsi(message).c_str(), __LINE__, kLogSourceFile, 0);
     return UsageQueryTable();
 }
 
