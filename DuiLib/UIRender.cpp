@@ -391,10 +391,12 @@ void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, int radiusX, i
     }
     if (!EnsureGdiplus()) return;
     Gdiplus::Graphics g(hDC);
-    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    // Pixel centres sit on whole coordinates here, so a pen of `size` whose
+    // centre line is (size - 1) / 2 inside covers exactly the outer pixels.
     Gdiplus::Pen pen(ToGdipColor(argb), static_cast<Gdiplus::REAL>(size));
-    float inset = static_cast<float>(size) / 2;
-    Gdiplus::RectF r(rc.left + inset, rc.top + inset, RectWidth(rc) - 2 * inset, RectHeight(rc) - 2 * inset);
+    float inset = static_cast<float>(size - 1) / 2;
+    Gdiplus::RectF r(rc.left + inset, rc.top + inset, RectWidth(rc) - 1 - 2 * inset,
+                     RectHeight(rc) - 1 - 2 * inset);
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     Gdiplus::GraphicsPath path;
     AddRoundRectPath(path, r, static_cast<float>(radiusX) / 2, static_cast<float>(radiusY) / 2);

@@ -69,6 +69,8 @@ TEST(UISample, DialogRendersToPngAtOneHundredAndOneHundredFiftyPercent)
         EXPECT_GT(r->px.CountNear(r->okButton, 0xFFFFFF, 40), 10);
         EXPECT_GT(r->px.InkRows(r->title, 0xFFFFFF), 8);
         EXPECT_GT(r->px.CountNear(r->title, 0x1F1F1F, 60), 20);
+        // The close glyph is drawn in dark ink that is easy to see.
+        EXPECT_GT(r->px.CountNear(r->closeButton, 0x1F1F1F, 90), 12);
         // Rounded window corners: the very corner pixel is not the border colour.
         EXPECT_NE(r->px.At(0, 0), 0xD6D9DEu);
     }
@@ -155,6 +157,22 @@ TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
         }
         EXPECT_EQ(canvas.At(rc.left + size, rc.top + size), 0xFFFFFFu);
         EXPECT_EQ(canvas.At(rc.right - 1 - size, rc.bottom - 1 - size), 0xFFFFFFu);
+    }
+
+    // A rounded one-pixel border keeps all four straight edges inside.
+    {
+        WhiteCanvas round(28, 18);
+        ASSERT_TRUE(round.Ok());
+        CRenderEngine::DrawBorder(round.Dc(), rc, 1, 6, 6, 0xFF102030);
+        const int midX = (rc.left + rc.right) / 2;
+        const int midY = (rc.top + rc.bottom) / 2;
+        auto dark = [&](int x, int y) { return (round.At(x, y) & 0xFF) < 0x90; };
+        EXPECT_TRUE(dark(midX, rc.top));
+        EXPECT_TRUE(dark(midX, rc.bottom - 1));
+        EXPECT_TRUE(dark(rc.left, midY));
+        EXPECT_TRUE(dark(rc.right - 1, midY));
+        EXPECT_EQ(round.At(midX, rc.bottom), 0xFFFFFFu);
+        EXPECT_EQ(round.At(rc.right, midY), 0xFFFFFFu);
     }
 
     // A translucent border is blended once, corners included.
