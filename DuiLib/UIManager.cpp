@@ -542,6 +542,21 @@ void CPaintManagerUI::FlushDelayedCleanup()
 
 // ---- Focus and keyboard ------------------------------------------------------------------
 
+namespace {
+
+// A control that gains or loses the focus shows it and hears of it.
+void MoveFocusState(CControlUI* control, bool focused)
+{
+    control->SetFocusState(focused);
+    TEventUI ev;
+    ev.Type = focused ? UIEVENT_SETFOCUS : UIEVENT_KILLFOCUS;
+    ev.pSender = control;
+    ev.dwTimestamp = ::GetTickCount();
+    control->DoEvent(ev);
+}
+
+}  // namespace
+
 void CPaintManagerUI::SetFocus(CControlUI* control)
 {
     if (control && (control->GetManager() != this || !control->IsVisible() || !control->IsEnabled())) return;
@@ -553,23 +568,9 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     }
     CControlUI* old = m_pFocus;
     m_pFocus = nullptr;
-    if (old) {
-        old->SetFocusState(false);
-        TEventUI ev;
-        ev.Type = UIEVENT_KILLFOCUS;
-        ev.pSender = old;
-        ev.dwTimestamp = ::GetTickCount();
-        old->DoEvent(ev);
-    }
+    if (old) MoveFocusState(old, false);
     m_pFocus = control;
-    if (control) {
-        control->SetFocusState(true);
-        TEventUI ev;
-        ev.Type = UIEVENT_SETFOCUS;
-        ev.pSender = control;
-        ev.dwTimestamp = ::GetTickCount();
-        control->DoEvent(ev);
-    }
+    if (control) MoveFocusState(control, true);
 }
 
 void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
