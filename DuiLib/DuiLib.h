@@ -16,3 +16,5 @@
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIDlgBuilder.h"
 #include "DuiLib/WindowWnd.h"
+#include "DuiLib/ScopedWin.h"
+#include "DuiLib/BoundaryGuard.h"
