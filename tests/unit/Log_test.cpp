@@ -18,6 +18,7 @@
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
 
+using testsupport::ReadLog;
 using testsupport::SettingsSandbox;
 
 namespace {
@@ -41,42 +42,6 @@ std::vector<std::wstring> FilesMatching(const std::wstring& folder, const std::w
     } while (FindNextFileW(h, &fd));
     FindClose(h);
     return out;
-}
-
-struct LogLine {
-    int level = -1;
-    std::string text;  // after time, level and thread id
-};
-
-// Every line of every log file of the sandbox, in file order.
-std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
-{
-    std::vector<LogLine> lines;
-    const std::wstring folder = sandbox.UserProductFolder() + L"\\log";
-    for (const auto& name : FilesMatching(folder, L"LumoraPlugin_*.log")) {
-        std::string bytes;
-        EXPECT_TRUE(testsupport::ReadFileBytes(folder + L"\\" + name, bytes));
-        size_t pos = 0;
-        while (pos < bytes.size()) {
-            size_t end = bytes.find("\r\n", pos);
-            if (end == std::string::npos) end = bytes.size();
-            std::string raw = bytes.substr(pos, end - pos);
-            pos = end + 2;
-            // "YYYY-MM-DD HH:MM:SS.mmm level thread text"
-            size_t cut = 0;
-            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
-                cut = raw.find(' ', cut + (field ? 1 : 0));
-            LogLine line;
-            if (cut != std::string::npos && raw.size() > 24) {
-                line.level = atoi(raw.c_str() + 24);
-                line.text = raw.substr(cut + 1);
-            } else {
-                line.text = "<malformed> " + raw;
-            }
-            lines.push_back(line);
-        }
-    }
-    return lines;
 }
 
 std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }

@@ -1,0 +1,323 @@
+// The main frame's expiry decisions without a window: certificates of present
+// keys, the remembered keys of a usage database written through SQLite from
+// the generated certificates, do-not-remind markers, and the snooze date.
+// Runs in UTC and in UTC+8; remaining-day expectations come from the
+// certificate arithmetic of the machine's zone, never from a fixed number.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../platform/ZentoPKITestSupport.h"
+#include "Cert/Cert_Util.h"
+#include "Cert/DeviceRecord.h"
+#include "SQlite/sqlite3Module.h"
+#include "SettingsFolders.h"
+#include "UI/UIMainFrameCoreLogic.h"
+#include "UsageDatabaseWriter.h"
+#include "Utils/UserSettings.h"
+#include "Utils/log.h"
+
+using namespace pkitest;
+using testsupport::UsageRow;
+
+namespace {
+
+std::string Pem(const std::wstring& name)
+{
+    std::string text;
+    EXPECT_TRUE(testsupport::ReadFileBytes(CertsDir() + L"\\" + name + L".pem", text)) << "missing " << name.c_str();
+    return text;
+}
+
+// Whole days left of a generated certificate by the machine's own arithmetic.
+int RemainDays(const std::wstring& name)
+{
+    Cert cert(LoadCert(CertFile(name)));
+    int days = -1;
+    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.Get(), &days)) << "not within the window";
+    return days;
+}
+
+std::unique_ptr<CachedDeviceRecord> Cached(const std::string& sign, const std::string& enc = std::string())
+{
+    auto record = std::make_unique<CachedDeviceRecord>();
+    record->m_signCert_ = sign;
+    record->m_encCert_ = enc;
+    return record;
+}
+
+std::vector<int> HandledFlags(const CachedDeviceRecordList& records)
+{
+    std::vector<int> flags;
+    for (const auto& r : records) flags.push_back(r ? r->m_handled_ : -1);
+    return flags;
+}
+
+// "YYYY-MM-DD HH:MM:SS" of the local time moved by minutes, as the snooze is stored.
+std::wstring LocalTimeFromNow(int minutes)
+{
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart = static_cast<ULONGLONG>(static_cast<long long>(t.QuadPart) + minutes * 60LL * 10000000LL);
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    FILETIME local;
+    SYSTEMTIME st;
+    FileTimeToLocalFileTime(&ft, &local);
+    FileTimeToSystemTime(&local, &st);
+    wchar_t text[32];
+    swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+             st.wSecond);
+    return text;
+}
+
+class ExpiryLogic_ : public PkiTest {
+protected:
+    void SetUp() override
+    {
+        PkiTest::SetUp();
+        ASSERT_TRUE(sandbox.ok());
+        UserSettings::Instance().ResetForTesting();
+        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
+        ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+        UserSettings::Instance().Load();
+        ReleaseLogger();
+        ConfigureLogger();
+        UsageDatabase::Instance().RebuildPathForTesting();
+    }
+    void TearDown() override
+    {
+        reminders.clear();
+        DeviceRecordList::Instance().Clear();
+        ReleaseLogger();
+        UserSettings::Instance().ResetForTesting();
+        PkiTest::TearDown();
+    }
+
+    void WriteDatabase(const std::vector<UsageRow>& rows)
+    {
+        std::string error;
+        ASSERT_TRUE(testsupport::WriteUsageDatabase(testsupport::UsageDatabasePath(sandbox.UserAppData()), rows,
+                                                    error))
+            << error;
+    }
+    // A remembered key; the later rows have older last uses, so database
+    // order (newest first) is the order given here.
+    UsageRow Row(int id, const std::string& sign, const std::string& enc = std::string())
+    {
+        char last[32];
+        std::snprintf(last, sizeof(last), "2026-11-%02d 10:00:00", 28 - id);
+        return UsageRow{id, "SN-" + std::to_string(id), sign, enc, last, id * 3};
+    }
+    void Set(const wchar_t* section, const wchar_t* key, const std::wstring& value)
+    {
+        ASSERT_TRUE(UserSettings::Instance().SetValue(section, key, value));
+    }
+    bool Logged(int level, const std::string& text)
+    {
+        for (const auto& line : testsupport::ReadLog(sandbox))
+            if (line.level == level && line.text.find(text) != std::string::npos) return true;
+        return false;
+    }
+    std::vector<int> RemindedIds()
+    {
+        std::vector<int> ids;
+        for (const auto& r : reminders) ids.push_back(r->m_deviceId_);
+        return ids;
+    }
+
+    testsupport::SettingsSandbox sandbox;
+    CachedDeviceRecordList reminders;
+};
+
+}  // namespace
+
+TEST_F(ExpiryLogic_, PresentKeysGiveTheLeastDaysWithinTheLeadTime)
+{
+    auto& devices = DeviceRecordList::Instance();
+    auto first = std::make_unique<DeviceRecord>();
+    for (const wchar_t* name : {L"enc_12d", L"sign_expired", L"sign_1y"})
+        first->certificates.push_back(LoadCert(CertFile(name)));
+    auto second = std::make_unique<DeviceRecord>();
+    for (const wchar_t* name : {L"mixed_45d", L"sign_3d"}) second->certificates.push_back(LoadCert(CertFile(name)));
+    devices.records.push_back(std::move(first));
+    devices.records.push_back(std::move(second));
+
+    const int three = RemainDays(L"sign_3d");
+    const int twelve = RemainDays(L"enc_12d");
+    ASSERT_LT(three, twelve);
+    // Beyond the RemainDay window (45 days) nothing counts, whatever the lead time.
+    struct Case {
+        int leadDays, count, least;
+    } cases[] = {{60, 2, three}, {twelve, 2, three}, {twelve - 1, 1, three}, {three, 1, three}, {three - 1, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.leadDays);
+        auto found = ExpiryLogic::CountExpiringCertificates(devices, c.leadDays);
+        EXPECT_EQ(c.count, found.count);
+        EXPECT_EQ(c.least, found.leastDays);
+    }
+    EXPECT_TRUE(Logged(4, "] ProcessNotifyCertEvent BeginGetCerts Cert_Util::IsCertExpired"));
+}
+
+TEST_F(ExpiryLogic_, UnderADayLeftCountsAsZero)
+{
+    auto record = std::make_unique<DeviceRecord>();
+    record->certificates.push_back(LoadCert(CertFile(L"sign_10d")));
+    record->certificates.push_back(LoadCert(CertFile(L"sign_12h")));
+    DeviceRecordList::Instance().records.push_back(std::move(record));
+    auto found = ExpiryLogic::CountExpiringCertificates(DeviceRecordList::Instance(), 30);
+    EXPECT_EQ(2, found.count);
+    EXPECT_EQ(0, found.leastDays);
+}
+
+TEST_F(ExpiryLogic_, DuplicateHoldersKeepTheLaterEnd)
+{
+    CachedDeviceRecordList records;
+    records.push_back(Cached(Pem(L"sign_10d")));                   // 张三, 10 days
+    records.push_back(Cached(Pem(L"enc_10d")));                    // Li Si, 10 days
+    records.push_back(Cached("not a certificate", Pem(L"sign_1y")));  // 张三 through the encryption text
+    records.push_back(nullptr);
+    records.push_back(Cached(std::string(), std::string()));
+    records.push_back(Cached(Pem(L"sign_12h")));                   // Li Si, hours
+    records.push_back(Cached(Pem(L"sign_20d_zhao")));              // 赵六
+    records.push_back(Cached(Pem(L"sign_25d_zhao_blanks")));       // "  赵六 ", the same holder
+    ExpiryLogic::SuppressDuplicateCachedCerts(records);
+    EXPECT_EQ((std::vector<int>{1, 0, 0, -1, 0, 1, 1, 0}), HandledFlags(records));
+
+    // The later end wins also when it comes first.
+    CachedDeviceRecordList reversed;
+    reversed.push_back(Cached(Pem(L"sign_1y")));
+    reversed.push_back(Cached(Pem(L"sign_10d")));
+    ExpiryLogic::SuppressDuplicateCachedCerts(reversed);
+    EXPECT_EQ((std::vector<int>{0, 1}), HandledFlags(reversed));
+}
+
+TEST_F(ExpiryLogic_, EqualEndsGoToTheLaterRecord)
+{
+    // A signing and an encryption certificate issued together end at the same second.
+    CachedDeviceRecordList records;
+    records.push_back(Cached(Pem(L"sign_1y")));
+    records.push_back(Cached(Pem(L"enc_1y")));
+    records.push_back(Cached(Pem(L"sign_1y")));
+    ExpiryLogic::SuppressDuplicateCachedCerts(records);
+    EXPECT_EQ((std::vector<int>{1, 1, 0}), HandledFlags(records));
+
+    Cert a(LoadCert(CertFile(L"sign_1y")));
+    Cert b(LoadCert(CertFile(L"enc_1y")));
+    Cert earlier(LoadCert(CertFile(L"sign_10d")));
+    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), b.Get()));
+    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(earlier.Get(), a.Get()));
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), earlier.Get()));
+    // An end that cannot be read never wins.
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(0, a.Get()));
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), 0));
+}
+
+TEST_F(ExpiryLogic_, RemembersExpiringCertificatesOfTheDatabase)
+{
+    Set(L"NotifyWndSetting", L"NotifyCertDay", L"30");
+    // Row 1 is expired by its signing text (the encryption text is only the
+    // fallback for a signing text that does not convert); row 3 is the same
+    // holder as row 5, which ends later; row 4 ends beyond the window.
+    WriteDatabase({Row(1, Pem(L"sign_expired"), Pem(L"enc_1y")), Row(2, std::string(), Pem(L"sign_10d")),
+                   Row(3, Pem(L"sign_20d_zhao")), Row(4, Pem(L"signall_1y")), Row(5, Pem(L"sign_25d_zhao_blanks"))});
+    ASSERT_TRUE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    ASSERT_EQ((std::vector<int>{2, 5}), RemindedIds());
+    EXPECT_EQ(RemainDays(L"sign_10d"), reminders[0]->m_remainDays_);
+    EXPECT_EQ(RemainDays(L"sign_25d_zhao_blanks"), reminders[1]->m_remainDays_);
+    // A copy of every field.
+    EXPECT_EQ(Pem(L"sign_10d"), reminders[0]->m_encCert_);
+    EXPECT_EQ("2026-11-23 10:00:00", reminders[1]->m_lastTime_);
+    EXPECT_EQ(15, reminders[1]->m_usageCount_);
+    EXPECT_EQ(0, reminders[1]->m_handled_);
+    EXPECT_TRUE(Logged(4, "[..\\Source\\UI\\UIMainFrameCoreLogic,"));
+    EXPECT_TRUE(Logged(4, "] ProcessSQLiteCacheNotifyCertEvent BeginGetCerts Cert_Util::IsCertExpired,index= 0"));
+
+    // The lead time is inclusive.
+    Set(L"NotifyWndSetting", L"NotifyCertDay", std::to_wstring(RemainDays(L"sign_25d_zhao_blanks") - 1));
+    reminders.clear();
+    ASSERT_TRUE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    EXPECT_EQ((std::vector<int>{2}), RemindedIds());
+}
+
+TEST_F(ExpiryLogic_, MarkerFileStopsTheReminder)
+{
+    WriteDatabase({Row(1, Pem(L"sign_20d_zhao")), Row(2, Pem(L"sign_12h"))});
+    Cert zhao(LoadCert(CertFile(L"sign_20d_zhao")));
+    Cert li(LoadCert(CertFile(L"sign_12h")));
+    const std::wstring folder = sandbox.UserProductFolder() + L"\\NoDeviceForbidNotifyCert\\";
+    ASSERT_TRUE(testsupport::MakeFolders(folder));
+    const std::string zhaoName = Cert_Util::GetCertSha1Hex(zhao.Get());
+    const std::string liName = Cert_Util::GetCertSha1Hex(li.Get());
+    ASSERT_TRUE(testsupport::WriteFileBytes(folder + testsupport::FromUtf8(zhaoName), "marker"));
+    // A folder of that name is not a marker.
+    ASSERT_TRUE(testsupport::MakeFolders(folder + testsupport::FromUtf8(liName)));
+    ASSERT_TRUE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    EXPECT_EQ((std::vector<int>{2}), RemindedIds());
+}
+
+TEST_F(ExpiryLogic_, ChangedKeyCountEndsTheSnooze)
+{
+    Set(L"UserSetting", L"LastCheckDeviceCount", L"2");
+    Set(L"UserSetting", L"NextNotifyDate", L"2099-01-01 00:00:00");
+    WriteDatabase({Row(1, Pem(L"sign_20d_zhao")), Row(2, Pem(L"sign_1y"))});
+    ASSERT_TRUE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    EXPECT_EQ(L"2099-01-01 00:00:00", UserSettings::Instance().GetNextNotifyDate());
+    EXPECT_FALSE(ExpiryLogic::ShouldRequestNoDeviceCertPopup(reminders));
+
+    WriteDatabase({Row(1, Pem(L"sign_20d_zhao")), Row(2, Pem(L"sign_1y")), Row(3, Pem(L"enc_10d"))});
+    reminders.clear();
+    ASSERT_TRUE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    EXPECT_EQ(L"", UserSettings::Instance().GetNextNotifyDate());
+    EXPECT_EQ(3, UserSettings::Instance().GetLastCheckDeviceCount());
+    EXPECT_TRUE(ExpiryLogic::ShouldRequestNoDeviceCertPopup(reminders));
+    // Both went to the user's file, not only to the table.
+    std::string ini;
+    ASSERT_TRUE(testsupport::ReadFileBytes(sandbox.UserIniPath(), ini));
+    EXPECT_NE(std::string::npos, ini.find("LastCheckDeviceCount=3"));
+    EXPECT_EQ(std::string::npos, ini.find("2099"));
+}
+
+TEST_F(ExpiryLogic_, UnreadableDatabaseEndsThePass)
+{
+    Set(L"UserSetting", L"LastCheckDeviceCount", L"4");
+    reminders.push_back(Cached("kept"));
+    EXPECT_FALSE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));  // no file at all
+    ASSERT_TRUE(testsupport::WriteFileBytes(testsupport::UsageDatabasePath(sandbox.UserAppData()), "not sqlite"));
+    EXPECT_FALSE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
+    EXPECT_EQ(1u, reminders.size());
+    EXPECT_EQ(4, UserSettings::Instance().GetLastCheckDeviceCount());
+    EXPECT_TRUE(Logged(4, "] ProcessSQLiteCacheNotifyCertEvent Enter"));
+}
+
+TEST_F(ExpiryLogic_, SnoozeHoldsForAnHourAfterItsDate)
+{
+    struct Case {
+        std::wstring stored;
+        bool allowed;
+    } cases[] = {{L"", true},
+                 {LocalTimeFromNow(-30), false},
+                 {LocalTimeFromNow(-120), true},
+                 {LocalTimeFromNow(3 * 24 * 60), false},
+                 {L"after the holidays", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testsupport::ToUtf8(c.stored));
+        Set(L"UserSetting", L"NextNotifyDate", c.stored);
+        EXPECT_EQ(c.allowed, ExpiryLogic::IsValidNotfiyWindowUpdateTime());
+    }
+    EXPECT_TRUE(Logged(1, "[..\\Source\\UI\\UIMainFrame,"));
+    EXPECT_TRUE(Logged(1, "] IsValidNotfiyWindowUpdateTime Enter!"));
+    EXPECT_TRUE(Logged(1, "] No Need Notify Enter!"));
+
+    // Nothing to show: no pop-up, snooze or not.
+    Set(L"UserSetting", L"NextNotifyDate", L"");
+    EXPECT_FALSE(ExpiryLogic::ShouldRequestNoDeviceCertPopup(reminders));
+}
