@@ -1,5 +1,6 @@
 // Owners for what the PKI library hands out: certificate handles (freed with
-// ZentoPKICertFreeCert) and buffers (freed with ZentoPKICryptoFreeMemory).
+// ZentoPKICertFreeCert), buffers (freed with ZentoPKICryptoFreeMemory) and
+// time values.
 #pragma once
 
 #include "Cert/ZentoPKI.h"
@@ -16,5 +17,13 @@ struct PkiBufferTraits {
     static void Free(type p) noexcept { (void)ZentoPKICryptoFreeMemory(p); }
 };
 
+// Time values of ZENTO_UTIL.dll (freed with zento_time_free).
+struct PkiTimeTraits {
+    using type = unsigned long;
+    static type None() noexcept { return 0; }
+    static void Free(type h) noexcept { (void)zento_time_free(h); }
+};
+
 using ScopedPkiCert = DuiLib::UniqueResource<PkiCertTraits>;
 using ScopedPkiBuffer = DuiLib::UniqueResource<PkiBufferTraits>;
+using ScopedPkiTime = DuiLib::UniqueResource<PkiTimeTraits>;

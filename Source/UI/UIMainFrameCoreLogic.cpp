@@ -16,13 +16,11 @@
 
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
-#include "Cert/ScopedPki.h"
+#include "Cert/PkiHandles.h"
+#include "UI/ForbidNotifyMarkers.h"
+#include "UI/UIMainFrame.h"
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
-
-using PkiScoped::ScopedBuffer;
-using PkiScoped::ScopedCert;
-using PkiScoped::ScopedTime;
 
 namespace {
 
@@ -39,6 +37,17 @@ void LogCore(const char* message, int line, int extra = 0)
     LogWrite(4, message, line, kCoreLogicSource, extra);
 }
 
+// A string attribute as the library hands it out (UTF-8); false when missing.
+bool ReadStringAttribute(unsigned long certificate, int id, std::string& text)
+{
+    char* value = nullptr;
+    const int rc = ZentoPKICertGetCertStringAttribute(certificate, id, &value);
+    ScopedPkiBuffer owned(value);
+    if (rc != 1 || !value) return false;
+    text = value;
+    return true;
+}
+
 unsigned long NewCertFromText(const std::string& text)
 {
     if (text.empty()) return 0;
@@ -52,51 +61,20 @@ unsigned long NewCertFromText(const std::string& text)
 bool HolderKey(unsigned long certificate, std::string& key)
 {
     std::string name;
-    {
-        ScopedBuffer text;
-        if (ZentoPKICertGetCertStringAttribute(certificate, kSubjectDisplayNameId, text.put()) == 1 && text.get())
-            name = text.get();
-    }
+    ReadStringAttribute(certificate, kSubjectDisplayNameId, name);
     const size_t first = name.find_first_not_of(' ');
     name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(' ') - first + 1);
 
-    ScopedBuffer hex;
+    char* hex = nullptr;
     unsigned long length = 0;
-    if (ZentoPKICryptoHexEncode(kHexUpperCase, reinterpret_cast<const unsigned char*>(name.data()),
-                                static_cast<unsigned long>(name.size()), hex.put(), &length) != 1 ||
-        !hex.get())
-        return false;
-    key.assign(hex.get(), length);
+    const int rc = ZentoPKICryptoHexEncode(kHexUpperCase, reinterpret_cast<const unsigned char*>(name.data()),
+                                           static_cast<unsigned long>(name.size()), &hex, &length);
+    ScopedPkiBuffer owned(hex);
+    if (rc != 1 || !hex) return false;
+    key.assign(hex, length);
     return true;
 }
 
-// Attribute 31 as the library hands it out (UTF-8); false when missing.
-bool ValidityEndText(unsigned long certificate, std::string& text)
-{
-    ScopedBuffer buffer;
-    if (ZentoPKICertGetCertStringAttribute(certificate, kValidityEndId, buffer.put()) != 1 || !buffer.get())
-        return false;
-    text = buffer.get();
-    return true;
-}
-
-// The folder the absent-key pop-up writes its do-not-remind markers into.
-std::wstring ForbidNotifyFolder()
-{
-    std::wstring folder =
-        UserSettings::GetUserDataFolder(L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\");
-    return folder.empty() ? folder : folder + L"\\";
-}
-
-// A marker is a file (not a folder) named by the certificate's SHA-1 thumbprint.
-bool HasForbidNotifyMarker(unsigned long certificate)
-{
-    const std::wstring folder = ForbidNotifyFolder();
-    const std::string sha1 = Cert_Util::GetCertSha1Hex(certificate);
-    if (folder.empty() || sha1.empty()) return false;
-    const DWORD attributes = GetFileAttributesW((folder + std::wstring(sha1.begin(), sha1.end())).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // Whole hours from then to now (both local DATE values), rounded to the
 // nearest second first, truncated toward zero.
@@ -147,7 +125,7 @@ void SuppressDuplicateCachedCerts(CachedDeviceRecordList& records)
     std::map<std::string, std::vector<CachedDeviceRecord*>> holders;
     for (auto& record : records) {
         if (!record) continue;
-        ScopedCert certificate(NewCertOfCachedRecord(*record));
+        ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
         if (!certificate) continue;
         std::string key;
         if (!HolderKey(certificate.get(), key)) continue;
@@ -157,9 +135,9 @@ void SuppressDuplicateCachedCerts(CachedDeviceRecordList& records)
     for (auto& holder : holders) {
         if (holder.second.size() < 2) continue;
         CachedDeviceRecord* best = nullptr;
-        ScopedCert bestCert;
+        ScopedPkiCert bestCert;
         for (CachedDeviceRecord* record : holder.second) {
-            ScopedCert certificate(NewCertOfCachedRecord(*record));
+            ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
             if (!certificate) continue;
             if (!best) {
                 best = record;
@@ -179,9 +157,10 @@ bool IsLaterOrSameValidityEnd(unsigned long best, unsigned long candidate)
 {
     std::string bestEnd;
     std::string candidateEnd;
-    if (!ValidityEndText(best, bestEnd) || !ValidityEndText(candidate, candidateEnd)) return false;
-    ScopedTime bestTime(Cert_Util::ToPkiTime(bestEnd.c_str()));
-    ScopedTime candidateTime(Cert_Util::ToPkiTime(candidateEnd.c_str()));
+    if (!ReadStringAttribute(best, kValidityEndId, bestEnd) || !ReadStringAttribute(candidate, kValidityEndId, candidateEnd))
+        return false;
+    ScopedPkiTime bestTime(Cert_Util::ToPkiTime(bestEnd.c_str()));
+    ScopedPkiTime candidateTime(Cert_Util::ToPkiTime(candidateEnd.c_str()));
     // Only "ends earlier" loses; equal ends go to the later record.
     return zento_time_cmp(candidateTime.get(), bestTime.get()) != -1;
 }
@@ -194,8 +173,9 @@ bool IsValidNotfiyWindowUpdateTime()
 
     // The date is read the way the user's own locale writes dates, as it was
     // when the snooze was stored on this machine.
+    std::wstring text = stored;  // the parser takes a writable string
     DATE then = 0;
-    if (FAILED(VarDateFromStr(stored.c_str(), LOCALE_USER_DEFAULT, 0, &then))) return true;
+    if (FAILED(VarDateFromStr(&text[0], LOCALE_USER_DEFAULT, 0, &then))) return true;
     SYSTEMTIME local{};
     GetLocalTime(&local);
     DATE now = 0;
@@ -225,7 +205,7 @@ bool ProcessSQLiteCacheNotifyCertEvent(CachedDeviceRecordList& notifyList)
     for (int index = 0; index < remembered; ++index) {
         const CachedDeviceRecord* record = records[static_cast<size_t>(index)].get();
         if (!record || record->m_handled_) continue;
-        ScopedCert certificate(NewCertOfCachedRecord(*record));
+        ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
         if (!certificate) continue;
         if (HasForbidNotifyMarker(certificate.get())) continue;
         if (Cert_Util::IsCertExpired(certificate.get())) {
@@ -251,3 +231,24 @@ bool ShouldRequestNoDeviceCertPopup(const CachedDeviceRecordList& notifyList)
 }
 
 }  // namespace ExpiryLogic
+
+// ---- The main frame's side of the decisions ----
+
+bool CUIMainFrame::ProcessSQLiteCacheNotifyCertEvent()
+{
+    return ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(NoDeviceNotifyList);
+}
+
+bool CUIMainFrame::IsValidNotfiyWindowUpdateTime()
+{
+    return ExpiryLogic::IsValidNotfiyWindowUpdateTime();
+}
+
+void CUIMainFrame::RunServicePass()
+{
+    // The list is handed over by the posted message: the window thread reads
+    // it only once WM_USER + 102 arrives, and this thread is done with it then.
+    (void)ProcessSQLiteCacheNotifyCertEvent();
+    if (ExpiryLogic::ShouldRequestNoDeviceCertPopup(NoDeviceNotifyList) && m_hWnd)
+        ::PostMessageW(m_hWnd, kMsgShowNoDeviceCertPopup, 0, 0);
+}
