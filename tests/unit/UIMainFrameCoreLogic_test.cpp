@@ -291,7 +291,9 @@ TEST_F(ExpiryLogic_, UnreadableDatabaseEndsThePass)
     Set(L"UserSetting", L"LastCheckDeviceCount", L"4");
     reminders.push_back(Cached("kept"));
     EXPECT_FALSE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));  // no file at all
-    ASSERT_TRUE(testsupport::WriteFileBytes(testsupport::UsageDatabasePath(sandbox.UserAppData()), "not sqlite"));
+    const std::wstring path = testsupport::UsageDatabasePath(sandbox.UserAppData());
+    ASSERT_TRUE(testsupport::MakeFolders(path.substr(0, path.find_last_of(L'\\'))));
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, "not sqlite"));
     EXPECT_FALSE(ExpiryLogic::ProcessSQLiteCacheNotifyCertEvent(reminders));
     EXPECT_EQ(1u, reminders.size());
     EXPECT_EQ(4, UserSettings::Instance().GetLastCheckDeviceCount());
