@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoggingSandbox.h"
 #include "SettingsFolders.h"
 #include "TestSupport.h"
 #include "Utils/UserSettings.h"
@@ -48,22 +49,8 @@ std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.ok());
-        UserSettings::Instance().ResetForTesting();
-        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-        ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
-        UserSettings::Instance().Load();
-        ReleaseLogger();
-        ConfigureLogger();
-    }
-    void TearDown() override
-    {
-        ReleaseLogger();
-        UserSettings::Instance().ResetForTesting();
-    }
-    SettingsSandbox sandbox;
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(sandbox.Start()); }
+    testsupport::LoggingSandbox sandbox;
 };
 
 }  // namespace

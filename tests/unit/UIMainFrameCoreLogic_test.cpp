@@ -16,11 +16,10 @@
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "SQlite/sqlite3Module.h"
-#include "SettingsFolders.h"
+#include "LoggingSandbox.h"
 #include "UI/UIMainFrameCoreLogic.h"
 #include "UsageDatabaseWriter.h"
 #include "Utils/UserSettings.h"
-#include "Utils/log.h"
 
 using namespace pkitest;
 using testsupport::UsageRow;
@@ -84,21 +83,13 @@ protected:
     void SetUp() override
     {
         PkiTest::SetUp();
-        ASSERT_TRUE(sandbox.ok());
-        UserSettings::Instance().ResetForTesting();
-        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-        ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
-        UserSettings::Instance().Load();
-        ReleaseLogger();
-        ConfigureLogger();
+        ASSERT_NO_FATAL_FAILURE(sandbox.Start());
         UsageDatabase::Instance().RebuildPathForTesting();
     }
     void TearDown() override
     {
         reminders.clear();
         DeviceRecordList::Instance().Clear();
-        ReleaseLogger();
-        UserSettings::Instance().ResetForTesting();
         PkiTest::TearDown();
     }
 
@@ -134,7 +125,7 @@ protected:
         return ids;
     }
 
-    testsupport::SettingsSandbox sandbox;
+    testsupport::LoggingSandbox sandbox;
     CachedDeviceRecordList reminders;
 };
 
