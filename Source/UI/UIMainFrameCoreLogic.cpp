@@ -43,7 +43,7 @@ bool ReadStringAttribute(unsigned long certificate, int id, std::string& text)
     char* value = nullptr;
     const int rc = ZentoPKICertGetCertStringAttribute(certificate, id, &value);
     ScopedPkiBuffer owned(value);
-    if (rc != 1 || !value) return false;
+    if (rc != ZENTO_PKI_OK || !value) return false;
     text = value;
     return true;
 }
@@ -61,7 +61,7 @@ unsigned long NewCertFromText(const std::string& text)
 bool HolderKey(unsigned long certificate, std::string& key)
 {
     std::string name;
-    ReadStringAttribute(certificate, kSubjectDisplayNameId, name);
+    (void)ReadStringAttribute(certificate, kSubjectDisplayNameId, name);
     const size_t first = name.find_first_not_of(' ');
     name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(' ') - first + 1);
 
@@ -70,11 +70,10 @@ bool HolderKey(unsigned long certificate, std::string& key)
     const int rc = ZentoPKICryptoHexEncode(kHexUpperCase, reinterpret_cast<const unsigned char*>(name.data()),
                                            static_cast<unsigned long>(name.size()), &hex, &length);
     ScopedPkiBuffer owned(hex);
-    if (rc != 1 || !hex) return false;
+    if (rc != ZENTO_PKI_OK || !hex) return false;
     key.assign(hex, length);
     return true;
 }
-
 
 // Whole hours from then to now (both local DATE values), rounded to the
 // nearest second first, truncated toward zero.
