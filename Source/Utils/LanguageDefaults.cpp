@@ -72,6 +72,8 @@ const LanguageDefault kDefaults[] = {
     {"STRING_NOTICE_WINDOW_RENEW_BUTTON", L"马上续期"},
     {"STRING_WINDOW_BUTTON_CLOSE", L"关闭"},
     {"STRING_WINDOW_BUTTON_OK", L"确定"},
+    {"STRING_MENU_COPY", L"复制"},
+    {"STRING_MENU_NO_NOTIFY", L"不再提醒"},
     {"STRING_LABEL_CHANGEPIN_TITLE", L"修改密码"},
     {"STRING_LABEL_CHANGEPIN_OLDPIN", L"旧密码:"},
     {"STRING_LABEL_CHANGEPIN_NEWPIN", L"新密码:"},
