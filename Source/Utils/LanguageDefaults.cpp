@@ -66,6 +66,8 @@ const LanguageDefault kDefaults[] = {
     {"STRING_LABEL_OPENLOG", L"开启日志"},
     {"STRING_BUTTON_OPENPATH", L"打开日志目录"},
     {"STRING_CONFIG_NOTIFYMSG", L"※ 配置修改后须重启客户端才生效."},
+    {"STRING_LABEL_SHOWNOTIFYNODEVICECERTWND", L"未插入USBKey时也提醒其证书即将过期"},
+    {"STRING_LABEL_ALLOW_WEAK_PASSWORD", L"修改密码时允许使用弱密码"},
     {"DEVICEWND_LABEL_DEVICE_INSERT_MSG", L"检测到设备,证书已加载."},
     {"DEVICEWND_LABEL_DEVICE_REMOVE_MSG", L"设备已安全删除,证书已卸载."},
     {"DEVICEWND_BUTTON_DEVICE_INSERT", L"查看"},
