@@ -7,6 +7,7 @@
 #include <process.h>
 
 #include "Cert/Cert_Util.h"
+#include "Cert/PkiHandles.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/HostCommandMailbox.h"
@@ -296,10 +297,8 @@ CControlUI* CUIMainFrame::BuildSubLayout(const wchar_t* file, IDialogBuilderCall
 LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
 {
     GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
-        const auto certificate = static_cast<unsigned long>(wParam);
-        if (!certificate) return;
-        ZentoPKIUIDisplayCert(m_hWnd, certificate);
-        ZentoPKICertFreeCert(certificate);
+        ScopedPkiCert certificate(static_cast<unsigned long>(wParam));
+        if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
     });
     return 1;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Cert/Cert_Util.h"
+#include "Cert/PkiHandles.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Framework/FileDialog.h"
@@ -48,26 +49,10 @@ T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
     return parent ? ControlCast<T>(pm.FindSubControlByName(parent, name)) : nullptr;
 }
 
-// Owner of a duplicated certificate handle.
-class DuplicatedCert {
-public:
-    explicit DuplicatedCert(unsigned long certificate)
-        : m_handle_(certificate ? ZentoPKICertDupCert(certificate) : 0)
-    {
-    }
-    ~DuplicatedCert()
-    {
-        if (m_handle_) ZentoPKICertFreeCert(m_handle_);
-    }
-    DuplicatedCert(DuplicatedCert&& other) noexcept : m_handle_(other.m_handle_) { other.m_handle_ = 0; }
-    DuplicatedCert(const DuplicatedCert&) = delete;
-    DuplicatedCert& operator=(const DuplicatedCert&) = delete;
-    DuplicatedCert& operator=(DuplicatedCert&&) = delete;
-    unsigned long get() const { return m_handle_; }
-
-private:
-    unsigned long m_handle_;
-};
+ScopedPkiCert Duplicate(unsigned long certificate)
+{
+    return ScopedPkiCert(certificate ? ZentoPKICertDupCert(certificate) : 0);
+}
 
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM, LPARAM data)
 {
@@ -125,12 +110,11 @@ bool WriteCertFile(const std::wstring& path, unsigned long certificate)
     unsigned char* bytes = nullptr;
     unsigned long length = 0;
     size_t written = 0;
-    if (ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK && bytes) {
-        written = fwrite(bytes, 1, length, file);
-    }
-    if (bytes) ZentoPKICryptoFreeMemory(bytes);
+    const bool encoded = ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
+    ScopedPkiBuffer owner(bytes);
+    if (encoded && bytes) written = fwrite(bytes, 1, length, file);
     const bool closed = fclose(file) == 0;
-    return closed && bytes && written == length;
+    return closed && encoded && bytes && written == length;
 }
 
 bool IsKeyFunctionShown(const char* section, unsigned long device)
@@ -328,9 +312,8 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
     }
     if (msg.sType == L"dbclick") {
         // The window that shows it frees the copy; the record may be gone by then.
-        if (unsigned long copy = ZentoPKICertDupCert(tag->certificate)) {
-            if (!::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy), 0)) ZentoPKICertFreeCert(copy);
-        }
+        ScopedPkiCert copy = Duplicate(tag->certificate);
+        if (copy && ::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy.get()), 0)) (void)copy.release();
         return true;
     }
     return false;
@@ -347,24 +330,24 @@ bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_EXCEPTION"), MB_ICONERROR);
         return false;
     }
-    std::vector<DuplicatedCert> copies;
+    std::vector<ScopedPkiCert> copies;
     for (unsigned long certificate : groups[static_cast<size_t>(index)].certificates) {
-        DuplicatedCert copy(certificate);
-        if (copy.get()) copies.push_back(std::move(copy));
+        ScopedPkiCert copy = Duplicate(certificate);
+        if (copy) copies.push_back(std::move(copy));
     }
     if (copies.empty()) {
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_NO_CERT"), MB_ICONERROR);
         return false;
     }
     if (unsigned long selected = FindSelectedCert(tag->nameColumn)) {
-        DuplicatedCert copy(selected);
-        if (copy.get()) SaveCertAs(nullptr, copy.get());
+        ScopedPkiCert copy = Duplicate(selected);
+        if (copy) SaveCertAs(nullptr, copy.get());
         return false;
     }
     std::wstring folder;
     if (!ChooseExportFolder(folder)) return false;
     bool failed = false;
-    for (const DuplicatedCert& copy : copies) {
+    for (const ScopedPkiCert& copy : copies) {
         if (WriteCertFile(folder + CertExportFileName(copy.get()), copy.get())) continue;
         if (!failed) MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);
         failed = true;
