@@ -271,6 +271,8 @@ void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring
     text->SetText(value);
     if (CControlUI* option = m_pm_.FindSubControlByName(row.get(), L"Option_CertArritube")) {
         option->SetUserData(value);
+        // Long values (thumbprints) end in an ellipsis; the tooltip shows them whole.
+        option->SetToolTip(value);
     }
     container->Add(row.release());
 }

@@ -526,3 +526,68 @@ TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
     EXPECT_EQ(nullptr, g_hMainFrameWnd);
     EXPECT_EQ(threads - 1, ThreadCount());
 }
+
+namespace {
+bool HasNamed(CControlUI* control, const std::wstring& name)
+{
+    if (!control) return false;
+    if (control->GetName() == name) return true;
+    auto* container = ControlCast<CContainerUI>(control);
+    for (int i = 0; container && i < container->GetCount(); ++i) {
+        if (HasNamed(container->GetItemAt(i), name)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+TEST(MainFrameSkins, EveryLayoutBuildsWithTheControlsTheWindowLooksFor)
+{
+    CPaintManagerUI::SetResourcePath(testsupport::BuildDir() + L"\\bin\\LumoraPlugin\\skin");
+    CUIMainFrame callback;  // turns KeyOption elements into CKeyOptionUI
+    const struct {
+        const wchar_t* file;
+        std::vector<const wchar_t*> names;
+    } layouts[] = {
+        {L"skin.xml",
+         {L"TabLayout_Cert_MainView", L"Label_status_no_device", L"Label_status_connecting_device",
+          L"Button_RefreshDevice", L"Button_RefreshDevice_Try", L"Button_CertInfo_RefreshDevice",
+          L"VLayout_LeftDevices_Items", L"TLayout_MainCertView"}},
+        {L"SubXml/OptionLeftDevice.xml", {}},
+        {L"SubXml/VLayoutCertContain.xml",
+         {L"Label_DeviceAndSN", L"TLayout_CertArrShow", L"VLayout_AllCertView", L"Button_DisConnect",
+          L"Button_UnlockPin", L"Button_ModifyPin"}},
+        {L"SubXml/HLayoutCertPairContain.xml", {L"VLayout_CertItemsDispalyName"}},
+        {L"SubXml/HLayoutCertInfo.xml", {L"Lable_CertDisplayName_Icon", L"Lable_CertDisplayName", L"Button_CertDisplayName"}},
+        {L"SubXml/HLayoutCertArrShowContain.xml", {}},
+        {L"SubXml/HLayoutCertArrShow.xml", {L"Label_CertArritube_key", L"Label_CertArritube", L"Option_CertArritube"}},
+        {L"SubXml/VLayoutCertValid.xml", {L"Label_CertValidDate"}},
+        {L"SubXml/HLayoutCertDeadline.xml", {L"Label_CertValidDate", L"Label_Deadline"}},
+        {L"SubXml/VLayoutCertExpired.xml", {L"Label_CertValidDate", L"Label_Cert_Expired"}},
+        {L"SubXml/VLayoutRightFun.xml", {L"Button_CertUpdate", L"Button_Export"}},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(testsupport::ToUtf8(layout.file));
+        CDialogBuilder builder;
+        std::unique_ptr<CControlUI> root(builder.Create(layout.file, nullptr, &callback));
+        ASSERT_NE(nullptr, root) << testsupport::ToUtf8(builder.GetErrorText());
+        for (const wchar_t* name : layout.names) EXPECT_TRUE(HasNamed(root.get(), name)) << testsupport::ToUtf8(name);
+        // Parsed once, built again: the same tree.
+        std::unique_ptr<CControlUI> again(builder.CreateAgain(&callback));
+        ASSERT_NE(nullptr, again);
+        EXPECT_EQ(root->GetClass(), again->GetClass());
+    }
+    std::unique_ptr<CControlUI> item(CDialogBuilder().Create(L"SubXml/OptionLeftDevice.xml"));
+    EXPECT_NE(nullptr, ControlCast<COptionUI>(item.get())) << "a key item is an option";
+    CDialogBuilder rowBuilder;
+    std::unique_ptr<CControlUI> row(rowBuilder.Create(L"SubXml/HLayoutCertArrShow.xml", nullptr, &callback));
+    std::function<CKeyOptionUI*(CControlUI*)> findKeyOption = [&](CControlUI* c) -> CKeyOptionUI* {
+        if (c->GetName() == L"Option_CertArritube") return dynamic_cast<CKeyOptionUI*>(c);
+        auto* container = ControlCast<CContainerUI>(c);
+        for (int i = 0; container && i < container->GetCount(); ++i)
+            if (CKeyOptionUI* found = findKeyOption(container->GetItemAt(i))) return found;
+        return nullptr;
+    };
+    EXPECT_NE(nullptr, findKeyOption(row.get()));
+    for (const wchar_t* image : {L"icon_cert.png", L"icon_certramain.png", L"icon_certexpired.png"})
+        EXPECT_TRUE(testsupport::FileExists(CPaintManagerUI::GetResourcePath() + L"MainFrame\\" + image));
+}
