@@ -7,18 +7,18 @@
 
 namespace {
 
-IMessageEventManager* AcquireManager()
+IMessageEventManager* AcquireManager(bool logMissing = true)
 {
     IPluginHost* host = PluginEntry::Host();
     IPluginObject* object = nullptr;
     if (host) host->QueryPluginObject(HostGuids::MessageService, &object);
     if (!object) {
-        LogWrite(4, "IPluginObject is null when register message", __LINE__);
+        if (logMissing) LogWrite(4, "IPluginObject is null when register message", __LINE__);
         return nullptr;
     }
     IMessageEventManager* manager = static_cast<IMessageService*>(object)->GetMessageEventManager();
     if (!manager) {
-        LogWrite(4, "IMessageEventManager Object is null when register message", __LINE__);
+        if (logMissing) LogWrite(4, "IMessageEventManager Object is null when register message", __LINE__);
         return nullptr;
     }
     return manager;
@@ -41,4 +41,27 @@ bool RegisterHostMessage(HWND window, UINT number)
     manager->RegisterMessage(window, number);
     manager->Release();
     return true;
+}
+
+bool TryBroadcastHostMessage(UINT number, const std::function<void()>& beforeSend)
+{
+    IMessageEventManager* manager = AcquireManager(false);
+    if (!manager) return false;
+    if (beforeSend) beforeSend();
+    manager->BroadcastMessage(number, 0, 0);
+    manager->Release();
+    return true;
+}
+
+bool IsHostPluginInstalled(const wchar_t* pluginId)
+{
+    IPluginHost* host = PluginEntry::Host();
+    if (!host || !pluginId) return false;
+    BSTR id = SysAllocString(pluginId);
+    if (!id) return false;
+    BSTR state = host->GetPluginState(id, 1);
+    const bool installed = state && _wcsicmp(state, L"Install") == 0;
+    SysFreeString(state);
+    SysFreeString(id);
+    return installed;
 }
