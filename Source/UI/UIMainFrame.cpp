@@ -366,7 +366,7 @@ unsigned __stdcall CUIMainFrame::ServiceThreadProc(void* argument)
         LogWrite(4, "[ServiceThreadProc][enter]", __LINE__);
         if (::WaitForSingleObject(frame->m_serviceStop_.get(), ServiceDelayMilliseconds()) != WAIT_TIMEOUT)
             return 1;  // the frame is going away
-        // The delay has passed: the pass over the usage database follows here.
+        frame->RunServicePass();
         return 1;
     });
 }

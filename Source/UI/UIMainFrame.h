@@ -112,6 +112,9 @@ public:
     bool ProcessSQLiteCacheNotifyCertEvent();
     bool IsValidNotfiyWindowUpdateTime();
     LRESULT ShowNoDeviceCertPopup();
+    // The service thread's pass once its wait is over: the usage database,
+    // then WM_USER + 102 to this window when the reminder may show.
+    void RunServicePass();
 
     bool IsServiceThreadRunning() const;
 

@@ -19,6 +19,7 @@
 #include "Cert/PkiHandles.h"
 #include "UI/ForbidNotifyMarkers.h"
 #include "UI/UIMainFrame.h"
+#include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
 
@@ -222,6 +223,19 @@ bool ProcessSQLiteCacheNotifyCertEvent(CachedDeviceRecordList& notifyList)
         }
     }
     return true;
+}
+
+bool IsOnlyRememberedKeyPresent(const CachedDeviceRecordList& notifyList, const DeviceRecordList& devices)
+{
+    if (notifyList.size() != 1 || !notifyList.front()) return false;
+    std::string serial;
+    if (UsageDatabase::Instance().QueryDeviceById(notifyList.front()->m_deviceId_, serial) != 0) return false;
+    const std::wstring remembered = Utf8ToWide(serial);
+    for (const auto& record : devices.records) {
+        if (record && _wcsicmp(Cert_Util::GetDeviceSerialNumber(record->device).c_str(), remembered.c_str()) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool ShouldRequestNoDeviceCertPopup(const CachedDeviceRecordList& notifyList)

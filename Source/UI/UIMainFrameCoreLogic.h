@@ -42,6 +42,11 @@ bool IsValidNotfiyWindowUpdateTime();
 // days. False when the database cannot be read (notifyList is then untouched).
 bool ProcessSQLiteCacheNotifyCertEvent(CachedDeviceRecordList& notifyList);
 
+// The reminder's one exception: a single remembered key that is inserted
+// after all (the usage database's serial number for its device equals, in
+// any letter case, that of a present key). Two or more records always show.
+bool IsOnlyRememberedKeyPresent(const CachedDeviceRecordList& notifyList, const DeviceRecordList& devices);
+
 // The service thread's decision after its pass: the pop-up is asked for only
 // with something to show and no snooze in force.
 bool ShouldRequestNoDeviceCertPopup(const CachedDeviceRecordList& notifyList);

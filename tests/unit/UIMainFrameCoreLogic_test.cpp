@@ -19,6 +19,7 @@
 #include "LoggingSandbox.h"
 #include "UI/UIMainFrameCoreLogic.h"
 #include "UsageDatabaseWriter.h"
+#include "ZentoPKIHost.h"
 #include "Utils/UserSettings.h"
 
 using namespace pkitest;
@@ -313,4 +314,30 @@ TEST_F(ExpiryLogic_, SnoozeHoldsForAnHourAfterItsDate)
     // Nothing to show: no pop-up, snooze or not.
     Set(L"UserSetting", L"NextNotifyDate", L"");
     EXPECT_FALSE(ExpiryLogic::ShouldRequestNoDeviceCertPopup(reminders));
+}
+
+TEST_F(ExpiryLogic_, OneRememberedKeyThatIsInsertedShowsNothing)
+{
+    auto& devices = DeviceRecordList::Instance();
+    ASSERT_EQ(1, devices.AddDevice(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str())));  // ZT2026000A
+    auto list = [](std::initializer_list<int> ids) {
+        CachedDeviceRecordList records;
+        for (int id : ids) {
+            records.push_back(Cached(std::string()));
+            records.back()->m_deviceId_ = id;
+        }
+        return records;
+    };
+    EXPECT_FALSE(ExpiryLogic::IsOnlyRememberedKeyPresent(list({1}), devices));  // no database yet
+
+    UsageRow present = Row(1, std::string());
+    present.serial = "zt2026000a";  // the serial's letter case does not matter
+    UsageRow absent = Row(2, std::string());
+    absent.serial = "ZT2026000X";
+    WriteDatabase({present, absent});
+    EXPECT_TRUE(ExpiryLogic::IsOnlyRememberedKeyPresent(list({1}), devices));
+    EXPECT_FALSE(ExpiryLogic::IsOnlyRememberedKeyPresent(list({2}), devices));
+    EXPECT_FALSE(ExpiryLogic::IsOnlyRememberedKeyPresent(list({9}), devices));  // no such device row
+    // Two remembered keys show the reminder even when both are inserted.
+    EXPECT_FALSE(ExpiryLogic::IsOnlyRememberedKeyPresent(list({1, 1}), devices));
 }
