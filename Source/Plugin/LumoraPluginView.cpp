@@ -1,7 +1,9 @@
 // View creation and teardown inside the host's container.
 #include "Plugin/LumoraPluginView.h"
 
+#include "DuiLib/BoundaryGuard.h"
 #include "Framework/Wnd.h"
+#include "UI/UIWnd.h"
 
 namespace {
 BSTR g_sharedEmpty = nullptr;
@@ -30,26 +32,37 @@ CLumoraPluginView::~CLumoraPluginView() { Teardown(); }
 
 long CLumoraPluginView::Create(IPluginHost* host)
 {
-    Framework::ScopedModuleState moduleState(m_moduleInstance_);
-    if (!host) return -1;
-    IPluginObject* container = nullptr;
-    host->QueryPluginObject(HostGuids::ViewContainer, &container);
-    if (!container) return -1;
-    m_container_ = static_cast<IPluginViewContainer*>(container);
+    return DuiLib::GuardBoundary("CLumoraPluginView::Create", -1L, [this, host] {
+        Framework::ScopedModuleState moduleState(m_moduleInstance_);
+        if (!host) return -1L;
+        IPluginObject* container = nullptr;
+        host->QueryPluginObject(HostGuids::ViewContainer, &container);
+        if (!container) return -1L;
+        m_container_ = static_cast<IPluginViewContainer*>(container);
 
-    // The main window is not part of this build yet: without it there is
-    // nothing to attach, and the host must hear that the view failed.
-    return -1;
+        // The main window is not part of this build yet: without it there is
+        // nothing to attach, and the host must hear that the view failed.
+        return -1L;
+    });
 }
 
-void CLumoraPluginView::Release() { Teardown(); }
-
-void CLumoraPluginView::Teardown()
+CUIWnd* CLumoraPluginView::SetFrame(std::unique_ptr<CUIWnd> frame) noexcept
 {
-    if (m_frameWindow_ && IsWindow(m_frameWindow_)) DestroyWindow(m_frameWindow_);
+    Teardown();
+    m_frame_ = std::move(frame);
+    return m_frame_.get();
+}
+
+void CLumoraPluginView::Release() noexcept { Teardown(); }
+
+void CLumoraPluginView::Teardown() noexcept
+{
+    // The window goes while its object still answers its messages; the
+    // object goes after (the frame does not free itself with its window).
+    if (m_frame_ && ::IsWindow(m_frame_->GetSafeHwnd())) m_frame_->DestroyWindow();
+    m_frame_.reset();
     m_frameWindow_ = nullptr;
     if (m_titleBstr_ && m_titleBstr_ != SharedEmptyString()) SysFreeString(m_titleBstr_);
     m_titleBstr_ = SharedEmptyString();
-    m_frame_ = nullptr;
     m_title_.clear();
 }

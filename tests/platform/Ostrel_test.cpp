@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Ostrel.h"
+#include "Utils/Ostrel.h"
 #include "TestSupport.h"
 
 using testsupport::ReadFileBytes;
@@ -397,28 +397,6 @@ TEST(OstrelModify, ALockedFileIsLeftIntact)
     CloseHandle(lock);
     EXPECT_EQ("[S]\r\nK=1\r\n", Bytes(ini));
     EXPECT_EQ((std::vector<std::wstring>{L"locked.ini"}), FilesIn(dir.Path()));
-}
-
-TEST(OstrelModify, CodePageFileRefusesCharactersItCannotHold)
-{
-    TempDir dir;
-    const std::wstring ini = dir.File(L"ansi.ini");
-    const std::string original = "[S]\r\nK=caf\xE9\r\n";  // not UTF-8, so the system code page
-    ASSERT_TRUE(WriteFileBytes(ini, original));
-    // No code page holds both a Cyrillic and a Thai letter.
-    EXPECT_EQ(OSTREL_ERR_UNENCODABLE, Modify(ini, L"S", L"K", L"\u0416\u0e01"));
-    EXPECT_EQ(original, Bytes(ini));
-    ASSERT_EQ(OSTREL_OK, Modify(ini, L"S", L"J", L"plain"));
-    EXPECT_EQ(original + "J=plain\r\n", Bytes(ini));
-}
-
-TEST(OstrelModify, HandleSeesItsOwnChange)
-{
-    TempDir dir;
-    const std::wstring ini = dir.File(L"h.ini");
-    Config c;
-    ASSERT_EQ(OSTREL_OK, ZentoModifyConfigFile(c.h(), ini.c_str(), L"S", L"K", L"v"));
-    EXPECT_EQ(L"v", Value(c, L"S", L"K"));
 }
 
 // ---------------------------------------------------------------- handles

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "ZENTO_Language.h"
+#include "Utils/ZENTO_Language.h"
 
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -91,25 +92,55 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return entries;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entries.push_back({name, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return entries;
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<std::wstring> names;
+    for (const FolderEntry& e : ListFolder(folder, pattern)) {
+        if (!e.folder) names.push_back(e.name);
+    }
+    return names;
+}
+
 bool RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = path + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(full.c_str());
-            }
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    for (const FolderEntry& e : ListFolder(path)) {
+        std::wstring full = path + L"\\" + e.name;
+        if (e.folder) {
+            RemoveTree(full);
+        } else {
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(full.c_str());
+        }
     }
     return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    bool ok = true;
+    for (const FolderEntry& e : ListFolder(from)) {
+        if (e.folder)
+            ok = CopyTree(from + L"\\" + e.name, to + L"\\" + e.name) && ok;
+        else
+            ok = CopyFileW((from + L"\\" + e.name).c_str(), (to + L"\\" + e.name).c_str(), FALSE) && ok;
+    }
+    return ok;
 }
 
 TempDir::TempDir(const std::wstring& nameHint)
@@ -217,6 +248,20 @@ DWORD CountGdiObjects()
 {
     DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     return n ? n : CountWineGdiTable();
+}
+
+DWORD CountThreads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    DWORD count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 DWORD CountUserObjects()

@@ -9,8 +9,12 @@
 #include <cstring>
 #include <thread>
 
+#include <stdexcept>
+
+#include "DuiLib/BoundaryGuard.h"
 #include "Framework/FileDialog.h"
 #include "Framework/WinApp.h"
+#include "Plugin/LumoraPluginView.h"
 #include "TestSupport.h"
 #include "UI/UIWnd.h"
 
@@ -87,6 +91,19 @@ public:
         return false;
     }
 
+    // Handlers that fail: one in the message map, one in the toolkit's turn.
+    static const UINT kThrowInMap = WM_APP + 1;
+    static const UINT kThrowInToolkit = WM_APP + 2;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message == kThrowInToolkit) throw std::runtime_error("toolkit handler failed");
+        return CUIWnd::HandleMessage(message, wParam, lParam, result);
+    }
+    ~CTestUIWnd() override
+    {
+        if (destroyed) *destroyed = true;
+    }
+
     WNDPROC OldProc() const { return m_oldWndProc_; }
     static WNDPROC UIProc() { return &CUIWnd::UIWndProc; }
 
@@ -96,6 +113,7 @@ public:
     int mapKeyDown = 0;
     int postNcDestroy = 0;
     int closeClicks = 0;
+    bool* destroyed = nullptr;
     std::vector<int> sizeStates;
     std::vector<std::wstring> notified;
 
@@ -116,6 +134,7 @@ protected:
         ++mapKeyDown;
         return Default();
     }
+    LRESULT OnThrowInMap(WPARAM, LPARAM) { throw std::runtime_error("map handler failed"); }
     void PostNcDestroy() override { ++postNcDestroy; }
 
 private:
@@ -127,7 +146,14 @@ BEGIN_MESSAGE_MAP(CTestUIWnd, CUIWnd)
 ON_MESSAGE(WM_MOUSEHOVER, OnMouseHover)
 ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
 ON_MESSAGE(WM_KEYDOWN, OnKeyDown)
+ON_MESSAGE(CTestUIWnd::kThrowInMap, OnThrowInMap)
 END_MESSAGE_MAP()
+
+std::vector<std::string> g_boundaryReports;
+void CaptureBoundaryReport(const char* where, const char* what)
+{
+    g_boundaryReports.push_back(std::string(where) + ": " + what);
+}
 
 POINT ScreenCenterOf(CUIWnd& w, const wchar_t* name)
 {
@@ -505,7 +531,7 @@ TEST_F(UIWndTest, QueuedKeysArePreTranslatedByTheToolkit)
     DestroyWindow(w.m_hWnd);
 }
 
-TEST_F(UIWndTest, FiveHundredWindowsLeaveNoGdiOrUserObjects)
+TEST_F(UIWndTest, FiftyWindowsLeaveNoGdiOrUserObjects)
 {
     for (int i = 0; i < 3; ++i) {
         CTestUIWnd w(L"round.xml");
@@ -517,7 +543,7 @@ TEST_F(UIWndTest, FiveHundredWindowsLeaveNoGdiOrUserObjects)
     testsupport::PumpMessages();
     DWORD gdi = testsupport::CountGdiObjects();
     DWORD user = testsupport::CountUserObjects();
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 50; ++i) {
         CTestUIWnd w(L"round.xml");
         ASSERT_TRUE(w.CreateWnd(nullptr)) << i;
         ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
@@ -725,4 +751,43 @@ TEST(Framework, ApplicationObjectIsReachableAndPumps)
         EXPECT_EQ(Framework::GetInstanceHandle(), reinterpret_cast<HINSTANCE>(0x1000));
     }
     EXPECT_EQ(Framework::GetInstanceHandle(), before);
+}
+
+TEST_F(UIWndTest, AnExceptionInAHandlerStopsAtTheWindowProcedureAndTheWindowLivesOn)
+{
+    g_boundaryReports.clear();
+    DuiLib::SetBoundaryReporter(&CaptureBoundaryReport);
+    CTestUIWnd w(L"round.xml");
+    ASSERT_TRUE(w.CreateWnd(nullptr));
+    EXPECT_EQ(0, ::SendMessageW(w.m_hWnd, CTestUIWnd::kThrowInMap, 0, 0));
+    EXPECT_EQ(0, ::SendMessageW(w.m_hWnd, CTestUIWnd::kThrowInToolkit, 0, 0));
+    DuiLib::SetBoundaryReporter(nullptr);
+    // Each failure stopped at the innermost procedure, reported once.
+    EXPECT_EQ((std::vector<std::string>{"FrameworkWndProc: map handler failed",
+                                        "CUIWnd::UIWndProc: toolkit handler failed"}),
+              g_boundaryReports);
+    ASSERT_TRUE(::IsWindow(w.m_hWnd));
+    EXPECT_EQ(w.mapKeyDown, 0);
+    ::SendMessageW(w.m_hWnd, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_EQ(1, w.mapKeyDown);  // later messages are handled as before
+}
+
+TEST_F(UIWndTest, ViewTeardownDestroysTheFramesWindowAndTheFrame)
+{
+    bool destroyed = false;
+    HWND window = nullptr;
+    {
+        CLumoraPluginView view(GetModuleHandleW(nullptr));
+        auto frame = std::make_unique<CTestUIWnd>(L"round.xml");
+        frame->destroyed = &destroyed;
+        CUIWnd* held = view.SetFrame(std::move(frame));
+        ASSERT_TRUE(held->CreateWnd(nullptr));
+        window = held->m_hWnd;
+        view.Teardown();
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_TRUE(destroyed);
+        EXPECT_EQ(nullptr, view.Frame());
+        EXPECT_EQ(nullptr, view.GetWindow());
+    }
+    CLumoraPluginView::ReleaseSharedEmptyString();
 }

@@ -4,7 +4,7 @@
 // command in the mailbox).
 #include <gtest/gtest.h>
 
-#include "../platform/ZentoPKITestSupport.h"
+#include "ZentoPKITestSupport.h"
 #include "HostTokenStore.h"
 #include "Plugin/HostCommandMailbox.h"
 
@@ -83,8 +83,8 @@ TEST_F(HostTokenStoreTest, PluginGetsFreshHandlesThroughTheDeviceService)
     ASSERT_NE(nullptr, list);
     ASSERT_EQ(2, list->GetDeviceCount());
     Device a(list->GetDevice(0)), b(list->GetDevice(0));
-    EXPECT_NE(0UL, a.Get());
-    EXPECT_NE(a.Get(), b.Get());
+    EXPECT_NE(0UL, a.get());
+    EXPECT_NE(a.get(), b.get());
     EXPECT_EQ(0UL, list->GetDevice(2));
     EXPECT_EQ(0UL, list->GetDevice(-1));
     list->Release();

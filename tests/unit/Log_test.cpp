@@ -182,36 +182,6 @@ TEST_F(LogTest, NothingAfterReleaseAndAgainAfterTheNextStart)
     EXPECT_EQ("[f,3] two", lines[1].text);
 }
 
-TEST_F(LogTest, TwoThreadsTenThousandLinesEachLoseNoneTearNone)
-{
-    const int perThread = 10000;
-    auto writer = [](int id) {
-        std::string prefix = "thread " + std::to_string(id) + " line ";
-        for (int i = 0; i < perThread; ++i) LogWrite(2, (prefix + std::to_string(i)).c_str(), i, "worker");
-    };
-    std::thread a(writer, 1), b(writer, 2);
-    a.join();
-    b.join();
-    auto lines = ReadLog(sandbox);
-    ASSERT_EQ(2u * perThread, lines.size());
-    std::set<std::string> seen;
-    int nextOf[3] = {0, 0, 0};
-    for (const auto& l : lines) {
-        int id = 0, n = -1, line = -1;
-        char tail = 0;
-        ASSERT_EQ(3, sscanf(l.text.c_str(), "[worker,%d] thread %d line %d%c", &line, &id, &n, &tail))
-            << l.text;
-        ASSERT_TRUE(id == 1 || id == 2) << l.text;
-        ASSERT_EQ(line, n) << l.text;
-        EXPECT_EQ(nextOf[id], n) << "lines of one thread stay in order";
-        nextOf[id] = n + 1;
-        seen.insert(l.text);
-    }
-    EXPECT_EQ(2u * perThread, seen.size());
-    EXPECT_EQ(perThread, nextOf[1]);
-    EXPECT_EQ(perThread, nextOf[2]);
-}
-
 TEST_F(LogTest, LogFileBaseIsUnderTheUsersProductFolder)
 {
     const std::wstring base = BuildLogFileBase();

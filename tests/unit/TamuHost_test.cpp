@@ -50,14 +50,6 @@ TEST(TamuHost, PluginStateComesFromTheHostsOwnConfiguration)
     EXPECT_EQ(L"", state(PluginIds::DeviceManagement));
 }
 
-TEST(TamuHost, LanguageIdFollowsOverrideOrWindows)
-{
-    tamu::Host english(Headless(1033));
-    EXPECT_EQ(1033, english.GetLanguageId());
-    tamu::Host system(Headless(0));
-    EXPECT_EQ(static_cast<long>(GetUserDefaultUILanguage()), system.GetLanguageId());
-}
-
 TEST(TamuHost, DisabledServiceIsNotHandedOut)
 {
     tamu::Host host(Headless());
