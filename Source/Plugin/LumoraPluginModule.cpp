@@ -31,7 +31,7 @@ long CLumoraPluginModule::Initialize()
     });
 }
 
-long CLumoraPluginModule::Release()
+long CLumoraPluginModule::Release() noexcept
 {
     ReleaseLogger();
     m_view_.Teardown();

@@ -214,7 +214,7 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
     int result = sqlite3_get_table(connection.get(), sql.c_str(), &table, &rows, &columns, error.put());
     if (result == SQLITE_OK) return UsageQueryTable(table, rows, columns);
 
-    m_lastError_ = (error && *error) ? error.get() : kFallbackError;
+    m_lastError_ = (error && *error.get()) ? error.get() : kFallbackError;
     std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Utf8ToWide(sql) +
                            L"][res=" + std::to_wstring(result) + L"][errorMsg=" +
                            Utf8ToWide(m_lastError_) + L"]";

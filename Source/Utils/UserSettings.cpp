@@ -130,20 +130,20 @@ void UserSettings::Load()
     if (!CreateConfigHandle(handle)) return;
     // A missing file simply contributes nothing; the user's file comes last
     // so its values win.
-    (void)ZentoLoadConfigFile(handle.Get(), installation.c_str(), 1);
-    (void)ZentoLoadConfigFile(handle.Get(), user.c_str(), 1);
+    (void)ZentoLoadConfigFile(handle.get(), installation.c_str(), 1);
+    (void)ZentoLoadConfigFile(handle.get(), user.c_str(), 1);
 
     SectionTable loaded;
-    const int sections = ZentoGetConfigSectionsCount(handle.Get());
+    const int sections = ZentoGetConfigSectionsCount(handle.get());
     for (int i = 0; i < sections; ++i) {
-        auto name = TakeText(ZentoGetConfigSectionName(handle.Get(), i));
+        auto name = TakeText(ZentoGetConfigSectionName(handle.get(), i));
         if (!name) continue;
         std::map<std::wstring, std::wstring> items;
-        const int count = ZentoGetConfigItemsCount(handle.Get(), name->c_str());
+        const int count = ZentoGetConfigItemsCount(handle.get(), name->c_str());
         for (int j = 0; j < count; ++j) {
-            auto key = TakeText(ZentoGetConfigItemsKey(handle.Get(), name->c_str(), j));
+            auto key = TakeText(ZentoGetConfigItemsKey(handle.get(), name->c_str(), j));
             if (!key) continue;
-            auto value = TakeText(ZentoGetConfigItemsValue(handle.Get(), name->c_str(), key->c_str()));
+            auto value = TakeText(ZentoGetConfigItemsValue(handle.get(), name->c_str(), key->c_str()));
             if (!value) continue;
             items.emplace(*key, *value);  // a key already there keeps its first value
         }
@@ -191,7 +191,7 @@ bool UserSettings::SetValue(const std::wstring& section, const std::wstring& key
     const std::wstring path = UserSettingsPath();
     ConfigHandle handle;
     if (!CreateConfigHandle(handle)) return false;
-    return ZentoModifyConfigFile(handle.Get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) ==
+    return ZentoModifyConfigFile(handle.get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) ==
            1;
 }
 

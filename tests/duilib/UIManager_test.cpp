@@ -228,22 +228,6 @@ TEST_F(UIWindowTest, ComboSelectsSilentlyFromCodeAndNotifiesOnUserChoice)
     EXPECT_EQ(combo->GetCurSel(), 1);
 }
 
-TEST_F(UIWindowTest, ComboListClosesWhenItsComboGoes)
-{
-    ScopedTestWindow w(L"all_controls.xml");
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    CComboUI* combo = w->Find<CComboUI>(L"Combo_Days");
-    w->Click(combo);
-    HWND list = combo->GetDropDownWindow();
-    ASSERT_NE(list, nullptr);
-    CContainerUI* root = w->Find<CContainerUI>(L"root");
-    root->Remove(combo);
-    testsupport::PumpMessages();
-    EXPECT_FALSE(IsWindow(list));
-    EXPECT_EQ(w->m_pm.FindControl(L"Combo_Days"), nullptr);
-}
-
 TEST_F(UIWindowTest, PasswordEditHidesItsTextAndReportsChanges)
 {
     ScopedTestWindow w(L"all_controls.xml");
@@ -374,6 +358,28 @@ TEST_F(UIWindowTest, HoverIsHandledLeaveIsNotAndTooltipsShow)
     empty->SendMouse(WM_MOUSEHOVER, {50, 50});
     ASSERT_EQ(empty->m_handled.count(WM_MOUSEHOVER), 1u);
     EXPECT_FALSE(empty->m_handled[WM_MOUSEHOVER]);
+}
+
+TEST_F(UIWindowTest, RightAndDoubleClicksAreNotified)
+{
+    ScopedTestWindow w(L"all_controls.xml");
+    ASSERT_TRUE(w->Open());
+    w->m_pm.UpdateLayout();
+    CControlUI* body = w->m_pm.FindControl(L"Text_Body");
+    w->RightClick(body);
+    EXPECT_EQ(w->CountOf(L"rclick", L"Text_Body"), 1);
+    // Pressed on one control, released on another: no right click.
+    POINT a = duitest::TestWindow::CenterOf(body);
+    POINT b = duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Label_Title"));
+    w->SendMouse(WM_RBUTTONDOWN, a, MK_RBUTTON);
+    w->SendMouse(WM_RBUTTONUP, b);
+    EXPECT_EQ(w->CountOf(L"rclick"), 1);
+
+    COptionUI* check = w->Find<COptionUI>(L"Option_Check");
+    w->ClearRecord();
+    w->DoubleClick(check);
+    EXPECT_EQ(w->CountOf(L"dbclick", L"Option_Check"), 1);
+    EXPECT_EQ(w->CountOf(L"click", L"Option_Check"), 2);
 }
 
 TEST_F(UIWindowTest, HandlerMayRemoveTheControlThatNotified)

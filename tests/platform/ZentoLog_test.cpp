@@ -50,13 +50,7 @@ std::string Today()
 
 std::vector<std::wstring> LogFiles(const std::wstring& folder)
 {
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*.log").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(fd.cFileName);
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
+    std::vector<std::wstring> out = testsupport::ListFiles(folder, L"*.log");
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -250,6 +250,44 @@ DWORD CountGdiObjects()
     return n ? n : CountWineGdiTable();
 }
 
+std::vector<LogLine> ReadLogLines(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<std::wstring> names = ListFiles(folder, pattern);
+    std::sort(names.begin(), names.end());
+    std::vector<LogLine> lines;
+    for (const std::wstring& name : names) {
+        std::string bytes;
+        ReadFileBytes(folder + L"\\" + name, bytes);
+        size_t pos = 0;
+        while (pos < bytes.size()) {
+            size_t end = bytes.find("\r\n", pos);
+            if (end == std::string::npos) end = bytes.size();
+            const std::string raw = bytes.substr(pos, end - pos);
+            pos = end + 2;
+            size_t cut = 0;
+            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
+                cut = raw.find(' ', cut + (field ? 1 : 0));
+            LogLine line;
+            if (cut != std::string::npos && raw.size() > 24) {
+                line.level = atoi(raw.c_str() + 24);
+                line.text = raw.substr(cut + 1);
+            } else {
+                line.text = "<malformed> " + raw;
+            }
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
 DWORD CountThreads()
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

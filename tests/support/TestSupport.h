@@ -70,6 +70,16 @@ private:
 // under Wine (which answers 0 there) the live entries of the process's GDI
 // handle table, found through the PEB.
 DWORD CountGdiObjects();
+// One line of a log file of ZENTO_LOG: "YYYY-MM-DD HH:MM:SS.mmm level thread text".
+struct LogLine {
+    int level = -1;
+    std::string text;  // after time, level and thread id ("<malformed> ..." otherwise)
+};
+// Every line of every file matching pattern in folder (files in name order).
+std::vector<LogLine> ReadLogLines(const std::wstring& folder, const std::wstring& pattern = L"*.log");
+// The folder of the running program.
+std::wstring ProgramFolder();
+
 // Threads of this process.
 DWORD CountThreads();
 // USER objects: GetGuiResources where counted, otherwise the windows (with

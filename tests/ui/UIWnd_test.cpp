@@ -378,16 +378,6 @@ TEST_F(UIWndTest, MaximisingUsesTheWorkAreaAndTheSkinMinimum)
     DestroyWindow(square.m_hWnd);
 }
 
-TEST_F(UIWndTest, NcActivateAnswersWithoutDefaultProcessing)
-{
-    CTestUIWnd w(L"round.xml");
-    ASSERT_TRUE(w.CreateWnd(nullptr));
-    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCACTIVATE, FALSE, 0), TRUE);
-    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCACTIVATE, TRUE, 0), FALSE);
-    EXPECT_EQ(SendMessageW(w.m_hWnd, WM_NCCALCSIZE, FALSE, 0), 0);
-    DestroyWindow(w.m_hWnd);
-}
-
 TEST_F(UIWndTest, CaptionExclusionByClassName)
 {
     CTestUIWnd w(L"round.xml");
@@ -672,20 +662,6 @@ TEST(Framework, MessageHooksGoWithTheLastWindowAndOnRelease)
     EXPECT_EQ(Framework::InstalledHookCount(), 0u);
 }
 
-TEST(Framework, ForeignWindowsGetAWrapper)
-{
-    HWND foreign =
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(foreign, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(foreign), nullptr);
-    CWnd* wrapper = CWnd::FromHandle(foreign);
-    ASSERT_NE(wrapper, nullptr);
-    EXPECT_EQ(wrapper->m_hWnd, foreign);
-    EXPECT_EQ(CWnd::FromHandle(foreign), wrapper);
-    EXPECT_EQ(CWnd::FromHandle(nullptr), nullptr);
-    DestroyWindow(foreign);
-}
-
 TEST(Framework, SaveDialogReturnsTheChosenPath)
 {
     testsupport::TempDir dir(L"导出");
@@ -722,35 +698,6 @@ TEST(Framework, SaveDialogReturnsTheChosenPath)
         << testsupport::ToUtf8(dialog.GetPathName());
     EXPECT_EQ(dialog.GetFileName(), L"证书.cer");
     EXPECT_EQ(dialog.GetFileExt(), L"cer");
-}
-
-TEST(Framework, ApplicationObjectIsReachableAndPumps)
-{
-    class CTestApp : public CWinApp {
-    public:
-        BOOL InitInstance() override
-        {
-            ++inits;
-            return CWinApp::InitInstance();
-        }
-        int inits = 0;
-    };
-    HINSTANCE before = Framework::GetInstanceHandle();
-    {
-        CTestApp app;
-        EXPECT_EQ(CWinApp::GetApp(), &app);
-        EXPECT_TRUE(app.InitModule(GetModuleHandleW(nullptr)));
-        EXPECT_EQ(app.inits, 1);
-        EXPECT_EQ(Framework::GetInstanceHandle(), GetModuleHandleW(nullptr));
-        PostQuitMessage(7);
-        EXPECT_EQ(app.Run(), 7);
-    }
-    EXPECT_EQ(CWinApp::GetApp(), nullptr);
-    {
-        Framework::ScopedModuleState scope(reinterpret_cast<HINSTANCE>(0x1000));
-        EXPECT_EQ(Framework::GetInstanceHandle(), reinterpret_cast<HINSTANCE>(0x1000));
-    }
-    EXPECT_EQ(Framework::GetInstanceHandle(), before);
 }
 
 TEST_F(UIWndTest, AnExceptionInAHandlerStopsAtTheWindowProcedureAndTheWindowLivesOn)

@@ -118,17 +118,3 @@ TEST_F(HostTokenStoreTest, InsertedTokenIsAnnounced)
     EXPECT_FALSE(store.InsertToken(m_dir_.Path()));                  // not a token
 }
 
-TEST_F(HostTokenStoreTest, HostWithoutStoreHasNoDevices)
-{
-    {
-        tamu::TokenStoreDevices store(m_host_, m_store_);
-        EXPECT_EQ(&store, m_host_.Devices());
-    }
-    EXPECT_EQ(nullptr, m_host_.Devices());
-    IPluginObject* object = nullptr;
-    ASSERT_EQ(0, m_host_.QueryPluginObject(HostGuids::DeviceService, &object));
-    IHostDeviceList* list = static_cast<IDeviceService*>(object)->GetDeviceList();
-    EXPECT_EQ(0, list->GetDeviceCount());
-    EXPECT_EQ(0UL, list->GetDevice(0));
-    list->Release();
-}

@@ -140,13 +140,6 @@ TEST_F(LanguageStringsTest, ALanguageWithoutAFileFallsBackTo1033)
     EXPECT_EQ(L"\u63d0\u793a", GetLanguageString("STRING_TITLE_NOTICE"));
 }
 
-TEST_F(LanguageStringsTest, BothFilesMissingGiveDefaults)
-{
-    PutFile(2052, "STRING_TITLE_NOTICE=unused\n");
-    LoadLanguageFileFor(1041);
-    EXPECT_EQ(L"\u63d0\u793a", GetLanguageString("STRING_TITLE_NOTICE"));
-}
-
 TEST_F(LanguageStringsTest, AFileHeldForWritingFallsBackTo1033)
 {
     PutShippedFile(1033);

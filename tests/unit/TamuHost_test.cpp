@@ -82,17 +82,6 @@ TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
     EXPECT_EQ(2u, host.Mailbox().size());
 }
 
-TEST(TamuHost, MailboxOf512CharactersIsReadWithoutTerminator)
-{
-    tamu::Host host(Headless());
-    ASSERT_TRUE(host.Start());
-    const std::wstring params(512 - 37, L'q');
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::Self, params));
-    host.OnBroadcast(HostMessages::RunMailboxCommand, 0, 0);
-    ASSERT_EQ(1u, host.Mailbox().size());
-    EXPECT_EQ(512u, host.Mailbox()[0].text.size());
-}
-
 TEST(TamuHostCommandLine, AcceptsKnownOptions)
 {
     auto cl = Parse({L"--lang", L"1033", L"--timeout", L"5", L"--store", L"C:\\tokens", L"--plugin", L"x.dll"});

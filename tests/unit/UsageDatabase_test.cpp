@@ -125,13 +125,7 @@ FileSnapshot Snapshot(const std::wstring& path)
 std::set<std::wstring> FolderEntries(const std::wstring& folder)
 {
     std::set<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.insert(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    for (const auto& e : testsupport::ListFolder(folder)) names.insert(e.name);
     return names;
 }
 
@@ -391,45 +385,12 @@ protected:
         UserSettings::Instance().ResetForTesting();
     }
 
-    struct Line {
-        int level = -1;
-        std::string text;
-    };
+    using Line = testsupport::LogLine;
 
     std::vector<Line> LogLines()
     {
         ReleaseLogger();  // the library flushes and closes its file
-        std::vector<Line> lines;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((m_logFolder_ + L"\\LumoraPlugin*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return lines;
-        do {
-            std::string bytes;
-            EXPECT_TRUE(testsupport::ReadFileBytes(m_logFolder_ + L"\\" + fd.cFileName, bytes));
-            size_t pos = 0;
-            while (pos < bytes.size()) {
-                size_t end = bytes.find("\r\n", pos);
-                if (end == std::string::npos) end = bytes.size();
-                const std::string raw = bytes.substr(pos, end - pos);
-                pos = end + 2;
-                size_t cut[4] = {};
-                size_t at = 0;
-                for (auto& c : cut) {
-                    c = raw.find(' ', at);
-                    at = c == std::string::npos ? c : c + 1;
-                }
-                Line line;
-                if (cut[3] != std::string::npos) {
-                    line.level = atoi(raw.c_str() + cut[1] + 1);
-                    line.text = raw.substr(cut[3] + 1);
-                } else {
-                    line.text = "<malformed> " + raw;
-                }
-                lines.push_back(line);
-            }
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        return lines;
+        return testsupport::ReadLogLines(m_logFolder_, L"LumoraPlugin*");
     }
 
     std::wstring m_logFolder_;
@@ -472,7 +433,7 @@ TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr));
     EXPECT_EQ(1, Reader().QueryRecentDevices(records));
     EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
-    EXPECT_TRUE(FolderEntries(folder) == (std::set<std::wstring>{L".", L".."}));
+    EXPECT_TRUE(FolderEntries(folder).empty());
 }
 
 // --- the raw query -----------------------------------------------------------

@@ -93,14 +93,6 @@ TEST_F(UserSettingsTest, EveryDefaultWithNoFileAtAll)
     EXPECT_FALSE(FileExists(sandbox.UserIniPath()));
 }
 
-TEST_F(UserSettingsTest, ReadsBeforeLoadAreDefaults)
-{
-    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=7\r\n");
-    EXPECT_EQ(60, settings().GetNotifyCertDay());
-    settings().Load();
-    EXPECT_EQ(7, settings().GetNotifyCertDay());
-}
-
 TEST_F(UserSettingsTest, EveryKeyIsReadFromItsOwnSection)
 {
     LoadWith(
