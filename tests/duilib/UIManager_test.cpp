@@ -478,16 +478,6 @@ TEST(ObjectCounters, SeeOneBrushAndOneWindow)
     EXPECT_EQ(testsupport::CountUserObjects(), user);
 }
 
-TEST_F(UIWindowTest, MissingOrBrokenSkinFailsWindowCreation)
-{
-    ScopedTestWindow missing(L"no_such.xml");
-    EXPECT_FALSE(missing->Open());
-    EXPECT_EQ(missing->GetHWND(), nullptr);
-    ScopedTestWindow broken(L"broken.xml");
-    EXPECT_FALSE(broken->Open());
-    EXPECT_NE(broken->m_buildError.find(L"broken.xml(6)"), std::wstring::npos);
-}
-
 TEST_F(UIWindowTest, DpiChangeRescalesTheTreeAndTheNativeEdits)
 {
     ScopedTestWindow w(L"all_controls.xml");

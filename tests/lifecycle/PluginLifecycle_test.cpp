@@ -45,8 +45,7 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
     ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\2052.lng").c_str(),
                           (langFolder + L"\\2052.lng").c_str(), FALSE));
     testsupport::TempDir store(L"tokens");
-    for (const wchar_t* token : {L"zhangsan", L"lisi"})
-        ASSERT_TRUE(testsupport::CopyTree(pkitest::TokensDir() + L"\\" + token, store.File(token)));
+    ASSERT_TRUE(pkitest::MakeTokenStore(store.Path(), {L"zhangsan", L"lisi"}));
 
     tamu::Host host(Windowed());
     ASSERT_TRUE(host.Start());

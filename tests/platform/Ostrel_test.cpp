@@ -223,17 +223,6 @@ TEST(OstrelRead, MissingBinaryAndOversizedInputFailCleanly)
     EXPECT_EQ(OSTREL_ERR_ARGUMENT, ZentoLoadConfigFile(nullptr, dir.File(L"bin.ini").c_str(), 1));
 }
 
-TEST(OstrelRead, TruncatedFileKeepsWhatIsComplete)
-{
-    TempDir dir;
-    // Cut inside the three bytes of the last character.
-    ASSERT_TRUE(WriteFileBytes(dir.File(L"cut.ini"), "[S]\nA=\xE4\xB8\xAD\nB=x\xE4\xB8"));
-    Config c;
-    ASSERT_EQ(OSTREL_OK, c.Load(dir.File(L"cut.ini")));
-    EXPECT_EQ(L"\u4e2d", Value(c, L"S", L"A"));  // still read as UTF-8
-    EXPECT_EQ(0u, Value(c, L"S", L"B").find(L"x"));
-}
-
 TEST(OstrelRead, TenMegabyteFile)
 {
     TempDir dir;
@@ -353,19 +342,6 @@ TEST(OstrelModify, RefusesWhatCannotBeWrittenAndLeavesTheFile)
     EXPECT_EQ(oddUtf16, Bytes(ini));
 
     EXPECT_EQ(OSTREL_ERR_WRITE, Modify(dir.File(L"no such folder\\x.ini"), L"S", L"K", L"1"));
-}
-
-TEST(OstrelModify, ALockedFileIsLeftIntact)
-{
-    TempDir dir;
-    const std::wstring ini = dir.File(L"locked.ini");
-    ASSERT_TRUE(WriteFileBytes(ini, "[S]\r\nK=1\r\n"));
-    HANDLE lock = CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    EXPECT_EQ(OSTREL_ERR_OPEN, Modify(ini, L"S", L"K", L"2"));
-    CloseHandle(lock);
-    EXPECT_EQ("[S]\r\nK=1\r\n", Bytes(ini));
-    EXPECT_EQ((std::vector<std::wstring>{L"locked.ini"}), FilesIn(dir.Path()));
 }
 
 // ---------------------------------------------------------------- handles

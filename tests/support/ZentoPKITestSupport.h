@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,16 @@ inline unsigned long LoadCert(const std::wstring& path)
 }
 
 using testsupport::CopyTree;
+
+// A token store folder (made when missing) holding copies of fixture tokens.
+inline bool MakeTokenStore(const std::wstring& store, std::initializer_list<const wchar_t*> tokens)
+{
+    if (!CreateDirectoryW(store.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    for (const wchar_t* token : tokens) {
+        if (!CopyTree(TokensDir() + L"\\" + token, store + L"\\" + token)) return false;
+    }
+    return true;
+}
 
 // Base for every test that touches the libraries: after the test no handle,
 // buffer or time may be alive, and no free may have been refused beyond the

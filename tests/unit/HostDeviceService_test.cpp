@@ -18,10 +18,7 @@ protected:
     {
         PkiTest::SetUp();
         m_store_ = m_dir_.Path() + L"\\store";
-        ASSERT_TRUE(CreateDirectoryW(m_store_.c_str(), nullptr));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\zhangsan", m_store_ + L"\\zhangsan"));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\lisi", m_store_ + L"\\lisi"));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\not-a-token", m_store_ + L"\\not-a-token"));
+        ASSERT_TRUE(MakeTokenStore(m_store_, {L"zhangsan", L"lisi", L"not-a-token"}));
     }
     std::wstring SerialAt(HostDeviceService& service, long index)
     {
@@ -50,18 +47,6 @@ TEST_F(HostDevices, EnumeratesTokensByFolderName)
     HostDeviceService missing(m_dir_.Path() + L"\\nothing-here");
     EXPECT_EQ(0, missing.Count());
     EXPECT_EQ(0UL, missing.OpenDevice(0));
-}
-
-TEST_F(HostDevices, EachOpeningIsAFreshHandle)
-{
-    HostDeviceService service(m_store_);
-    Device first(service.OpenDevice(0));
-    Device second(service.OpenDevice(0));
-    ASSERT_NE(0UL, first.get());
-    ASSERT_NE(0UL, second.get());
-    EXPECT_NE(first.get(), second.get());
-    EXPECT_EQ(1, ZentoPKICryptoFreeDevice(first.release()));
-    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(second.get()));
 }
 
 TEST_F(HostDevices, InsertAndRemoveAreReportedOnTheCallersThread)

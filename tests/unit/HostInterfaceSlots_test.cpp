@@ -203,19 +203,3 @@ TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
     EXPECT_EQ(&view, host.AttachedView());
 }
 
-TEST(HostInterfaceSlots, HostPluginStateBySlot)
-{
-    testsupport::TempDir dir;
-    const std::wstring ini = dir.File(L"TamuHost.ini");
-    ASSERT_TRUE(testsupport::WriteFileBytes(ini, "[Plugins]\r\n871F89C4-A418-4361-90D9-29AF05B186B3=Install\r\n"));
-    tamu::HostOptions options;
-    options.createWindow = false;
-    options.configPath = ini;
-    tamu::Host host(options);
-    BSTR id = SysAllocString(PluginIds::PinUnlock);
-    BSTR state = CallSlot<BSTR>(&host, 9, id, 1L);
-    ASSERT_NE(nullptr, state);
-    EXPECT_STREQ(L"Install", state);
-    SysFreeString(state);
-    SysFreeString(id);
-}

@@ -39,9 +39,7 @@ protected:
     {
         PkiTest::SetUp();
         m_store_ = m_dir_.Path() + L"\\store";
-        ASSERT_TRUE(CreateDirectoryW(m_store_.c_str(), nullptr));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\zhangsan", m_store_ + L"\\zhangsan"));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\lisi", m_store_ + L"\\lisi"));
+        ASSERT_TRUE(MakeTokenStore(m_store_, {L"zhangsan", L"lisi"}));
         m_listener_ = CreateListener();
         g_deviceSetChanged = 0;
         ASSERT_TRUE(m_host_.Start());
@@ -106,15 +104,5 @@ TEST_F(HostTokenStoreTest, DisconnectCommandRemovesTheTokenAndTellsRegisteredWin
     ASSERT_EQ(0, WriteHostCommand(PluginIds::DeviceManagement, L"type=2|sn=NOPE|opeator=disconnect"));
     m_host_.OnBroadcast(HostMessages::RunDisconnectCommand, 0, 0);
     EXPECT_EQ(1, store.Count());
-}
-
-TEST_F(HostTokenStoreTest, InsertedTokenIsAnnounced)
-{
-    tamu::TokenStoreDevices store(m_host_, m_store_);
-    ASSERT_TRUE(store.InsertToken(TokensDir() + L"\\expiring"));
-    EXPECT_TRUE(DeviceSetChangedArrives());
-    EXPECT_EQ(3, store.Count());
-    EXPECT_FALSE(store.InsertToken(TokensDir() + L"\\expiring"));  // already present
-    EXPECT_FALSE(store.InsertToken(m_dir_.Path()));                  // not a token
 }
 

@@ -133,14 +133,6 @@ TEST_F(LogTest, NothingAfterReleaseAndAgainAfterTheNextStart)
     EXPECT_EQ("[f,3] two", lines[1].text);
 }
 
-TEST_F(LogTest, LogFileBaseIsUnderTheUsersProductFolder)
-{
-    const std::wstring base = BuildLogFileBase();
-    EXPECT_EQ(sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\\\log\\LumoraPlugin",
-              base);
-    EXPECT_TRUE(PathIsDirectoryW((sandbox.UserProductFolder() + L"\\log").c_str()));
-}
-
 // ------------------------------------------------------- in child processes
 
 TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)

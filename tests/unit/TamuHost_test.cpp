@@ -50,18 +50,6 @@ TEST(TamuHost, PluginStateComesFromTheHostsOwnConfiguration)
     EXPECT_EQ(L"", state(PluginIds::DeviceManagement));
 }
 
-TEST(TamuHost, DisabledServiceIsNotHandedOut)
-{
-    tamu::Host host(Headless());
-    host.EnableService(HostGuids::ViewContainer, false);
-    IPluginObject* object = reinterpret_cast<IPluginObject*>(1);
-    EXPECT_NE(0, host.QueryPluginObject(HostGuids::ViewContainer, &object));
-    EXPECT_EQ(nullptr, object);
-    const GUID unknown = {0x12345678, 0x1, 0x2, {0, 1, 2, 3, 4, 5, 6, 7}};
-    EXPECT_NE(0, host.QueryPluginObject(unknown, &object));
-    EXPECT_EQ(nullptr, object);
-}
-
 TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
 {
     tamu::Host host(Headless());

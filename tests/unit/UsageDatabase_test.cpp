@@ -104,24 +104,6 @@ private:
 };
 SqliteObserver* SqliteObserver::s_current = nullptr;
 
-struct FileSnapshot {
-    bool exists = false;
-    std::string bytes;
-    FILETIME written{};
-};
-
-FileSnapshot Snapshot(const std::wstring& path)
-{
-    FileSnapshot s;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    s.exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != 0;
-    if (s.exists) {
-        s.written = data.ftLastWriteTime;
-        testsupport::ReadFileBytes(path, s.bytes);
-    }
-    return s;
-}
-
 std::set<std::wstring> FolderEntries(const std::wstring& folder)
 {
     std::set<std::wstring> names;
@@ -461,20 +443,6 @@ TEST_F(UsageDatabaseTest, QueryHandsBackColumnNamesThenRowsWithNullCells)
     EXPECT_FALSE(table.IsValid());
     EXPECT_EQ(0, table.Rows());
     EXPECT_STREQ("SN-0007-\xE7\x94\xB2", moved.Cell(0, 1));
-}
-
-TEST_F(UsageDatabaseTest, QueryWithBadSqlFailsAndKeepsSQLitesText)
-{
-    Install(L"recent15.db");
-    UsageQueryTable table = Reader().Query("SELEC * FROM devices");
-    EXPECT_FALSE(table.IsValid());
-    EXPECT_EQ(0, table.Rows());
-    EXPECT_EQ("near \"SELEC\": syntax error", Reader().LastError());
-    // A later success does not pretend the error never happened, nor is the
-    // text of an earlier failure mixed into a later one.
-    EXPECT_TRUE(Reader().Query("SELECT 1").IsValid());
-    EXPECT_FALSE(Reader().Query("SELECT * FROM nosuchtable").IsValid());
-    EXPECT_EQ("no such table: nosuchtable", Reader().LastError());
 }
 
 // --- non-ASCII folders -------------------------------------------------------

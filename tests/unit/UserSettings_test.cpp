@@ -257,29 +257,6 @@ TEST_F(UserSettingsTest, EverySetterWritesItsOwnKey)
     }
 }
 
-TEST_F(UserSettingsTest, ChangingOneKeyKeepsTheRestOfAHandWrittenFile)
-{
-    const std::string hand =
-        "\xEF\xBB\xBF; my settings\n"
-        "[NotifyWndSetting]\n"
-        "NotifyCertDay = 60   ; sixty\n"
-        "IsShowNotifyCertWnd=true\n"
-        "\n"
-        "[PassWordFunFiter]\n"
-        "3=\n"
-        "[UserSetting]\n"
-        "LowPriorityShowDeviceSn=\xE5\xBA\x8F\xE5\x88\x97\n";
-    LoadWith(hand);
-    EXPECT_EQ(L"60   ; sixty", settings().GetString(L"NotifyWndSetting", L"NotifyCertDay", L""));
-    EXPECT_TRUE(settings().SetIsShowNotifyCertWnd(L"false"));
-    std::string expected = hand;
-    expected.replace(expected.find("=true") + 1, 4, "false");
-    EXPECT_EQ(expected, UserIniBytes());
-    EXPECT_TRUE(settings().SetLastCheckDeviceCount(L"2"));
-    expected += "LastCheckDeviceCount=2\n";
-    EXPECT_EQ(expected, UserIniBytes());
-}
-
 TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
 {
     const std::string original = "[NotifyWndSetting]\r\nNotifyCertDay=60\r\n";
