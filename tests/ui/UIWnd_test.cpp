@@ -715,7 +715,7 @@ TEST_F(UIWndTest, AnExceptionInAHandlerStopsAtTheWindowProcedureAndTheWindowLive
               g_boundaryReports);
     ASSERT_TRUE(::IsWindow(w.m_hWnd));
     EXPECT_EQ(w.mapKeyDown, 0);
-    ::SendMessageW(w.m_hWnd, WM_KEYDOWN, VK_SPACE, 0);
+    ::SendMessageW(w.m_hWnd, WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(1, w.mapKeyDown);  // later messages are handled as before
 }
 
