@@ -470,11 +470,11 @@ TEST(ObjectCounters, SeeOneBrushAndOneWindow)
     DeleteObject(brush);
     EXPECT_EQ(testsupport::CountGdiObjects(), gdi);
     DWORD user = testsupport::CountUserObjects();
-    HWND hwnd =
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hwnd, nullptr);
+    DuiLib::ScopedWindow window(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(window);
     EXPECT_GT(testsupport::CountUserObjects(), user);
-    DestroyWindow(hwnd);
+    window.reset();
     EXPECT_EQ(testsupport::CountUserObjects(), user);
 }
 

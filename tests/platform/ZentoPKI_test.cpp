@@ -1,6 +1,7 @@
 // The PKI stand-ins through their exports only: certificate attributes against
 // openssl's answers for real certificates (the installed CA bundle and the
-// generated set), tokens, the PIN, encodings, time values and book-keeping.
+// generated set), tokens, the PIN, encodings, the certificate dialog and
+// book-keeping.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -110,35 +111,6 @@ TEST_F(ZentoPKICertificates, GeneratedSetMatchesOpenssl)
     CompareWithOpenssl(answers);
 }
 
-TEST_F(ZentoPKICertificates, ServiceExtensionDecodesToUtf8)
-{
-    Cert sign(LoadCert(CertFile(L"sign_1y")));
-    Cert enc(LoadCert(CertFile(L"enc_1y")));
-    unsigned char* value = nullptr;
-    unsigned long length = 0;
-    int critical = -1;
-    ASSERT_EQ(1, ZentoPKICertFindExtension(sign.get(), "1.3.6.1.4.1.27182.1.14", &critical, &value, &length));
-    EXPECT_EQ(0, critical);
-    char* text = nullptr;
-    unsigned long textLength = 0;
-    EXPECT_EQ(0, ZentoPKIDecodeStringExtension(2, value, length, &text, &textLength));
-    EXPECT_EQ(nullptr, text);
-    ASSERT_EQ(1, ZentoPKIDecodeStringExtension(3, value, length, &text, &textLength));
-    EXPECT_EQ(L"用户服务程序-甲", FromUtf8(std::string(text, textLength)));
-    EXPECT_EQ(strlen(text), textLength);
-    EXPECT_EQ(1, ZentoPKICryptoFreeMemory(text));
-    EXPECT_EQ(1, ZentoPKICryptoFreeMemory(value));
-
-    value = nullptr;
-    EXPECT_EQ(ZENTO_PKI_EXTENSION_ABSENT,
-              ZentoPKICertFindExtension(enc.get(), "1.3.6.1.4.1.27182.1.14", &critical, &value, &length));
-    EXPECT_EQ(nullptr, value);
-    // Key usage is an extension every generated certificate has.
-    ASSERT_EQ(1, ZentoPKICertFindExtension(enc.get(), "2.5.29.15", &critical, &value, &length));
-    EXPECT_EQ(1, critical);
-    EXPECT_EQ(1, ZentoPKICryptoFreeMemory(value));
-}
-
 TEST_F(ZentoPKICertificates, EncodingsRoundTrip)
 {
     std::string der;
@@ -196,42 +168,6 @@ TEST_F(ZentoPKICertificates, DuplicateIsIndependentAndDoubleFreeIsRefused)
 
 class ZentoPKITokens : public PkiTest {};
 
-TEST_F(ZentoPKITokens, DeviceIdentityAndKeypairs)
-{
-    Device device(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str()));
-    ASSERT_NE(0UL, device.get());
-    char* text = nullptr;
-    ASSERT_EQ(1, ZentoPKICryptoGetSerialNumber(device.get(), &text));
-    EXPECT_EQ("ZT2026000A", std::string(text));
-    EXPECT_EQ(1, ZentoPKICryptoFreeMemory(text));
-    ASSERT_EQ(1, ZentoPKICryptoGetLabel(device.get(), &text));
-    EXPECT_EQ(L"张三的钥匙", FromUtf8(text));
-    EXPECT_EQ(1, ZentoPKICryptoFreeMemory(text));
-    EXPECT_EQ(1, ZentoPKICryptoGetType(device.get()));
-    EXPECT_STREQ("ZT-KEY 1000", ZentoPKICryptoGetNameFromType(1));
-    EXPECT_EQ(nullptr, ZentoPKICryptoGetNameFromType(0));
-    EXPECT_EQ(nullptr, ZentoPKICryptoGetNameFromType(99));
-
-    ASSERT_EQ(3, ZentoPKICryptoGetKeypairCount(device.get()));
-    const char* expected[] = {"sign_1y", "enc_1y", "sign_10d"};
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        unsigned long kp = ZentoPKICryptoGetKeypair(device.get(), i);
-        ASSERT_NE(0UL, kp);
-        ASSERT_EQ(1, ZentoPKICryptoGetCertificateCount(kp));
-        Cert cert;
-        ASSERT_EQ(1, ZentoPKICryptoGetCertificate(kp, 0, cert.put()));
-        Cert reference(LoadCert(CertFile(FromUtf8(expected[i]))));
-        EXPECT_EQ(HashHex(reference.get(), ZENTO_HASH_SHA1), HashHex(cert.get(), ZENTO_HASH_SHA1));
-        unsigned long none = 77;
-        EXPECT_EQ(0, ZentoPKICryptoGetCertificate(kp, 1, &none));
-        EXPECT_EQ(0UL, none);
-        EXPECT_EQ(1, ZentoPKICryptoFreeKeypair(kp));
-    }
-    EXPECT_EQ(0UL, ZentoPKICryptoGetKeypair(device.get(), 3));
-    EXPECT_EQ(0UL, ZentoPKICryptoGetKeypair(device.get(), -1));
-}
-
 TEST_F(ZentoPKITokens, PinChangeRetriesAndLock)
 {
     TempDir dir(L"pki_pin");
@@ -279,33 +215,6 @@ TEST_F(ZentoPKITokens, PinChangeRetriesAndLock)
     retries = -1;
     EXPECT_EQ(0, ZentoPKICryptoChangePwd(reopened.get(), 1, "second", "abcd", &retries));
     EXPECT_EQ(0, retries);
-}
-
-class ZentoPKITime : public PkiTest {};
-
-TEST_F(ZentoPKITime, NowAndValidityPeriod)
-{
-    SYSTEMTIME before;
-    GetSystemTime(&before);
-    unsigned long now = zento_time_nowutctime();
-    SYSTEMTIME after;
-    GetSystemTime(&after);
-    ASSERT_NE(0UL, now);
-    // The year may turn between the two readings of the clock.
-    int year = zento_time_getyear(now);
-    EXPECT_TRUE(year == before.wYear || year == after.wYear) << year;
-    Cert cert(LoadCert(CertFile(L"sign_expired")));
-    unsigned long start = zento_cert_getvaliditystart(cert.get());
-    unsigned long end = zento_cert_getvalidityend(cert.get());
-    ASSERT_NE(0UL, start);
-    ASSERT_NE(0UL, end);
-    EXPECT_EQ(-1, zento_time_cmp(start, end));
-    EXPECT_EQ(-1, zento_time_cmp(end, now));
-    Cert future(LoadCert(CertFile(L"sign_12h")));
-    unsigned long futureEnd = zento_cert_getvalidityend(future.get());
-    EXPECT_EQ(1, zento_time_cmp(futureEnd, now));
-    EXPECT_EQ(0UL, zento_cert_getvalidityend(0));
-    for (unsigned long t : {now, start, end, futureEnd}) EXPECT_EQ(1, zento_time_free(t));
 }
 
 // The system certificate dialog, answered by automation: the test finds the

@@ -167,7 +167,9 @@ TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
     tamu::Host host(Headless());
     ASSERT_TRUE(host.Start());
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DuiLib::ScopedWindow owner(
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    HWND window = owner.get();
     EXPECT_TRUE(RegisterHostMessage(window, HostMessages::RefreshRequested));
     BroadcastHostMessage(HostMessages::RefreshRequested);
     MSG msg;
@@ -178,7 +180,6 @@ TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
     EXPECT_FALSE(RegisterHostMessage(window, HostMessages::DeviceSetChanged));
     BroadcastHostMessage(HostMessages::RefreshRequested);
     EXPECT_FALSE(PeekMessageW(&msg, window, HostMessages::RefreshRequested, HostMessages::RefreshRequested, PM_REMOVE));
-    DestroyWindow(window);
 }
 
 TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSharedState)
