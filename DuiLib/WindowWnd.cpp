@@ -204,7 +204,9 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPA
             if (owner) ::EnableWindow(owner, TRUE);
         }
         if (uMsg == WM_NCDESTROY) {
-            LRESULT result = self->HandleMessage(uMsg, wParam, lParam);
+            // The object lets go of the window even when its last handler fails.
+            LRESULT result = GuardBoundary("CWindowWnd::WindowProc", LRESULT(0),
+                                           [&] { return self->HandleMessage(uMsg, wParam, lParam); });
             ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
             self->m_hWnd = nullptr;
             self->OnFinalMessage(hWnd);

@@ -168,31 +168,31 @@ LRESULT CALLBACK FrameworkCbtHook(int code, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK FrameworkWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
-        CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
+    CWnd* wnd = nullptr;
+    const LRESULT result = DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
+        wnd = CWnd::FromHandlePermanent(hwnd);
         if (!wnd) return DefWindowProcW(hwnd, message, wParam, lParam);
-        LRESULT result = 0;
-        {
-            // Put back on every way out, a throw included: nested messages
-            // must never see this frame's record once it is gone.
-            struct RestoreCurrent {
-                CurrentMessage* previous;
-                ~RestoreCurrent() { t_current = previous; }
-            } restore{t_current};
-            CurrentMessage current = {hwnd, message, wParam, lParam};
-            t_current = &current;
-            result = wnd->WindowProc(message, wParam, lParam);
-        }
-        if (message == WM_NCDESTROY) {
-            // A derived map that forgot the framework's handling still unbinds.
-            CWnd* still = CWnd::FromHandlePermanent(hwnd);
-            if (still == wnd) {
+        // Put back on every way out, a throw included: nested messages must
+        // never see this frame's record once it is gone.
+        struct RestoreCurrent {
+            CurrentMessage* previous;
+            ~RestoreCurrent() { t_current = previous; }
+        } restore{t_current};
+        CurrentMessage current = {hwnd, message, wParam, lParam};
+        t_current = &current;
+        return wnd->WindowProc(message, wParam, lParam);
+    });
+    if (message == WM_NCDESTROY && wnd) {
+        // A derived map that forgot the framework's handling, or one that
+        // failed, still unbinds.
+        DuiLib::GuardBoundaryVoid("FrameworkWndProc", [&] {
+            if (CWnd::FromHandlePermanent(hwnd) == wnd) {
                 wnd->Unbind();
                 wnd->PostNcDestroy();
             }
-        }
-        return result;
-    });
+        });
+    }
+    return result;
 }
 
 CWnd::~CWnd()

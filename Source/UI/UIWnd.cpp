@@ -127,7 +127,12 @@ LRESULT CALLBACK CUIWnd::UIWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         auto* self = reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
         LRESULT result = 0;
-        if (self->HandleMessage(message, wParam, lParam, result)) return result;
+        // A toolkit handler that fails leaves the message to the maps and
+        // default processing: WM_NCDESTROY above all must still unbind.
+        const bool handled = DuiLib::GuardBoundary("CUIWnd::UIWndProc", false, [&] {
+            return self->HandleMessage(message, wParam, lParam, result);
+        });
+        if (handled) return result;
         // A handler may have destroyed the window and, with it, a self-owned
         // object; the pointer is cleared at WM_NCDESTROY, so read it afresh
         // instead of touching what may be freed memory.
