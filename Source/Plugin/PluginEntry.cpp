@@ -51,11 +51,17 @@ int OnInitPlugins(IPluginHost* host) noexcept
 
 int GetPluginModule(IPluginModule** out) noexcept
 {
-    if (out) *out = Module();
-    return 0;
+    return DuiLib::GuardBoundary("GetPluginModule", 0, [out] {
+        if (out) *out = Module();
+        return 0;
+    });
 }
 
-IApplicationConfigModule* OnInitPluginConfigModule() noexcept { return g_configModule; }
+IApplicationConfigModule* OnInitPluginConfigModule() noexcept
+{
+    return DuiLib::GuardBoundary("OnInitPluginConfigModule", static_cast<IApplicationConfigModule*>(nullptr),
+                                 [] { return g_configModule; });
+}
 
 int OnReleasePlugins() noexcept
 {
