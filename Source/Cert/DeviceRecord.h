@@ -23,7 +23,8 @@ public:
     // Frees the device handle and every certificate handle.
     void ReleaseDeviceRecord();
 
-    // The handles as every reader sees them (borrowed from the owners below).
+    // The handles as readers see them; the record owns them through the
+    // owners below (writing here hands nothing to the record).
     unsigned long device = 0;
     // Key pairs by index, and within one key pair its certificates by index.
     std::vector<unsigned long> certificates;

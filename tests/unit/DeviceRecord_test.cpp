@@ -160,11 +160,10 @@ TEST_F(DeviceRecords, LetterCaseKeepsSubjectsApart)
 TEST_F(DeviceRecords, GroupsFollowFirstMembersAndTakeLaterMatches)
 {
     // A, B, A' where A and A' belong together: [A, A'], [B].
-    DeviceRecord record;
-    record.certificates.push_back(LoadCert(CertFile(L"sign_1y")));
-    record.certificates.push_back(LoadCert(CertFile(L"sign_10d_li")));
-    record.certificates.push_back(LoadCert(CertFile(L"enc_1y")));
-    record.certificates.push_back(LoadCert(CertFile(L"sign_1y")));  // duplicates are kept
+    Cert a(LoadCert(CertFile(L"sign_1y"))), b(LoadCert(CertFile(L"sign_10d_li")));
+    Cert a2(LoadCert(CertFile(L"enc_1y"))), again(LoadCert(CertFile(L"sign_1y")));
+    DeviceRecord record;  // grouping reads the list only
+    record.certificates = {a.get(), b.get(), a2.get(), again.get()};  // duplicates are kept
     auto groups = GroupCertificates(record);
     EXPECT_EQ((Groups{{"sign_1y", "enc_1y", "sign_1y"}, {"sign_10d_li"}}),
               Describe(groups, {L"sign_1y", L"sign_10d_li", L"enc_1y"}));
