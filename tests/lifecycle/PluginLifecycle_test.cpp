@@ -78,6 +78,8 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
         SCOPED_TRACE(i);
         round();
     }
+    // A thread the plug-in ended may take a moment to leave the process.
+    testsupport::WaitFor([&] { return testsupport::CountThreads() <= before.threads; });
     const ProcessCounts after = Counts();
     EXPECT_EQ(before.threads, after.threads);
     EXPECT_EQ(before.gdi, after.gdi);
