@@ -1,6 +1,5 @@
 // Owners for what the PKI library hands out: certificate handles (freed with
-// ZentoPKICertFreeCert), buffers (freed with ZentoPKICryptoFreeMemory) and
-// time values.
+// ZentoPKICertFreeCert) and buffers (freed with ZentoPKICryptoFreeMemory).
 #pragma once
 
 #include "Cert/ZentoPKI.h"
@@ -17,13 +16,5 @@ struct PkiBufferTraits {
     static void Free(type p) noexcept { (void)ZentoPKICryptoFreeMemory(p); }
 };
 
-// Time values of ZENTO_UTIL.dll (freed with zento_time_free).
-struct PkiTimeTraits {
-    using type = unsigned long;
-    static type None() noexcept { return 0; }
-    static void Free(type h) noexcept { (void)zento_time_free(h); }
-};
-
 using ScopedPkiCert = DuiLib::UniqueResource<PkiCertTraits>;
 using ScopedPkiBuffer = DuiLib::UniqueResource<PkiBufferTraits>;
-using ScopedPkiTime = DuiLib::UniqueResource<PkiTimeTraits>;

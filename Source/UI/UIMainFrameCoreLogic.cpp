@@ -16,7 +16,7 @@
 
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
-#include "Cert/PkiHandles.h"
+#include "Cert/PkiOwners.h"
 #include "UI/ForbidNotifyMarkers.h"
 #include "UI/UIMainFrame.h"
 #include "Utils/StringConvert.h"
@@ -41,11 +41,9 @@ void LogCore(const char* message, int line, int extra = 0)
 // A string attribute as the library hands it out (UTF-8); false when missing.
 bool ReadStringAttribute(unsigned long certificate, int id, std::string& text)
 {
-    char* value = nullptr;
-    const int rc = ZentoPKICertGetCertStringAttribute(certificate, id, &value);
-    ScopedPkiBuffer owned(value);
-    if (rc != ZENTO_PKI_OK || !value) return false;
-    text = value;
+    Pki::ScopedText value;
+    if (ZentoPKICertGetCertStringAttribute(certificate, id, value.put()) != ZENTO_PKI_OK || !value) return false;
+    text = value.get();
     return true;
 }
 
@@ -66,13 +64,13 @@ bool HolderKey(unsigned long certificate, std::string& key)
     const size_t first = name.find_first_not_of(' ');
     name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(' ') - first + 1);
 
-    char* hex = nullptr;
+    Pki::ScopedText hex;
     unsigned long length = 0;
-    const int rc = ZentoPKICryptoHexEncode(kHexUpperCase, reinterpret_cast<const unsigned char*>(name.data()),
-                                           static_cast<unsigned long>(name.size()), &hex, &length);
-    ScopedPkiBuffer owned(hex);
-    if (rc != ZENTO_PKI_OK || !hex) return false;
-    key.assign(hex, length);
+    if (ZentoPKICryptoHexEncode(kHexUpperCase, reinterpret_cast<const unsigned char*>(name.data()),
+                                static_cast<unsigned long>(name.size()), hex.put(), &length) != ZENTO_PKI_OK ||
+        !hex)
+        return false;
+    key.assign(hex.get(), length);
     return true;
 }
 
@@ -125,7 +123,7 @@ void SuppressDuplicateCachedCerts(CachedDeviceRecordList& records)
     std::map<std::string, std::vector<CachedDeviceRecord*>> holders;
     for (auto& record : records) {
         if (!record) continue;
-        ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
+        Pki::ScopedCertificate certificate(NewCertOfCachedRecord(*record));
         if (!certificate) continue;
         std::string key;
         if (!HolderKey(certificate.get(), key)) continue;
@@ -135,9 +133,9 @@ void SuppressDuplicateCachedCerts(CachedDeviceRecordList& records)
     for (auto& holder : holders) {
         if (holder.second.size() < 2) continue;
         CachedDeviceRecord* best = nullptr;
-        ScopedPkiCert bestCert;
+        Pki::ScopedCertificate bestCert;
         for (CachedDeviceRecord* record : holder.second) {
-            ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
+            Pki::ScopedCertificate certificate(NewCertOfCachedRecord(*record));
             if (!certificate) continue;
             if (!best) {
                 best = record;
@@ -159,8 +157,8 @@ bool IsLaterOrSameValidityEnd(unsigned long best, unsigned long candidate)
     std::string candidateEnd;
     if (!ReadStringAttribute(best, kValidityEndId, bestEnd) || !ReadStringAttribute(candidate, kValidityEndId, candidateEnd))
         return false;
-    ScopedPkiTime bestTime(Cert_Util::ToPkiTime(bestEnd.c_str()));
-    ScopedPkiTime candidateTime(Cert_Util::ToPkiTime(candidateEnd.c_str()));
+    Pki::ScopedTime bestTime(Cert_Util::ToPkiTime(bestEnd.c_str()));
+    Pki::ScopedTime candidateTime(Cert_Util::ToPkiTime(candidateEnd.c_str()));
     // Only "ends earlier" loses; equal ends go to the later record.
     return zento_time_cmp(candidateTime.get(), bestTime.get()) != -1;
 }
@@ -205,7 +203,7 @@ bool ProcessSQLiteCacheNotifyCertEvent(CachedDeviceRecordList& notifyList)
     for (int index = 0; index < remembered; ++index) {
         const CachedDeviceRecord* record = records[static_cast<size_t>(index)].get();
         if (!record || record->m_handled_) continue;
-        ScopedPkiCert certificate(NewCertOfCachedRecord(*record));
+        Pki::ScopedCertificate certificate(NewCertOfCachedRecord(*record));
         if (!certificate) continue;
         if (HasForbidNotifyMarker(certificate.get())) continue;
         if (Cert_Util::IsCertExpired(certificate.get())) {

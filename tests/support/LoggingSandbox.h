@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "SettingsFolders.h"
 #include "TestSupport.h"
 #include "Utils/UserSettings.h"
@@ -26,6 +28,8 @@ public:
         ReleaseLogger();
         ConfigureLogger();
     }
+    // Every line of every log file the logger wrote here, in file order.
+    std::vector<LogLine> Lines() const { return ReadLogLines(UserProductFolder() + L"\\log", L"LumoraPlugin_*.log"); }
     ~LoggingSandbox()
     {
         ReleaseLogger();

@@ -2,10 +2,7 @@
 // SettingsFolders.h.
 #include "SettingsFolders.h"
 
-#include <gtest/gtest.h>
 #include <shlobj.h>
-
-#include <cstdlib>
 
 #include "TestSupport.h"
 
@@ -54,44 +51,6 @@ ScopedShellFolders::~ScopedShellFolders()
         }
         RegCloseKey(key);
     }
-}
-
-std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
-{
-    std::vector<LogLine> lines;
-    const std::wstring folder = sandbox.UserProductFolder() + L"\\log";
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\LumoraPlugin_*.log").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return lines;
-    std::vector<std::wstring> names;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    for (const auto& name : names) {
-        std::string bytes;
-        EXPECT_TRUE(ReadFileBytes(folder + L"\\" + name, bytes));
-        size_t pos = 0;
-        while (pos < bytes.size()) {
-            size_t end = bytes.find("\r\n", pos);
-            if (end == std::string::npos) end = bytes.size();
-            std::string raw = bytes.substr(pos, end - pos);
-            pos = end + 2;
-            // "YYYY-MM-DD HH:MM:SS.mmm level thread text"
-            size_t cut = 0;
-            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
-                cut = raw.find(' ', cut + (field ? 1 : 0));
-            LogLine line;
-            if (cut != std::string::npos && raw.size() > 24) {
-                line.level = atoi(raw.c_str() + 24);
-                line.text = raw.substr(cut + 1);
-            } else {
-                line.text = "<malformed> " + raw;
-            }
-            lines.push_back(line);
-        }
-    }
-    return lines;
 }
 
 bool MakeFolders(const std::wstring& path)

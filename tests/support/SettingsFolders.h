@@ -59,15 +59,6 @@ private:
     ScopedShellFolders m_folders_;
 };
 
-// One line of the plug-in's log as ZENTO_LOG.dll wrote it.
-struct LogLine {
-    int level = -1;
-    std::string text;  // after time, level and thread id: "[file,line] message"
-};
-
-// Every line of every log file under the sandbox's user folder, in file order.
-std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox);
-
 // Runs exe with the command line "exe args" in folder cwd and waits up to
 // timeoutMs; the exit code, or -1 when it could not start or did not end.
 int RunChildProcess(const std::wstring& exe, const std::wstring& args, const std::wstring& cwd,

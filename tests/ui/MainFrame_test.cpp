@@ -16,6 +16,7 @@
 #include "Cert/ZentoPKI.h"
 #include "DialogAnswerer.h"
 #include "HostTokenStore.h"
+#include "ZentoPKIHost.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
 #include "SettingsFolders.h"

@@ -19,31 +19,9 @@
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
 
-using testsupport::ReadLog;
 using testsupport::SettingsSandbox;
 
 namespace {
-
-std::wstring ExeFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L'\\'));
-}
-
-std::vector<std::wstring> FilesMatching(const std::wstring& folder, const std::wstring& pattern)
-{
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return out;
-}
 
 std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
 
@@ -60,7 +38,7 @@ TEST_F(LogTest, LineShapeWithFileLineAndLevel)
     LogWrite(4, "OnDeviceRefreshEvent failed", 1234, "..\\Source\\UI\\UIMainFrame", 0);
     LogWrite(2, "routine", 1, "..\\Source\\SQlite\\sqlite3Module");
     LogWrite(1, "100% %s %d kept as text", 0, "f");
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(3u, lines.size());
     EXPECT_EQ(4, lines[0].level);
     EXPECT_EQ("[..\\Source\\UI\\UIMainFrame,1234] OnDeviceRefreshEvent failed", lines[0].text);
@@ -74,7 +52,7 @@ TEST_F(LogTest, NullFileNameLogsTheLoggingModulesOwnPath)
 {
     LogWrite(4, "short call", 77);
     LogWrite(4, nullptr, 78);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("[" + SourcePathOfLogModule() + ",77] short call", lines[0].text);
     EXPECT_EQ("[" + SourcePathOfLogModule() + ",78] ", lines[1].text);
@@ -86,7 +64,7 @@ TEST_F(LogTest, ExtraNumberIsAppendedWithoutSeparator)
     LogWrite(4, "zero:", 11, "x", 0);
     LogWrite(4, "minus:", 12, "x", -5);
     LogWrite(4, "min:", 13, "x", INT_MIN);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ("[x,10] if(iNotifyCertCount>0)   NotifyCertremaindays  is12", lines[0].text);
     EXPECT_EQ("[x,11] zero:", lines[1].text);
@@ -113,7 +91,7 @@ TEST_F(LogTest, SystemCodePageTextArrivesAsUtf8)
     ASSERT_FALSE(wide.empty()) << "no candidate fits code page " << GetACP();
     ASSERT_NE(testsupport::ToUtf8(wide), ansi);  // the conversion has something to do
     LogWrite(4, ansi.c_str(), 5, ansi.c_str(), 3);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(1u, lines.size());
     const std::string utf8 = testsupport::ToUtf8(wide);
     EXPECT_EQ("[" + utf8 + ",5] " + utf8 + "3", lines[0].text);
@@ -128,48 +106,10 @@ TEST_F(LogTest, NothingAfterReleaseAndAgainAfterTheNextStart)
     ConfigureLogger();
     ConfigureLogger();  // already configured: no second handle
     LogWrite(4, "two", 3, "f");
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("[f,1] one", lines[0].text);
     EXPECT_EQ("[f,3] two", lines[1].text);
-}
-
-TEST_F(LogTest, TwoThreadsTenThousandLinesEachLoseNoneTearNone)
-{
-    const int perThread = 10000;
-    auto writer = [](int id) {
-        std::string prefix = "thread " + std::to_string(id) + " line ";
-        for (int i = 0; i < perThread; ++i) LogWrite(2, (prefix + std::to_string(i)).c_str(), i, "worker");
-    };
-    std::thread a(writer, 1), b(writer, 2);
-    a.join();
-    b.join();
-    auto lines = ReadLog(sandbox);
-    ASSERT_EQ(2u * perThread, lines.size());
-    std::set<std::string> seen;
-    int nextOf[3] = {0, 0, 0};
-    for (const auto& l : lines) {
-        int id = 0, n = -1, line = -1;
-        char tail = 0;
-        ASSERT_EQ(3, sscanf(l.text.c_str(), "[worker,%d] thread %d line %d%c", &line, &id, &n, &tail))
-            << l.text;
-        ASSERT_TRUE(id == 1 || id == 2) << l.text;
-        ASSERT_EQ(line, n) << l.text;
-        EXPECT_EQ(nextOf[id], n) << "lines of one thread stay in order";
-        nextOf[id] = n + 1;
-        seen.insert(l.text);
-    }
-    EXPECT_EQ(2u * perThread, seen.size());
-    EXPECT_EQ(perThread, nextOf[1]);
-    EXPECT_EQ(perThread, nextOf[2]);
-}
-
-TEST_F(LogTest, LogFileBaseIsUnderTheUsersProductFolder)
-{
-    const std::wstring base = BuildLogFileBase();
-    EXPECT_EQ(sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\\\log\\LumoraPlugin",
-              base);
-    EXPECT_TRUE(PathIsDirectoryW((sandbox.UserProductFolder() + L"\\log").c_str()));
 }
 
 // ------------------------------------------------------- in child processes
@@ -181,13 +121,13 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
     ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
     // The probe with every library beside it except ZENTO_LOG.dll.
-    const std::wstring from = ExeFolder(), to = sandbox.Root() + L"\\app";
+    const std::wstring from = testsupport::ProgramFolder(), to = sandbox.Root() + L"\\app";
     ASSERT_TRUE(CreateDirectoryW(to.c_str(), nullptr));
     auto copy = [&](const std::wstring& name) {
         return CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), TRUE) != 0;
     };
     ASSERT_TRUE(copy(L"LumoraSettingsProbe.exe"));
-    for (const auto& dll : FilesMatching(from, L"*.dll")) {
+    for (const auto& dll : testsupport::ListFiles(from, L"*.dll")) {
         if (lstrcmpiW(dll.c_str(), L"ZENTO_LOG.dll") != 0) {
             ASSERT_TRUE(copy(dll));
         }
@@ -195,7 +135,7 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
     ASSERT_FALSE(testsupport::FileExists(to + L"\\ZENTO_LOG.dll"));
 
     EXPECT_EQ(0, testsupport::RunChildProcess(to + L"\\LumoraSettingsProbe.exe", L"log-without-library", to));
-    EXPECT_TRUE(FilesMatching(sandbox.UserProductFolder() + L"\\log", L"*").empty());
+    EXPECT_TRUE(testsupport::ListFiles(sandbox.UserProductFolder() + L"\\log", L"*").empty());
 }
 
 TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
@@ -204,9 +144,9 @@ TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
     ASSERT_TRUE(sandbox.ok());
     ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=false\r\n"));
-    EXPECT_EQ(0, testsupport::RunChildProcess(ExeFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
-                                              ExeFolder()));
-    auto lines = ReadLog(sandbox);
+    EXPECT_EQ(0, testsupport::RunChildProcess(testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
+                                              testsupport::ProgramFolder()));
+    auto lines = sandbox.Lines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].text.find("] after the module started again"));
     std::string ini;

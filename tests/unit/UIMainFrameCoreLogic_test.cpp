@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/ZentoPKITestSupport.h"
+#include "ZentoPKITestSupport.h"
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "SQlite/sqlite3Module.h"
@@ -39,7 +39,7 @@ int RemainDays(const std::wstring& name)
 {
     Cert cert(LoadCert(CertFile(name)));
     int days = -1;
-    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.Get(), &days)) << "not within the window";
+    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.get(), &days)) << "not within the window";
     return days;
 }
 
@@ -91,6 +91,7 @@ protected:
     {
         reminders.clear();
         DeviceRecordList::Instance().Clear();
+        lent.clear();
         PkiTest::TearDown();
     }
 
@@ -115,7 +116,7 @@ protected:
     }
     bool Logged(int level, const std::string& text)
     {
-        for (const auto& line : testsupport::ReadLog(sandbox))
+        for (const auto& line : sandbox.Lines())
             if (line.level == level && line.text.find(text) != std::string::npos) return true;
         return false;
     }
@@ -126,8 +127,20 @@ protected:
         return ids;
     }
 
+    // A present key whose records borrow the test's certificates.
+    void Lend(std::initializer_list<const wchar_t*> names)
+    {
+        auto record = std::make_unique<DeviceRecord>();
+        for (const wchar_t* name : names) {
+            lent.emplace_back(LoadCert(CertFile(name)));
+            record->certificates.push_back(lent.back().get());
+        }
+        DeviceRecordList::Instance().records.push_back(std::move(record));
+    }
+
     testsupport::LoggingSandbox sandbox;
     CachedDeviceRecordList reminders;
+    std::vector<Cert> lent;
 };
 
 }  // namespace
@@ -135,13 +148,8 @@ protected:
 TEST_F(ExpiryLogic_, PresentKeysGiveTheLeastDaysWithinTheLeadTime)
 {
     auto& devices = DeviceRecordList::Instance();
-    auto first = std::make_unique<DeviceRecord>();
-    for (const wchar_t* name : {L"enc_12d", L"sign_expired", L"sign_1y"})
-        first->certificates.push_back(LoadCert(CertFile(name)));
-    auto second = std::make_unique<DeviceRecord>();
-    for (const wchar_t* name : {L"mixed_45d", L"sign_3d"}) second->certificates.push_back(LoadCert(CertFile(name)));
-    devices.records.push_back(std::move(first));
-    devices.records.push_back(std::move(second));
+    Lend({L"enc_12d", L"sign_expired", L"sign_1y"});
+    Lend({L"mixed_45d", L"sign_3d"});
 
     const int three = RemainDays(L"sign_3d");
     const int twelve = RemainDays(L"enc_12d");
@@ -161,10 +169,7 @@ TEST_F(ExpiryLogic_, PresentKeysGiveTheLeastDaysWithinTheLeadTime)
 
 TEST_F(ExpiryLogic_, UnderADayLeftCountsAsZero)
 {
-    auto record = std::make_unique<DeviceRecord>();
-    record->certificates.push_back(LoadCert(CertFile(L"sign_10d")));
-    record->certificates.push_back(LoadCert(CertFile(L"sign_12h")));
-    DeviceRecordList::Instance().records.push_back(std::move(record));
+    Lend({L"sign_10d", L"sign_12h"});
     auto found = ExpiryLogic::CountExpiringCertificates(DeviceRecordList::Instance(), 30);
     EXPECT_EQ(2, found.count);
     EXPECT_EQ(0, found.leastDays);
@@ -205,12 +210,12 @@ TEST_F(ExpiryLogic_, EqualEndsGoToTheLaterRecord)
     Cert a(LoadCert(CertFile(L"sign_1y")));
     Cert b(LoadCert(CertFile(L"enc_1y")));
     Cert earlier(LoadCert(CertFile(L"sign_10d")));
-    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), b.Get()));
-    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(earlier.Get(), a.Get()));
-    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), earlier.Get()));
+    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(a.get(), b.get()));
+    EXPECT_TRUE(ExpiryLogic::IsLaterOrSameValidityEnd(earlier.get(), a.get()));
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.get(), earlier.get()));
     // An end that cannot be read never wins.
-    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(0, a.Get()));
-    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.Get(), 0));
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(0, a.get()));
+    EXPECT_FALSE(ExpiryLogic::IsLaterOrSameValidityEnd(a.get(), 0));
 }
 
 TEST_F(ExpiryLogic_, RemembersExpiringCertificatesOfTheDatabase)
@@ -247,8 +252,8 @@ TEST_F(ExpiryLogic_, MarkerFileStopsTheReminder)
     Cert li(LoadCert(CertFile(L"sign_12h")));
     const std::wstring folder = sandbox.UserProductFolder() + L"\\NoDeviceForbidNotifyCert\\";
     ASSERT_TRUE(testsupport::MakeFolders(folder));
-    const std::string zhaoName = Cert_Util::GetCertSha1Hex(zhao.Get());
-    const std::string liName = Cert_Util::GetCertSha1Hex(li.Get());
+    const std::string zhaoName = Cert_Util::GetCertSha1Hex(zhao.get());
+    const std::string liName = Cert_Util::GetCertSha1Hex(li.get());
     ASSERT_TRUE(testsupport::WriteFileBytes(folder + testsupport::FromUtf8(zhaoName), "marker"));
     // A folder of that name is not a marker.
     ASSERT_TRUE(testsupport::MakeFolders(folder + testsupport::FromUtf8(liName)));
