@@ -15,6 +15,13 @@
 
 namespace testsupport {
 
+// Every line of every log file the plug-in's logger wrote for the sandbox's
+// user, in file order.
+inline std::vector<LogLine> ReadPluginLog(const SettingsSandbox& sandbox)
+{
+    return ReadLogLines(sandbox.UserProductFolder() + L"\\log", L"LumoraPlugin_*.log");
+}
+
 class LoggingSandbox : public SettingsSandbox {
 public:
     // From SetUp, wrapped in ASSERT_NO_FATAL_FAILURE.
@@ -28,8 +35,7 @@ public:
         ReleaseLogger();
         ConfigureLogger();
     }
-    // Every line of every log file the logger wrote here, in file order.
-    std::vector<LogLine> Lines() const { return ReadLogLines(UserProductFolder() + L"\\log", L"LumoraPlugin_*.log"); }
+    std::vector<LogLine> Lines() const { return ReadPluginLog(*this); }
     ~LoggingSandbox()
     {
         ReleaseLogger();

@@ -146,7 +146,7 @@ TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=false\r\n"));
     EXPECT_EQ(0, testsupport::RunChildProcess(testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
                                               testsupport::ProgramFolder()));
-    auto lines = sandbox.Lines();
+    auto lines = testsupport::ReadPluginLog(sandbox);
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].text.find("] after the module started again"));
     std::string ini;
