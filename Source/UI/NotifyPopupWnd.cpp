@@ -11,6 +11,7 @@
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
+#include "Plugin/HostPluginState.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/log.h"
 
@@ -126,6 +127,19 @@ void CUINotifyPopupWnd::Notify(DuiLib::TNotifyUI& msg)
 void CUINotifyPopupWnd::SetControlText(const wchar_t* name, const std::wstring& text)
 {
     if (DuiLib::CControlUI* control = m_pm_.FindControl(name)) control->SetText(text);
+}
+
+void CUINotifyPopupWnd::HideUnlessPluginInstalled(const wchar_t* name, const wchar_t* pluginId)
+{
+    if (IsHostPluginInstalled(pluginId)) return;
+    if (DuiLib::CControlUI* control = m_pm_.FindControl(name)) control->SetVisible(false);
+}
+
+bool CUINotifyPopupWnd::HideOnClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
+    ShowWindow(SW_HIDE);
+    return true;
 }
 
 RECT CUINotifyPopupWnd::GetPopupWorkArea()

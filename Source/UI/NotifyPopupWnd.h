@@ -98,6 +98,10 @@ protected:
         return true;
     }
     void SetControlText(const wchar_t* name, const std::wstring& text);
+    // Hides a button that opens another plug-in unless the host has it.
+    void HideUnlessPluginInstalled(const wchar_t* name, const wchar_t* pluginId);
+    // "click" handler of buttons that just hide the pop-up.
+    bool HideOnClick(DuiLib::TNotifyUI& msg);
 
     LRESULT OnNcHitTestPopup(WPARAM wParam, LPARAM lParam);
     LRESULT OnAutoHideDue(WPARAM wParam, LPARAM lParam);

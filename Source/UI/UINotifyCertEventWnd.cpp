@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "Plugin/HostInterfaces.h"
-#include "Plugin/HostPluginState.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
 #include "Utils/TextFormat.h"
@@ -37,12 +36,10 @@ CUINotifyCertEventWnd::CUINotifyCertEventWnd() : CUINotifyPopupWnd(kCertInfo) {}
 void CUINotifyCertEventWnd::InitPopupContent()
 {
     BindClick(L"Button_ShowReviewCert", &CUINotifyCertEventWnd::OnReviewCertClick);
-    BindClick(L"Button_Close", &CUINotifyCertEventWnd::OnCloseClick);
+    BindClick(L"Button_Close", &CUINotifyCertEventWnd::HideOnClick);
     SetControlText(L"Button_ShowReviewCert", GetLanguageString("STRING_NOTICE_WINDOW_RENEW_BUTTON"));
     // Asked once: the button stays as it is for the pop-up's whole life.
-    if (!IsHostPluginInstalled(PluginIds::CertRenewal)) {
-        if (DuiLib::CControlUI* renew = m_pm_.FindControl(L"Button_ShowReviewCert")) renew->SetVisible(false);
-    }
+    HideUnlessPluginInstalled(L"Button_ShowReviewCert", PluginIds::CertRenewal);
     if (DuiLib::CControlUI* combo = m_pm_.FindControl(L"Combo_CertRemaindaysSetting"))
         combo->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyCertEventWnd::OnRemainDaysSelect);
 }
@@ -74,13 +71,6 @@ bool CUINotifyCertEventWnd::OnReviewCertClick(DuiLib::TNotifyUI& msg)
 {
     if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
     RequestHostCommand(PluginIds::CertRenewal, kShowWindowCommand);
-    ShowWindow(SW_HIDE);
-    return true;
-}
-
-bool CUINotifyCertEventWnd::OnCloseClick(DuiLib::TNotifyUI& msg)
-{
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
     ShowWindow(SW_HIDE);
     return true;
 }

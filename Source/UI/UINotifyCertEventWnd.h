@@ -20,7 +20,6 @@ protected:
 
 private:
     bool OnReviewCertClick(DuiLib::TNotifyUI& msg);
-    bool OnCloseClick(DuiLib::TNotifyUI& msg);
     bool OnRemainDaysSelect(DuiLib::TNotifyUI& msg);
 
     int m_remainDays_ = -1;

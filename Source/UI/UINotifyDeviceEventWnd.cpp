@@ -42,7 +42,7 @@ void CUINotifyDeviceEventWnd::SetDeviceEventMode(int mode)
 void CUINotifyDeviceEventWnd::InitPopupContent()
 {
     BindClick(L"Button_ShowCert", &CUINotifyDeviceEventWnd::OnShowCertClick);
-    BindClick(L"Button_Close", &CUINotifyDeviceEventWnd::OnCloseClick);
+    BindClick(L"Button_Close", &CUINotifyDeviceEventWnd::HideOnClick);
     SetControlText(L"Label_Device_Insert_Msg", GetLanguageString("DEVICEWND_LABEL_DEVICE_INSERT_MSG"));
     SetControlText(L"Button_ShowCert", GetLanguageString("DEVICEWND_BUTTON_DEVICE_INSERT"));
     SetControlText(L"Label_Device_Remove_Msg", GetLanguageString("DEVICEWND_LABEL_DEVICE_REMOVE_MSG"));
@@ -52,13 +52,6 @@ bool CUINotifyDeviceEventWnd::OnShowCertClick(DuiLib::TNotifyUI& msg)
 {
     if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
     RequestHostCommand(PluginIds::Self, kShowWindowCommand);
-    ShowWindow(SW_HIDE);
-    return true;
-}
-
-bool CUINotifyDeviceEventWnd::OnCloseClick(DuiLib::TNotifyUI& msg)
-{
-    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
     ShowWindow(SW_HIDE);
     return true;
 }

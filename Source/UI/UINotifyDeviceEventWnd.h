@@ -19,7 +19,6 @@ protected:
 
 private:
     bool OnShowCertClick(DuiLib::TNotifyUI& msg);
-    bool OnCloseClick(DuiLib::TNotifyUI& msg);
 
     int m_deviceMode_ = kNoModeYet;
 };

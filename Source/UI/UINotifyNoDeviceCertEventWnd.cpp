@@ -5,7 +5,6 @@
 
 #include "Cert/Cert_Util.h"
 #include "Plugin/HostInterfaces.h"
-#include "Plugin/HostPluginState.h"
 #include "UI/ForbidNotifyMarkers.h"
 #include "UI/MainFrameWindow.h"
 #include "UI/NoDeviceNotifySchedule.h"
@@ -64,9 +63,7 @@ void CUINotifyNoDeviceCertEventWnd::InitPopupContent()
     SetControlText(L"Label_Title", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_TITLE"));
     SetControlText(L"Button_NotifySomeTime", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON"));
     SetControlText(L"Button_UseKeyReviewCert", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON"));
-    if (!IsHostPluginInstalled(PluginIds::CertRenewal)) {
-        if (DuiLib::CControlUI* renew = m_pm_.FindControl(L"Button_UseKeyReviewCert")) renew->SetVisible(false);
-    }
+    HideUnlessPluginInstalled(L"Button_UseKeyReviewCert", PluginIds::CertRenewal);
     if (m_records_) {
         for (const auto& record : *m_records_) {
             if (record && !AddNoDeviceCertItem(*record)) break;
