@@ -518,3 +518,32 @@ TEST_F(PopupTest, ScreenshotsOfEveryPopupInChineseAndEnglish)
     }
     LoadLanguageFileFor(2052);
 }
+
+TEST_F(PopupTest, ButtonsAskTheHostThroughTheMailboxAndHideEvenWithoutHostObjects)
+{
+    // The host's side of the mailbox; no host object is there to broadcast.
+    ScopedHandle mapping(
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"{B0EC4E51-7782-4901-866E-C043C98A3CBA}"));
+    ASSERT_TRUE(mapping);
+    ScopedMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 4096));
+    ASSERT_TRUE(view);
+    auto mailbox = [&] { return std::wstring(static_cast<const wchar_t*>(view.get())); };
+
+    CUINotifyDeviceEventWnd device;
+    ASSERT_TRUE(device.CreateWnd(nullptr));
+    device.GetPaintManager().UpdateLayout();
+    device.SetDeviceEventMode(0);
+    SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
+    device.GetPaintManager().SendNotify(device.GetPaintManager().FindControl(L"Button_ShowCert"), DUI_MSGTYPE_CLICK);
+    EXPECT_EQ(L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=show", mailbox());
+    EXPECT_FALSE(IsWindowVisible(device.m_hWnd));
+    EXPECT_EQ(L"查看", device.GetPaintManager().FindControl(L"Button_ShowCert")->GetText());
+
+    CUINotifyCertEventWnd cert;
+    ASSERT_TRUE(cert.CreateWnd(nullptr));
+    cert.GetPaintManager().UpdateLayout();
+    SendMessageW(cert.m_hWnd, WM_USER + 101, 0, 0);
+    cert.GetPaintManager().SendNotify(cert.GetPaintManager().FindControl(L"Button_ShowReviewCert"), DUI_MSGTYPE_CLICK);
+    EXPECT_EQ(L"DAECF30F-E1F7-4b78-829A-1B778A83530A|/ShowWindow=show", mailbox());
+    EXPECT_FALSE(IsWindowVisible(cert.m_hWnd));
+}
