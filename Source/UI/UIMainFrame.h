@@ -1,0 +1,158 @@
+// The plug-in's main window inside the host: the key list on the left, one
+// page per key on the right (key data, key buttons, certificate groups with
+// their attribute pages), the actions on keys and certificates, the host's
+// device events and the delayed worker that looks for absent keys' certificates.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Cert/DeviceRecord.h"
+#include "DuiLib/DuiLib.h"
+#include "DuiLib/ScopedWin.h"
+#include "SQlite/sqlite3Module.h"
+#include "UI/UIWnd.h"
+
+// The main window's private messages.
+constexpr UINT kMsgDisplayCert = WM_USER + 100;        // wParam: duplicated certificate, freed here
+constexpr UINT kMsgChangeDevicePin = WM_USER + 101;    // wParam: device handle
+constexpr UINT kMsgShowNoDeviceCertPopup = WM_USER + 102;
+// Host message numbers the main window hears or sends.
+constexpr UINT kHostMsgRunCommand = 1734;
+constexpr UINT kHostMsgDeviceChanged = 1834;
+constexpr UINT kHostMsgRefreshRequest = 1839;
+constexpr UINT kHostMsgDetecting = 1844;
+constexpr UINT kHostMsgRunDisconnect = 1849;
+
+// Window class and title of the main window.
+constexpr const wchar_t* kMainFrameClassName = L"ZentoLumoraPluginMainWnd";
+// The main window of this process once created (the absent-key pop-up posts
+// its display requests here); null before and after.
+extern HWND g_hMainFrameWnd;
+
+// Validity of a certificate as the page shows it: 2 expired, 1 ends within
+// the RemainDay window, 0 otherwise.
+int CertValidityState(unsigned long certificate);
+// The PIN-change failure text for the retries the token reports.
+std::wstring FormatPinFailText(int retries);
+// A certificate's display name made safe as part of a file name in a chosen
+// folder: path and reserved characters and control characters become '_',
+// a leading '.' and trailing blanks or dots are replaced too.
+std::wstring SanitizeExportFileName(const std::wstring& name);
+// The file name a certificate is exported under: display name plus the
+// signing or encryption suffix (which carries ".cer"), else ".cer".
+std::wstring CertExportFileName(unsigned long certificate);
+// Writes the certificate's DER encoding to the path; true when all bytes
+// were written.
+bool WriteCertFile(const std::wstring& path, unsigned long certificate);
+// Whether a device type is listed in a device-type section of the settings.
+bool IsKeyFunctionShown(const char* section, unsigned long device);
+
+// Tag of a certificate name item: which attribute page shows it.
+struct CertItemTag {
+    int attributePage = 0;
+    DuiLib::CTabLayoutUI* attributeTabs = nullptr;
+    unsigned long certificate = 0;  // borrowed from the DeviceRecord
+};
+
+// Tag of a group's export button.
+struct ExportButtonTag {
+    DeviceRecord* record = nullptr;          // borrowed from DeviceRecordList
+    DuiLib::CContainerUI* nameColumn = nullptr;
+};
+
+// An option whose Ctrl+C copies its user data (an attribute value) to the
+// clipboard as text in the system code page.
+class CKeyOptionUI : public DuiLib::COptionUI {
+public:
+    std::wstring GetClass() const override;
+    void DoEvent(DuiLib::TEventUI& event) override;
+};
+
+class CUIMainFrame : public CUIWnd {
+public:
+    CUIMainFrame();
+    ~CUIMainFrame() override;
+
+    BOOL CreateWnd(CWnd* parent) override;
+    void InitWindow() override;
+    DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
+
+    // Part of the frame's interface used by the view, the pop-ups and tests.
+    void SelectMainView(int page);
+    void ClearDeviceViews();
+    void RefreshDeviceViews();
+    void AddDeviceView(DeviceRecord* record, const std::wstring& displayText);
+    void OnBeginChangeShowSelf();
+    LRESULT OnDeviceRefreshEvent(WPARAM wParam, LPARAM lParam);
+
+    // Certificate view.
+    void SetupKeyButtons(DuiLib::CControlUI* page, DeviceRecord* record);
+    void AddCertGroupView(DuiLib::CControlUI* page, const CertGroup& group, DeviceRecord* record, int index);
+    void AddCertItems(DuiLib::CTabLayoutUI* attributeTabs, const CertGroup& group, DuiLib::CContainerUI* nameColumn);
+    void AddCertAttributes(DuiLib::CContainerUI* page, unsigned long certificate);
+    void AddAttributeRow(const std::wstring& label, const std::wstring& value, DuiLib::CContainerUI* container);
+    DuiLib::CControlUI* BuildValidityBlock(unsigned long certificate, int& state);
+    unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
+    void SaveCertAs(HWND owner, unsigned long certificate);
+    void ChangeDevicePin(HWND owner, unsigned long device);
+
+    // Expiry notification logic (defined in UIMainFrameCoreLogic.cpp).
+    // The device-count decision that ends every RefreshDeviceViews.
+    void ProcessDeviceCountNotify();
+    bool ProcessNotifyCertEvent();
+    bool ProcessSQLiteCacheNotifyCertEvent();
+    bool IsValidNotfiyWindowUpdateTime();
+    LRESULT ShowNoDeviceCertPopup();
+
+    const std::wstring& LastExportFolder() const { return lastExportFolder; }
+
+protected:
+    DECLARE_MESSAGE_MAP()
+
+    LRESULT OnDisplayCertMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnChangeDevicePinMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowNoDeviceCertPopupMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnHostRunCommandMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnHostDetectingMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroyMessage(WPARAM wParam, LPARAM lParam);
+
+    void RegisterHostMessages();
+    void RunServiceThread();
+    void StopServiceThread();
+    static unsigned __stdcall ServiceThreadProc(void* frame);
+    // The worker's single pass after its delay (also run directly by tests).
+    void RunServicePass();
+
+    bool OnRefreshDeviceClick(DuiLib::TNotifyUI& msg);
+    bool OnRefreshTryClick(DuiLib::TNotifyUI& msg);
+    bool OnDeviceOptionNotify(DuiLib::TNotifyUI& msg);
+    bool OnCertItemNotify(DuiLib::TNotifyUI& msg);
+    bool OnAttributeRightClick(DuiLib::TNotifyUI& msg);
+    bool ExportCertGroup(DuiLib::TNotifyUI& msg);
+    bool OnModifyPinClick(DuiLib::TNotifyUI& msg);
+    bool OnUnlockPinClick(DuiLib::TNotifyUI& msg);
+    bool OnCertUpdateClick(DuiLib::TNotifyUI& msg);
+    bool OnDisconnectClick(DuiLib::TNotifyUI& msg);
+
+    // Sub-layouts are parsed once per frame and cloned from then on.
+    DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
+    int MessageBoxNotice(const std::wstring& text, UINT icon);
+
+public:
+    std::wstring lastExportFolder;
+    int32_t lastDeviceCount = 0;
+    // The three notification pop-ups are held here by value.
+    std::vector<std::unique_ptr<CachedDeviceRecord>> NoDeviceNotifyList;
+
+protected:
+    // Tags of the controls of the current views; they go with the views.
+    std::vector<std::unique_ptr<CertItemTag>> m_certItemTags_;
+    std::vector<std::unique_ptr<ExportButtonTag>> m_exportButtonTags_;
+    // The service thread, and the event that ends its wait at teardown.
+    DuiLib::ScopedHandle m_serviceThread_;
+    DuiLib::ScopedHandle m_serviceStop_;
+};
