@@ -259,9 +259,15 @@ void CUINotifyPopupWnd::StopAutoHideWorker()
     m_quit_.store(1);
     ::SetEvent(m_info_.events->cancel.get());
     ::SetEvent(m_info_.events->start.get());
-    ::WaitForSingleObject(m_worker_.get(), kWorkerExitWaitMs);
+    const bool ended = ::WaitForSingleObject(m_worker_.get(), kWorkerExitWaitMs) == WAIT_OBJECT_0;
     m_worker_.reset();
     m_workerTarget_.store(nullptr);
+    // There is one object per class, so its events go with its worker (the
+    // next window makes them again) rather than at module unload.
+    if (ended) {
+        m_info_.events->cancel.reset();
+        m_info_.events->start.reset();
+    }
 }
 
 DWORD WINAPI CUINotifyPopupWnd::AutoHideThreadProc(void* param)

@@ -23,7 +23,8 @@ constexpr UINT WM_NOTIFY_SLIDE = WM_USER + 101;     // wParam 0 slide in, 1 slid
 constexpr const wchar_t* kShowWindowCommand = L"/ShowWindow=show";
 
 // The countdown events of one pop-up class, shared by the process (there is
-// one object of each class). Made by the first window of the class.
+// one object of each class). Made with the class's window, closed when its
+// worker has ended.
 struct AutoHideEvents {
     DuiLib::ScopedHandle cancel;  // manual reset; signalled: do not hide
     DuiLib::ScopedHandle start;   // auto reset; signalled: start the countdown
