@@ -42,3 +42,16 @@ bool RegisterHostMessage(HWND window, UINT number)
     manager->Release();
     return true;
 }
+
+bool IsHostPluginInstalled(const wchar_t* pluginId)
+{
+    IPluginHost* host = PluginEntry::Host();
+    if (!host || !pluginId) return false;
+    BSTR id = SysAllocString(pluginId);
+    if (!id) return false;
+    BSTR state = host->GetPluginState(id, 1);
+    const bool installed = state && _wcsicmp(state, L"Install") == 0;
+    SysFreeString(state);
+    SysFreeString(id);
+    return installed;
+}

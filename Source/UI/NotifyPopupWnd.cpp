@@ -11,7 +11,7 @@
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
-#include "Plugin/HostPluginState.h"
+#include "Plugin/HostMessaging.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/log.h"
 
