@@ -6,7 +6,7 @@
 #include "Cert/Cert_Util.h"
 #include "Plugin/HostInterfaces.h"
 #include "UI/ForbidNotifyMarkers.h"
-#include "UI/MainFrameWindow.h"
+#include "UI/UIMainFrame.h"
 #include "UI/NoDeviceNotifySchedule.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/TextFormat.h"
@@ -202,7 +202,7 @@ bool CUINotifyNoDeviceCertEventWnd::OnCertLineDoubleClick(DuiLib::TNotifyUI& msg
     ScopedPkiCert copy(ZentoPKICertDupCert(handle));
     if (!copy) return true;
     // The main window frees the copy once it has shown it.
-    if (::PostMessageW(GetPublishedMainFrameWindow(), WM_MAINFRAME_SHOW_CERT, copy.get(), 0)) (void)copy.release();
+    if (::PostMessageW(g_hMainFrameWnd, kMsgDisplayCert, copy.get(), 0)) (void)copy.release();
     return true;
 }
 

@@ -14,8 +14,6 @@
 
 // Menu → pop-up: stop reminders for the selected certificate.
 constexpr UINT WM_NOTIFY_FORBID_CERT = WM_USER + 102;
-// Pop-up → main window: display the certificate whose duplicate is in wParam.
-constexpr UINT WM_MAINFRAME_SHOW_CERT = WM_USER + 100;
 
 class CUINotifyNoDeviceCertEventWnd : public CUINotifyPopupWnd {
 public:
