@@ -146,7 +146,28 @@ CControlUI* CDialogBuilder::Create(const std::wstring& xml, const wchar_t* type,
         Fail(L"no skin named", 0);
         return nullptr;
     }
+    m_sLoadedFile.clear();
     if (!Load(xml, type)) return nullptr;
+    m_sLoadedFile = m_sErrorFile;
+    return BuildLoaded(callback, manager, parent);
+}
+
+CControlUI* CDialogBuilder::CreateAgain(IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                                        CControlUI* parent)
+{
+    m_sError.clear();
+    m_iErrorLine = 0;
+    m_sErrorFile = m_sLoadedFile;
+    if (m_sLoadedFile.empty()) {
+        Fail(L"no skin loaded to build again", 0);
+        return nullptr;
+    }
+    return BuildLoaded(callback, manager, parent);
+}
+
+CControlUI* CDialogBuilder::BuildLoaded(IDialogBuilderCallback* callback, CPaintManagerUI* manager,
+                                        CControlUI* parent)
+{
     const CMarkupNode* root = m_markup.GetRoot();
     const CMarkupNode* controlNode = root;
     if (root->GetName() == L"Window") {

@@ -20,6 +20,12 @@ public:
                        IDialogBuilderCallback* callback = nullptr, CPaintManagerUI* manager = nullptr,
                        CControlUI* parent = nullptr);
 
+    // Builds the skin of the last successful Create again from the markup
+    // already parsed: a layout repeated many times (one per key or
+    // certificate) is read and parsed once. Fails when nothing was loaded.
+    CControlUI* CreateAgain(IDialogBuilderCallback* callback = nullptr, CPaintManagerUI* manager = nullptr,
+                            CControlUI* parent = nullptr);
+
     const std::wstring& GetErrorMessage() const { return m_sError; }
     int GetErrorLine() const { return m_iErrorLine; }
     const std::wstring& GetErrorFile() const { return m_sErrorFile; }
@@ -30,6 +36,7 @@ public:
 
 private:
     bool Load(const std::wstring& xml, const wchar_t* type);
+    CControlUI* BuildLoaded(IDialogBuilderCallback* callback, CPaintManagerUI* manager, CControlUI* parent);
     CControlUI* BuildControl(const CMarkupNode& node, IDialogBuilderCallback* callback,
                              CPaintManagerUI* manager);
     void ApplyWindow(const CMarkupNode& node, CPaintManagerUI* manager);
@@ -39,6 +46,7 @@ private:
     std::wstring m_sError;
     std::wstring m_sErrorFile;
     int m_iErrorLine = 0;
+    std::wstring m_sLoadedFile;  // what CreateAgain builds; empty when nothing is loaded
 };
 
 }  // namespace DuiLib

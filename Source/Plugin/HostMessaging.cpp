@@ -7,18 +7,18 @@
 
 namespace {
 
-IMessageEventManager* AcquireManager()
+IMessageEventManager* AcquireManager(bool logMissing = true)
 {
     IPluginHost* host = PluginEntry::Host();
     IPluginObject* object = nullptr;
     if (host) host->QueryPluginObject(HostGuids::MessageService, &object);
     if (!object) {
-        LogWrite(4, "IPluginObject is null when register message", __LINE__);
+        if (logMissing) LogWrite(4, "IPluginObject is null when register message", __LINE__);
         return nullptr;
     }
     IMessageEventManager* manager = static_cast<IMessageService*>(object)->GetMessageEventManager();
     if (!manager) {
-        LogWrite(4, "IMessageEventManager Object is null when register message", __LINE__);
+        if (logMissing) LogWrite(4, "IMessageEventManager Object is null when register message", __LINE__);
         return nullptr;
     }
     return manager;
@@ -39,6 +39,16 @@ bool RegisterHostMessage(HWND window, UINT number)
     IMessageEventManager* manager = AcquireManager();
     if (!manager) return false;
     manager->RegisterMessage(window, number);
+    manager->Release();
+    return true;
+}
+
+bool TryBroadcastHostMessage(UINT number, const std::function<void()>& beforeSend)
+{
+    IMessageEventManager* manager = AcquireManager(false);
+    if (!manager) return false;
+    if (beforeSend) beforeSend();
+    manager->BroadcastMessage(number, 0, 0);
     manager->Release();
     return true;
 }

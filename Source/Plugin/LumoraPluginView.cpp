@@ -1,7 +1,11 @@
 // View creation and teardown inside the host's container.
 #include "Plugin/LumoraPluginView.h"
 
+#include <new>
+
+#include "DuiLib/BoundaryGuard.h"
 #include "Framework/Wnd.h"
+#include "UI/UIMainFrame.h"
 
 namespace {
 BSTR g_sharedEmpty = nullptr;
@@ -30,6 +34,11 @@ CLumoraPluginView::~CLumoraPluginView() { Teardown(); }
 
 long CLumoraPluginView::Create(IPluginHost* host)
 {
+    return DuiLib::GuardBoundary("CLumoraPluginView::Create", -1L, [&] { return CreateFrame(host); });
+}
+
+long CLumoraPluginView::CreateFrame(IPluginHost* host)
+{
     Framework::ScopedModuleState moduleState(m_moduleInstance_);
     if (!host) return -1;
     IPluginObject* container = nullptr;
@@ -37,19 +46,30 @@ long CLumoraPluginView::Create(IPluginHost* host)
     if (!container) return -1;
     m_container_ = static_cast<IPluginViewContainer*>(container);
 
-    // The main window is not part of this build yet: without it there is
-    // nothing to attach, and the host must hear that the view failed.
-    return -1;
+    auto frame = std::make_unique<CUIMainFrame>();
+    HWND parent = m_container_->GetParentWindow();
+    if (!frame->CreateWnd(parent ? CWnd::FromHandle(parent) : nullptr)) return -1;
+    m_frame_ = std::move(frame);
+    ::ShowWindow(m_frame_->GetSafeHwnd(), SW_HIDE);
+    ::UpdateWindow(m_frame_->GetSafeHwnd());
+
+    m_title_ = L"证书显示插件";  // the host shows it as the tab title
+    m_frameWindow_ = m_frame_->GetSafeHwnd();
+    m_instance_ = m_moduleInstance_;
+    m_titleBstr_ = SysAllocString(m_title_.c_str());
+    if (!m_titleBstr_) throw std::bad_alloc();
+    m_attachResult_ = m_container_->AttachView(this);
+    return 0;
 }
 
 void CLumoraPluginView::Release() { Teardown(); }
 
 void CLumoraPluginView::Teardown()
 {
-    if (m_frameWindow_ && IsWindow(m_frameWindow_)) DestroyWindow(m_frameWindow_);
+    // The frame ends its worker thread and destroys its window.
+    m_frame_.reset();
     m_frameWindow_ = nullptr;
     if (m_titleBstr_ && m_titleBstr_ != SharedEmptyString()) SysFreeString(m_titleBstr_);
     m_titleBstr_ = SharedEmptyString();
-    m_frame_ = nullptr;
     m_title_.clear();
 }

@@ -2,6 +2,7 @@
 // owns the main window and hands itself to the container.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Plugin/HostInterfaces.h"
@@ -37,9 +38,11 @@ public:
     static void ReleaseSharedEmptyString();
 
 private:
+    long CreateFrame(IPluginHost* host);
+
     IPluginViewContainer* m_container_ = nullptr;  // borrowed from the host
     std::wstring m_title_;
-    CUIMainFrame* m_frame_ = nullptr;
+    std::unique_ptr<CUIMainFrame> m_frame_;
     long m_attachResult_ = 0;
     long m_integerA_ = 1;
     HINSTANCE m_instance_ = nullptr;  // reported once the view is created

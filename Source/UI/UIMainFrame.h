@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,8 +103,12 @@ public:
     unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
     void SaveCertAs(HWND owner, unsigned long certificate);
     void ChangeDevicePin(HWND owner, unsigned long device);
+    // The change itself once the PINs are known (UTF-8): reports the outcome
+    // and wipes both PINs whatever happened; true when the PIN was changed.
+    bool ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin);
 
-    // Expiry notification logic (defined in UIMainFrameCoreLogic.cpp).
+    // Expiry notification logic, defined in UIMainFrameCoreLogic.cpp together
+    // with the WM_USER + 102 handler OnShowNoDeviceCertPopupMessage.
     // The device-count decision that ends every RefreshDeviceViews.
     void ProcessDeviceCountNotify();
     bool ProcessNotifyCertEvent();
@@ -114,7 +119,7 @@ public:
     // the frame (the absent-key pop-up is made when first shown).
     void CreateNotifyPopups();
 
-    const std::wstring& LastExportFolder() const { return lastExportFolder; }
+    bool IsServiceThreadRunning() const;
 
 protected:
     DECLARE_MESSAGE_MAP()
@@ -130,8 +135,8 @@ protected:
     void RunServiceThread();
     void StopServiceThread();
     static unsigned __stdcall ServiceThreadProc(void* frame);
-    // The worker's single pass after its delay (also run directly by tests).
-    void RunServicePass();
+    // NoDeviceCertNotifyTime in milliseconds (0 for a setting below 1).
+    static DWORD ServiceDelayMilliseconds();
 
     bool OnRefreshDeviceClick(DuiLib::TNotifyUI& msg);
     bool OnRefreshTryClick(DuiLib::TNotifyUI& msg);
@@ -143,6 +148,8 @@ protected:
     bool OnUnlockPinClick(DuiLib::TNotifyUI& msg);
     bool OnCertUpdateClick(DuiLib::TNotifyUI& msg);
     bool OnDisconnectClick(DuiLib::TNotifyUI& msg);
+    // The folder browser for a group export; false when cancelled.
+    bool ChooseExportFolder(std::wstring& folder);
 
     // Sub-layouts are parsed once per frame and cloned from then on.
     DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
@@ -163,6 +170,8 @@ protected:
     // Tags of the controls of the current views; they go with the views.
     std::vector<std::unique_ptr<CertItemTag>> m_certItemTags_;
     std::vector<std::unique_ptr<ExportButtonTag>> m_exportButtonTags_;
+    // Sub-layouts parsed once, built again from their markup for every key.
+    std::map<std::wstring, std::unique_ptr<DuiLib::CDialogBuilder>> m_layoutBuilders_;
     // The service thread, and the event that ends its wait at teardown.
     DuiLib::ScopedHandle m_serviceThread_;
     DuiLib::ScopedHandle m_serviceStop_;

@@ -6,6 +6,7 @@
 #include "Cert/Cert_Util.h"
 #include "Plugin/HostInterfaces.h"
 #include "UI/ForbidNotifyMarkers.h"
+#include "UI/MenuWnd.h"
 #include "UI/UIMainFrame.h"
 #include "UI/NoDeviceNotifySchedule.h"
 #include "Utils/LanguageStrings.h"
@@ -49,7 +50,7 @@ unsigned long NewCertificate(const std::string& stored)
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CUINotifyNoDeviceCertEventWnd, CUINotifyPopupWnd)
-ON_MESSAGE(WM_NOTIFY_FORBID_CERT, ForbidNoDeviceCertNotify)
+ON_MESSAGE(CNoDeviceNotifiyCertMenuWnd::kForbidNotifyMessage, ForbidNoDeviceCertNotify)
 ON_MESSAGE(WM_DESTROY, OnDestroyPopup)
 END_MESSAGE_MAP()
 
@@ -215,6 +216,11 @@ bool CUINotifyNoDeviceCertEventWnd::OnLineMenuClick(DuiLib::TNotifyUI& msg)
     m_selectedLine_ = msg.pSender->GetParent();
     POINT at = {msg.ptMouse.x - 70, msg.ptMouse.y + 8};
     ::ClientToScreen(m_hWnd, &at);
-    (void)at;  // ShowPopupMenuAt lands with the shared menu base
+    ShowPopupMenuAt(m_hWnd, at.x, at.y);
     return true;
+}
+
+void CUINotifyNoDeviceCertEventWnd::ShowPopupMenuAt(HWND owner, int x, int y)
+{
+    (void)CNoDeviceNotifiyCertMenuWnd::Open(owner, x, y);
 }

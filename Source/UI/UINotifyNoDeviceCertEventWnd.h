@@ -12,8 +12,6 @@
 #include "SQlite/sqlite3Module.h"
 #include "UI/NotifyPopupWnd.h"
 
-// Menu → pop-up: stop reminders for the selected certificate.
-constexpr UINT WM_NOTIFY_FORBID_CERT = WM_USER + 102;
 
 class CUINotifyNoDeviceCertEventWnd : public CUINotifyPopupWnd {
 public:
@@ -31,6 +29,9 @@ public:
     LRESULT ForbidNoDeviceCertNotify(WPARAM wParam, LPARAM lParam);
     // Stores the next reminder time from the smallest remaining days.
     void PostponeNoDeviceNotify();
+    // Opens the line menu (reporting to `owner`) with its top-left corner at
+    // the screen point.
+    static void ShowPopupMenuAt(HWND owner, int x, int y);
 
     unsigned long GetSelectedCertificate() const { return m_selectedCert_.get(); }
     DuiLib::CControlUI* GetSelectedLine() const { return m_selectedLine_; }

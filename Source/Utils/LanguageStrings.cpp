@@ -129,3 +129,24 @@ void UnloadLanguageStrings()
 {
     LanguageStrings::Instance().Unload();
 }
+
+std::wstring FormatLanguageText(const std::wstring& pattern, std::initializer_list<std::wstring> args)
+{
+    std::wstring out;
+    out.reserve(pattern.size() + 32);
+    auto next = args.begin();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const wchar_t c = pattern[i];
+        const wchar_t following = i + 1 < pattern.size() ? pattern[i + 1] : L'\0';
+        if (c == L'%' && following == L'%') {
+            out += L'%';
+            ++i;
+        } else if (c == L'%' && (following == L's' || following == L'd') && next != args.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 // Fills the defaults and loads the file of the host's language (1033 when
@@ -13,6 +14,12 @@ void LoadLanguageFileFor(int languageId);
 // The text for key; empty when neither the file nor the defaults have one.
 std::wstring GetLanguageString(const char* key);
 std::wstring GetLanguageString(const std::string& key);
+// A language text with its placeholders filled: each "%s" or "%d" in turn
+// takes the next argument (numbers are passed as their decimal text) and
+// "%%" is one "%". A translation is data, not a format string: a placeholder
+// without an argument is left as it stands, so a wrong file cannot make us
+// read arguments that are not there.
+std::wstring FormatLanguageText(const std::wstring& pattern, std::initializer_list<std::wstring> args);
 // <common data>\ZENTO\Tamu\Plugin\CertApp\LumoraPlugin\lang\<id>.lng; empty
 // when the common data folder cannot be found.
 std::wstring BuildLanguagePath(int languageId);

@@ -1,0 +1,373 @@
+// The main window's frame: creation under the host's window, host messages,
+// the three pages, the key list and key pages rebuilt on every device event,
+// the Ctrl+C copy of attribute rows and the delayed service thread. The
+// certificate part of each key page is in UIMainFrameCertView.cpp.
+#include "UI/UIMainFrame.h"
+
+#include <process.h>
+
+#include "Cert/Cert_Util.h"
+#include "Cert/PkiHandles.h"
+#include "Cert/ZentoPKI.h"
+#include "DuiLib/BoundaryGuard.h"
+#include "Plugin/HostCommandMailbox.h"
+#include "Plugin/HostInterfaces.h"
+#include "Plugin/HostMessaging.h"
+#include "Plugin/PluginEntry.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/StringConvert.h"
+#include "Utils/UserSettings.h"
+#include "Utils/log.h"
+
+using namespace DuiLib;
+
+HWND g_hMainFrameWnd = nullptr;
+
+namespace {
+
+constexpr DWORD kMainFrameStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr const wchar_t* kShowSelfParameters = L"/ShowWindow=none|/ChangeViewWhileOnHomeControl=true";
+
+// Puts text on the clipboard as CF_TEXT in the system code page; false when
+// the text is empty or the clipboard cannot take it.
+bool CopyTextToClipboard(const std::wstring& text)
+{
+    if (text.empty()) return false;
+    const std::string narrow = WideToAnsi(text);
+    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, narrow.size() + 1));
+    if (!block) return false;
+    void* bytes = ::GlobalLock(block.get());
+    if (!bytes) return false;
+    memcpy(bytes, narrow.data(), narrow.size());
+    ::GlobalUnlock(block.get());
+    if (!::OpenClipboard(nullptr)) return false;
+    ::EmptyClipboard();
+    // The clipboard owns the block once it accepted it.
+    if (::SetClipboardData(CF_TEXT, block.get())) (void)block.release();
+    ::CloseClipboard();
+    return true;
+}
+
+template <class T>
+T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
+{
+    return ControlCast<T>(parent ? pm.FindSubControlByName(parent, name) : pm.FindControl(name));
+}
+
+}  // namespace
+
+// ---- CKeyOptionUI -------------------------------------------------------------------
+
+std::wstring CKeyOptionUI::GetClass() const
+{
+    return L"KeyOption";
+}
+
+void CKeyOptionUI::DoEvent(TEventUI& event)
+{
+    if (event.Type == UIEVENT_KEYDOWN && event.chKey == 'C' && IsKeyboardEnabled()) {
+        // Only a Ctrl that is toggled but not held stops the copy; a held
+        // Ctrl is the shortcut, and so is a plain C on a focused row.
+        if (::GetKeyState(VK_CONTROL) > 0) return;
+        if (!CopyTextToClipboard(GetUserData())) return;
+    }
+    COptionUI::DoEvent(event);
+}
+
+// ---- CUIMainFrame ---------------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CUIMainFrame, CUIWnd)
+ON_MESSAGE(kMsgDisplayCert, OnDisplayCertMessage)
+ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
+ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
+ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
+ON_MESSAGE(WM_DESTROY, OnDestroyMessage)
+END_MESSAGE_MAP()
+
+CUIMainFrame::CUIMainFrame() = default;
+
+CUIMainFrame::~CUIMainFrame()
+{
+    // The worker may still be waiting; it reads this object, so it ends first.
+    StopServiceThread();
+    if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+}
+
+BOOL CUIMainFrame::CreateWnd(CWnd* parent)
+{
+    WNDCLASSW wc = {};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = Framework::GetInstanceHandle();
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kMainFrameClassName;
+    if (!Framework::RegisterWindowClass(wc)) return FALSE;
+    HWND parentWindow = parent ? parent->GetSafeHwnd() : nullptr;
+    if (!CreateEx(0, kMainFrameClassName, kMainFrameClassName, kMainFrameStyle, 0, 0, 820, 620, parentWindow,
+                  nullptr))
+        return FALSE;
+    g_hMainFrameWnd = m_hWnd;
+    CreateNotifyPopups();
+    return TRUE;
+}
+
+void CUIMainFrame::InitWindow()
+{
+    RegisterHostMessages();
+    SelectMainView(0);
+    struct ControlText {
+        const wchar_t* name;
+        const char* key;
+        bool (CUIMainFrame::*click)(TNotifyUI&);
+    };
+    static const ControlText kControls[] = {
+        {L"Button_RefreshDevice", "STRING_BUTTON_STATUS_NO_DEVICE", &CUIMainFrame::OnRefreshDeviceClick},
+        {L"Button_RefreshDevice_Try", "STRING_BUTTON_STATUS_CONNECTING_DEVICE", &CUIMainFrame::OnRefreshTryClick},
+        {L"Button_CertInfo_RefreshDevice", "STRING_BUTTON_CERT_REFRESH", &CUIMainFrame::OnRefreshDeviceClick},
+        {L"Label_status_no_device", "STRING_LABEL_STATUS_NO_DEVICE", nullptr},
+        {L"Label_status_connecting_device", "STRING_LABEL_STATUS_CONNECTING_DEVICE", nullptr},
+    };
+    for (const ControlText& entry : kControls) {
+        CControlUI* control = m_pm_.FindControl(entry.name);
+        if (!control) continue;
+        if (entry.click) control->OnNotify += MakeDelegate(this, entry.click);
+        control->SetText(GetLanguageString(entry.key));
+    }
+    if (UserSettings::Instance().GetIsShowNotifyNoDeviceCertExpireWnd()) RunServiceThread();
+}
+
+CControlUI* CUIMainFrame::CreateControl(const wchar_t* pstrClass)
+{
+    if (pstrClass && _wcsicmp(pstrClass, L"KeyOption") == 0) return new CKeyOptionUI;
+    return nullptr;
+}
+
+void CUIMainFrame::RegisterHostMessages()
+{
+    if (RegisterHostMessage(m_hWnd, kHostMsgDeviceChanged)) RegisterHostMessage(m_hWnd, kHostMsgDetecting);
+}
+
+void CUIMainFrame::SelectMainView(int page)
+{
+    if (auto* tabs = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TabLayout_Cert_MainView")))
+        tabs->SelectItem(page);
+}
+
+bool CUIMainFrame::OnRefreshDeviceClick(TNotifyUI& msg)
+{
+    if (msg.sType != L"click") return false;
+    TryBroadcastHostMessage(kHostMsgRefreshRequest, [this] { SelectMainView(2); });
+    return false;
+}
+
+bool CUIMainFrame::OnRefreshTryClick(TNotifyUI& msg)
+{
+    if (msg.sType == L"click") SelectMainView(0);
+    return false;
+}
+
+LRESULT CUIMainFrame::OnDeviceRefreshEvent(WPARAM, LPARAM)
+{
+    return GuardBoundary("CUIMainFrame::OnDeviceRefreshEvent", LRESULT(1), [this]() -> LRESULT {
+        LogWrite(2, "CUIMainFrame OnDeviceRefreshEvent", __LINE__);
+        if (HWND dialog = ::FindWindowW(L"ZENTO_UIModifyPasswordDlg", nullptr))
+            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        ClearDeviceViews();
+
+        IPluginHost* host = PluginEntry::Host();
+        IPluginObject* service = nullptr;
+        if (host) host->QueryPluginObject(HostGuids::DeviceService, &service);
+        if (!service) return 1;
+        if (IHostDeviceList* list = static_cast<IDeviceService*>(service)->GetDeviceList()) {
+            const long count = list->GetDeviceCount();
+            if (count <= 0) {
+                LogWrite(4, "CUIMainFrame OnDeviceRefreshEvent  GetDevice Count is zero!", __LINE__);
+                SelectMainView(0);
+            } else {
+                if (UserSettings::Instance().GetIsShowSelfWhileInsertUSBKey()) OnBeginChangeShowSelf();
+                SelectMainView(1);
+                for (long i = 0; i < count; ++i) {
+                    if (unsigned long device = list->GetDevice(i)) DeviceRecordList::Instance().AddDevice(device);
+                }
+            }
+            list->Release();
+        }
+        RefreshDeviceViews();
+        return 1;
+    });
+}
+
+void CUIMainFrame::ClearDeviceViews()
+{
+    DeviceRecordList::Instance().Clear();
+    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items"))) list->RemoveAll();
+    if (auto* pages = ControlCast<CContainerUI>(m_pm_.FindControl(L"TLayout_MainCertView"))) pages->RemoveAll();
+    // The tags belong to the controls just removed; those are deleted after
+    // the current message, and nothing reads a tag before then.
+    m_certItemTags_.clear();
+    m_exportButtonTags_.clear();
+}
+
+void CUIMainFrame::RefreshDeviceViews()
+{
+    const UserSettings& settings = UserSettings::Instance();
+    const std::wstring preferred = settings.GetLowPriorityShowDeviceSn();
+    DeviceRecord* heldBack = nullptr;
+    for (const auto& record : DeviceRecordList::Instance().records) {
+        if (!heldBack && !preferred.empty() &&
+            _wcsicmp(Cert_Util::GetDeviceSerialNumber(record->device).c_str(), preferred.c_str()) == 0) {
+            heldBack = record.get();
+            continue;
+        }
+        AddDeviceView(record.get(), L"");
+    }
+    if (heldBack) AddDeviceView(heldBack, settings.GetLowPriorityShowDeviceProId());
+}
+
+void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displayText)
+{
+    auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
+    if (!record || !pages) return;
+    const int pageIndex = pages->GetCount();
+    const std::wstring name = Cert_Util::GetDeviceTypeName(record->device);
+
+    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items"))) {
+        CControlUI* built = BuildSubLayout(L"SubXml/OptionLeftDevice.xml", nullptr);
+        auto* item = ControlCast<COptionUI>(built);
+        if (!item) {
+            delete built;
+            return;
+        }
+        item->SetUserData(Cert_Util::GetDeviceSerialNumber(record->device));
+        item->SetTag(static_cast<UINT_PTR>(pageIndex));
+        item->OnNotify += MakeDelegate(this, &CUIMainFrame::OnDeviceOptionNotify);
+        item->SetText(displayText.empty() ? name : displayText);
+        list->AddAt(item, 0);
+        if (list->GetCount() == 1) item->Selected(true);
+    }
+
+    CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
+    if (!page) return;
+    if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow")) {
+        if (auto* rows = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
+            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
+                            Cert_Util::GetDeviceSerialNumber(record->device), rows);
+            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_LABEL"),
+                            Cert_Util::GetDeviceLabel(record->device), rows);
+            attributeTabs->Add(rows);
+        }
+    }
+    SetupKeyButtons(page, record);
+    const std::vector<CertGroup> groups = GroupCertificates(*record);
+    for (size_t i = 0; i < groups.size(); ++i) AddCertGroupView(page, groups[i], record, static_cast<int>(i));
+    pages->Add(page);
+}
+
+bool CUIMainFrame::OnDeviceOptionNotify(TNotifyUI& msg)
+{
+    if (msg.sType != L"click" || !msg.pSender) return false;
+    auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
+    if (!pages) return false;
+    const int index = static_cast<int>(msg.pSender->GetTag());
+    pages->SelectItem(index);
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, pages->GetItemAt(index), L"TLayout_CertArrShow"))
+        attributeTabs->SelectItem(0);
+    return false;
+}
+
+void CUIMainFrame::OnBeginChangeShowSelf()
+{
+    LogWrite(2, "CUIMainFrame  OnBeginChangeShowSelf", __LINE__);
+    WriteHostCommand(PluginIds::Self, kShowSelfParameters);
+    BroadcastHostMessage(kHostMsgRunCommand);
+}
+
+CControlUI* CUIMainFrame::BuildSubLayout(const wchar_t* file, IDialogBuilderCallback* callback)
+{
+    std::unique_ptr<CDialogBuilder>& builder = m_layoutBuilders_[file];
+    if (builder) return builder->CreateAgain(callback, &m_pm_);
+    builder = std::make_unique<CDialogBuilder>();
+    CControlUI* built = builder->Create(file, nullptr, callback, &m_pm_);
+    // A layout that did not build is tried afresh next time.
+    if (!built) builder.reset();
+    return built;
+}
+
+LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
+{
+    GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
+        ScopedPkiCert certificate(static_cast<unsigned long>(wParam));
+        if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
+    });
+    return 1;
+}
+
+LRESULT CUIMainFrame::OnHostRunCommandMessage(WPARAM, LPARAM)
+{
+    return 1;
+}
+
+LRESULT CUIMainFrame::OnHostDetectingMessage(WPARAM, LPARAM)
+{
+    SelectMainView(2);
+    return 1;
+}
+
+LRESULT CUIMainFrame::OnDestroyMessage(WPARAM, LPARAM)
+{
+    if (g_hMainFrameWnd == m_hWnd) g_hMainFrameWnd = nullptr;
+    return Default();
+}
+
+// ---- Service thread ------------------------------------------------------------------
+
+void CUIMainFrame::RunServiceThread()
+{
+    // The wait ends early when the frame goes, so a plug-in unloaded before
+    // the delay has passed does not leave a thread behind in the host.
+    m_serviceStop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    uintptr_t thread = m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr)
+                                      : 0;
+    if (!thread) {
+        LogWrite(4, "[RunServiceThread][_beginthreadex Fail]", __LINE__);
+        m_serviceStop_.reset();
+        return;
+    }
+    m_serviceThread_.reset(reinterpret_cast<HANDLE>(thread));
+}
+
+void CUIMainFrame::StopServiceThread()
+{
+    if (m_serviceStop_) ::SetEvent(m_serviceStop_.get());
+    if (m_serviceThread_) ::WaitForSingleObject(m_serviceThread_.get(), INFINITE);
+    m_serviceThread_.reset();
+    m_serviceStop_.reset();
+}
+
+bool CUIMainFrame::IsServiceThreadRunning() const
+{
+    return m_serviceThread_ && ::WaitForSingleObject(m_serviceThread_.get(), 0) == WAIT_TIMEOUT;
+}
+
+DWORD CUIMainFrame::ServiceDelayMilliseconds()
+{
+    const int minutes = UserSettings::Instance().GetNoDeviceCertNotifyTime();
+    if (minutes <= 0) return 0;
+    // Beyond this the delay would reach INFINITE; such a setting means "much later".
+    constexpr int kMaxMinutes = static_cast<int>((INFINITE - 1) / 60000);
+    return static_cast<DWORD>(minutes > kMaxMinutes ? kMaxMinutes : minutes) * 60000u;
+}
+
+unsigned __stdcall CUIMainFrame::ServiceThreadProc(void* argument)
+{
+    return GuardBoundary("CUIMainFrame::ServiceThreadProc", 0u, [argument]() -> unsigned {
+        auto* frame = static_cast<CUIMainFrame*>(argument);
+        LogWrite(4, "[ServiceThreadProc][enter]", __LINE__);
+        if (::WaitForSingleObject(frame->m_serviceStop_.get(), ServiceDelayMilliseconds()) != WAIT_TIMEOUT)
+            return 1;  // the frame is going away
+        // The delay has passed: the pass over the usage database follows here.
+        return 1;
+    });
+}

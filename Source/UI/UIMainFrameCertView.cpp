@@ -1,0 +1,454 @@
+// The certificate part of each key page: group rows with name items and
+// state icons, attribute pages, validity blocks and buttons; and what the
+// user does with them: display, copy, export, PIN change, and the commands
+// for the host's other plug-ins.
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "Cert/Cert_Util.h"
+#include "Cert/PkiHandles.h"
+#include "Cert/ZentoPKI.h"
+#include "DuiLib/BoundaryGuard.h"
+#include "Framework/FileDialog.h"
+#include "Plugin/HostCommandMailbox.h"
+#include "Plugin/HostInterfaces.h"
+#include "Plugin/HostMessaging.h"
+#include "UI/UIMainFrame.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/StringConvert.h"
+#include "Utils/UserSettings.h"
+
+using namespace DuiLib;
+
+namespace {
+
+constexpr const wchar_t* kIconExpired = L"MainFrame/icon_certexpired.png";
+constexpr const wchar_t* kIconExpiring = L"MainFrame/icon_certramain.png";
+constexpr const wchar_t* kIconValid = L"MainFrame/icon_cert.png";
+constexpr int kCertItemHeight = 38;
+
+std::wstring StringAttribute(unsigned long certificate, int id)
+{
+    std::wstring text;
+    Cert_Util::GetCertStringAttribute(certificate, id, text);
+    return text;
+}
+
+std::wstring ValidityPeriod(const char* formatKey, unsigned long certificate)
+{
+    std::wstring start;
+    std::wstring end;
+    Cert_Util::GetCertValidityDates(certificate, start, end);
+    return FormatLanguageText(GetLanguageString(formatKey), {start, end});
+}
+
+template <class T>
+T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
+{
+    return parent ? ControlCast<T>(pm.FindSubControlByName(parent, name)) : nullptr;
+}
+
+ScopedPkiCert Duplicate(unsigned long certificate)
+{
+    return ScopedPkiCert(certificate ? ZentoPKICertDupCert(certificate) : 0);
+}
+
+int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM, LPARAM data)
+{
+    // The last folder chosen is selected as soon as the browser can take it.
+    if (message == BFFM_INITIALIZED && data)
+        ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+// ---- Free functions ------------------------------------------------------------------
+
+int CertValidityState(unsigned long certificate)
+{
+    if (Cert_Util::IsCertExpired(certificate)) return 2;
+    int days = 0;
+    return Cert_Util::GetCertRemainDays(certificate, &days) ? 1 : 0;
+}
+
+std::wstring FormatPinFailText(int retries)
+{
+    if (retries > 0)
+        return FormatLanguageText(GetLanguageString("STRING_PIN_MODIFY_FAIL_WITH_RETRYNUM"), {std::to_wstring(retries)});
+    if (retries == 0) return GetLanguageString("STRING_PIN_MODIFY_FAIL_LOCK");
+    return FormatLanguageText(GetLanguageString("STRING_PIN_MODIFY_FAIL"), {std::to_wstring(retries)});
+}
+
+std::wstring SanitizeExportFileName(const std::wstring& name)
+{
+    static const wchar_t kReserved[] = L"\\/:*?\"<>|";
+    std::wstring safe = name;
+    for (wchar_t& c : safe) {
+        if (c < 0x20 || c == 0x7F || wcschr(kReserved, c)) c = L'_';
+    }
+    // A leading dot hides the file; trailing blanks and dots are dropped by
+    // the file system, which would make two names one.
+    if (!safe.empty() && safe.front() == L'.') safe.front() = L'_';
+    for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L' ' || safe[i - 1] == L'.'); --i) safe[i - 1] = L'_';
+    return safe;
+}
+
+std::wstring CertExportFileName(unsigned long certificate)
+{
+    std::wstring name = SanitizeExportFileName(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME));
+    if (Cert_Util::IsSignCert(certificate)) return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_SIGN_NAME");
+    if (Cert_Util::IsEncCert(certificate)) return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_ENC_NAME");
+    return name + L".cer";
+}
+
+bool WriteCertFile(const std::wstring& path, unsigned long certificate)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file) return false;
+    unsigned char* bytes = nullptr;
+    unsigned long length = 0;
+    size_t written = 0;
+    const bool encoded = ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
+    ScopedPkiBuffer owner(bytes);
+    if (encoded && bytes) written = fwrite(bytes, 1, length, file);
+    const bool closed = fclose(file) == 0;
+    return closed && encoded && bytes && written == length;
+}
+
+bool IsKeyFunctionShown(const char* section, unsigned long device)
+{
+    return UserSettings::Instance().IsDeviceTypeListed(::Utf8ToWide(section), device);
+}
+
+// ---- Building the view ---------------------------------------------------------------
+
+void CUIMainFrame::SetupKeyButtons(CControlUI* page, DeviceRecord* record)
+{
+    if (!page || !record) return;
+    const unsigned long device = record->device;
+    struct KeyButton {
+        const wchar_t* name;
+        const char* textKey;
+        bool (CUIMainFrame::*click)(TNotifyUI&);
+    };
+    auto setUp = [&](const KeyButton& spec, bool shown) {
+        CControlUI* button = m_pm_.FindSubControlByName(page, spec.name);
+        if (!button) return;
+        if (!shown) {
+            button->SetVisible(false);
+            return;
+        }
+        button->SetText(GetLanguageString(spec.textKey));
+        button->SetTag(static_cast<UINT_PTR>(device));
+        button->OnNotify += MakeDelegate(this, spec.click);
+    };
+    setUp({L"Button_DisConnect", "STRING_BUTTON_DISCONNECT_DEVICE", &CUIMainFrame::OnDisconnectClick},
+          IsKeyFunctionShown("DisconnectFunShow", device));
+    if (m_pm_.FindSubControlByName(page, L"Button_UnlockPin")) {
+        const bool installed = IsHostPluginInstalled(PluginIds::PinUnlock);
+        setUp({L"Button_UnlockPin", "STRING_BUTTON_UNLOCK_PASSWORD", &CUIMainFrame::OnUnlockPinClick},
+              installed && !IsKeyFunctionShown("UnlockFunFiter", device));
+    }
+    setUp({L"Button_ModifyPin", "STRING_BUTTON_CHANGE_PASSWORD", &CUIMainFrame::OnModifyPinClick},
+          !IsKeyFunctionShown("PassWordFunFiter", device));
+}
+
+void CUIMainFrame::AddCertGroupView(CControlUI* page, const CertGroup& group, DeviceRecord* record, int index)
+{
+    auto* column = FindIn<CContainerUI>(m_pm_, page, L"VLayout_AllCertView");
+    if (group.certificates.empty() || !column) return;
+    std::unique_ptr<CControlUI> row(BuildSubLayout(L"SubXml/HLayoutCertPairContain.xml", nullptr));
+    auto* rowLayout = ControlCast<CContainerUI>(row.get());
+    if (!rowLayout) return;
+    auto* names = FindIn<CContainerUI>(m_pm_, row.get(), L"VLayout_CertItemsDispalyName");
+    auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow");
+    if (!names || !attributeTabs) return;
+
+    AddCertItems(attributeTabs, group, names);
+    int state = 0;
+    CControlUI* block = BuildValidityBlock(group.certificates.front(), state);
+
+    CControlUI* buttons = BuildSubLayout(L"SubXml/VLayoutRightFun.xml", nullptr);
+    if (buttons) {
+        if (CControlUI* update = m_pm_.FindSubControlByName(buttons, L"Button_CertUpdate")) {
+            update->OnNotify += MakeDelegate(this, &CUIMainFrame::OnCertUpdateClick);
+            update->SetText(GetLanguageString("STRING_BUTTON_UPDATE_CERT"));
+            const bool shown = IsHostPluginInstalled(PluginIds::CertRenewal) &&
+                               !IsKeyFunctionShown("CertUpdateFunFiter", record->device);
+            if (!shown) update->SetVisible(false);
+        }
+        if (CControlUI* exportButton = m_pm_.FindSubControlByName(buttons, L"Button_Export")) {
+            exportButton->SetText(GetLanguageString("STRING_BUTTON_EXPORT_CERT"));
+            m_exportButtonTags_.push_back(std::make_unique<ExportButtonTag>(ExportButtonTag{record, names}));
+            exportButton->SetTag(reinterpret_cast<UINT_PTR>(m_exportButtonTags_.back().get()));
+            exportButton->SetUserData(std::to_wstring(index));
+            exportButton->OnNotify += MakeDelegate(this, &CUIMainFrame::ExportCertGroup);
+        }
+    }
+    rowLayout->SetFixedHeight(kCertItemHeight * static_cast<int>(group.certificates.size()) + 2);
+    if (block) rowLayout->Add(block);
+    if (buttons) rowLayout->Add(buttons);
+    column->Add(row.release());
+}
+
+void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& group, CContainerUI* nameColumn)
+{
+    if (!attributeTabs || !nameColumn) return;
+    const int firstPage = attributeTabs->GetCount();
+    for (size_t position = 0; position < group.certificates.size(); ++position) {
+        const unsigned long certificate = group.certificates[position];
+        if (!certificate) continue;
+        CControlUI* item = BuildSubLayout(L"SubXml/HLayoutCertInfo.xml", nullptr);
+        if (!item) continue;
+        const int state = CertValidityState(certificate);
+        if (CControlUI* icon = m_pm_.FindSubControlByName(item, L"Lable_CertDisplayName_Icon"))
+            icon->SetBkImage(state == 2 ? kIconExpired : state == 1 ? kIconExpiring : kIconValid);
+        const bool encryption = Cert_Util::IsEncCert(certificate);
+        if (CControlUI* label = m_pm_.FindSubControlByName(item, L"Lable_CertDisplayName")) {
+            label->SetText(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME) +
+                           GetLanguageString(encryption ? "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_ENC"
+                                                        : "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_SIGN"));
+        }
+        if (CControlUI* button = m_pm_.FindSubControlByName(item, L"Button_CertDisplayName")) {
+            m_certItemTags_.push_back(std::make_unique<CertItemTag>(
+                CertItemTag{firstPage + static_cast<int>(position), attributeTabs, certificate}));
+            button->SetTag(reinterpret_cast<UINT_PTR>(m_certItemTags_.back().get()));
+            button->OnNotify += MakeDelegate(this, &CUIMainFrame::OnCertItemNotify);
+        }
+        if (auto* page = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+            AddCertAttributes(page, certificate);
+            attributeTabs->Add(page);
+        }
+        nameColumn->Add(item);
+    }
+}
+
+void CUIMainFrame::AddCertAttributes(CContainerUI* page, unsigned long certificate)
+{
+    const bool encryption = Cert_Util::IsEncCert(certificate);
+    std::wstring serviceId;
+    Cert_Util::GetUserServiceProgId(certificate, serviceId);
+    std::wstring sha1;
+    Cert_Util::GetCertThumbprintHex(certificate, ZENTO_HASH_SHA1, sha1);
+    std::wstring sha256;
+    Cert_Util::GetCertThumbprintHex(certificate, ZENTO_HASH_SHA256, sha256);
+    const struct {
+        const char* label;
+        std::wstring value;
+    } rows[] = {
+        {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID", serviceId},
+        {"STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME)},
+        {"STRING_SHOW_CERTATT_CERTTYPE",
+         GetLanguageString(encryption ? "STRING_SHOW_CERTATT_CERTTYPE_ENC" : "STRING_SHOW_CERTATT_CERTTYPE_SIGN")},
+        {"STRING_SHOW_CERTATT_VALIDTIME", ValidityPeriod("STRING_SHOW_CERTATT_VALIDTIME_FORMAT", certificate)},
+        {"STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME)},
+        {"STRING_SHOW_CERTATT_FRIENDLYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_FRIENDLY_NAME)},
+        {"STRING_SHOW_CERTATT_UNITNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_ORGANIZATION)},
+        {"STRING_SHOW_CERTATT_SECTIONNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_UNIT)},
+        {"STRING_SHOW_CERTATT_ADDRESS", StringAttribute(certificate, ZENTO_CERT_ATTR_LOCALITY)},
+        {"STRING_SHOW_CERTATT_EMAIL", StringAttribute(certificate, ZENTO_CERT_ATTR_EMAIL)},
+        {"STRING_SHOW_CERTATT_CERTSN", StringAttribute(certificate, ZENTO_CERT_ATTR_SERIAL)},
+        {"STRING_SHOW_CERTATT_THUMBPRINTSHA1", sha1},
+        {"STRING_SHOW_CERTATT_THUMBPRINTSHA256", sha256},
+        {"STRING_SHOW_CERTATT_COUNTRYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_COUNTRY)},
+        {"STRING_SHOW_CERTATT_PROVINCENAME", StringAttribute(certificate, ZENTO_CERT_ATTR_PROVINCE)},
+    };
+    for (const auto& row : rows) AddAttributeRow(GetLanguageString(row.label), row.value, page);
+}
+
+void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring& value, CContainerUI* container)
+{
+    if (label.empty() || value.empty() || !container) return;
+    std::unique_ptr<CControlUI> row(BuildSubLayout(L"SubXml/HLayoutCertArrShow.xml", this));
+    if (!row) return;
+    CControlUI* key = m_pm_.FindSubControlByName(row.get(), L"Label_CertArritube_key");
+    if (!key) return;
+    key->SetText(FormatLanguageText(L"%s :", {label}));
+    CControlUI* text = m_pm_.FindSubControlByName(row.get(), L"Label_CertArritube");
+    if (!text) return;
+    text->SetText(value);
+    if (CControlUI* option = m_pm_.FindSubControlByName(row.get(), L"Option_CertArritube")) {
+        option->SetUserData(value);
+        // Long values (thumbprints) end in an ellipsis; the tooltip shows them whole.
+        option->SetToolTip(value);
+    }
+    container->Add(row.release());
+}
+
+CControlUI* CUIMainFrame::BuildValidityBlock(unsigned long certificate, int& state)
+{
+    state = CertValidityState(certificate);
+    const wchar_t* layout = state == 2   ? L"SubXml/VLayoutCertExpired.xml"
+                            : state == 1 ? L"SubXml/HLayoutCertDeadline.xml"
+                                         : L"SubXml/VLayoutCertValid.xml";
+    CControlUI* block = BuildSubLayout(layout, nullptr);
+    if (!block) return nullptr;
+    if (state == 2) {
+        if (CControlUI* label = m_pm_.FindSubControlByName(block, L"Label_Cert_Expired"))
+            label->SetText(GetLanguageString("STRING_SHOW_CERTATT_HAS_EXPIRE"));
+    } else if (state == 1) {
+        int days = 0;
+        Cert_Util::GetCertRemainDays(certificate, &days);
+        if (CControlUI* label = m_pm_.FindSubControlByName(block, L"Label_Deadline")) {
+            label->SetText(days == 0 ? GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY")
+                                     : FormatLanguageText(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"),
+                                                          {std::to_wstring(days)}));
+        }
+    }
+    if (CControlUI* period = m_pm_.FindSubControlByName(block, L"Label_CertValidDate"))
+        period->SetText(ValidityPeriod("STRING_SHOW_VALIDTIME", certificate));
+    return block;
+}
+
+// ---- Handlers ------------------------------------------------------------------------
+
+bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
+{
+    auto* tag = msg.pSender ? reinterpret_cast<CertItemTag*>(msg.pSender->GetTag()) : nullptr;
+    if (!tag) return false;
+    if (msg.sType == L"click") {
+        tag->attributeTabs->SelectItem(tag->attributePage);
+        return false;
+    }
+    if (msg.sType == L"dbclick") {
+        // The window that shows it frees the copy; the record may be gone by then.
+        ScopedPkiCert copy = Duplicate(tag->certificate);
+        if (copy && ::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy.get()), 0)) (void)copy.release();
+        return true;
+    }
+    return false;
+}
+
+bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
+{
+    if (msg.sType != L"click" || !msg.pSender) return false;
+    auto* tag = reinterpret_cast<ExportButtonTag*>(msg.pSender->GetTag());
+    if (!tag || !tag->record) return false;
+    const int index = _wtoi(msg.pSender->GetUserData().c_str());
+    const std::vector<CertGroup> groups = GroupCertificates(*tag->record);
+    if (groups.empty() || index < 0 || index >= static_cast<int>(groups.size())) {
+        MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_EXCEPTION"), MB_ICONERROR);
+        return false;
+    }
+    std::vector<ScopedPkiCert> copies;
+    for (unsigned long certificate : groups[static_cast<size_t>(index)].certificates) {
+        ScopedPkiCert copy = Duplicate(certificate);
+        if (copy) copies.push_back(std::move(copy));
+    }
+    if (copies.empty()) {
+        MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_NO_CERT"), MB_ICONERROR);
+        return false;
+    }
+    if (unsigned long selected = FindSelectedCert(tag->nameColumn)) {
+        ScopedPkiCert copy = Duplicate(selected);
+        if (copy) SaveCertAs(nullptr, copy.get());
+        return false;
+    }
+    std::wstring folder;
+    if (!ChooseExportFolder(folder)) return false;
+    bool failed = false;
+    for (const ScopedPkiCert& copy : copies) {
+        if (WriteCertFile(folder + CertExportFileName(copy.get()), copy.get())) continue;
+        if (!failed) MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);
+        failed = true;
+    }
+    if (!failed) MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), MB_ICONINFORMATION);
+    return false;
+}
+
+bool CUIMainFrame::ChooseExportFolder(std::wstring& folder)
+{
+    BROWSEINFOW info = {};
+    info.hwndOwner = m_hWnd;
+    info.lpszTitle = L"";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+    info.lpfn = &BrowseFolderCallback;
+    info.lParam = lastExportFolder.empty() ? 0 : reinterpret_cast<LPARAM>(lastExportFolder.c_str());
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    if (!chosen) return false;
+    wchar_t path[MAX_PATH] = {};
+    const bool ok = ::SHGetPathFromIDListW(chosen, path) && path[0];
+    ::CoTaskMemFree(chosen);
+    if (!ok) return false;
+    lastExportFolder = path;
+    folder = lastExportFolder;
+    if (folder.back() != L'\\') folder += L'\\';
+    return true;
+}
+
+unsigned long CUIMainFrame::FindSelectedCert(CContainerUI* nameColumn)
+{
+    if (!nameColumn) return 0;
+    for (int i = 0; i < nameColumn->GetCount(); ++i) {
+        auto* button = ControlCast<COptionUI>(m_pm_.FindSubControlByName(nameColumn->GetItemAt(i), L"Button_CertDisplayName"));
+        if (!button || !button->IsSelected()) continue;
+        auto* tag = reinterpret_cast<CertItemTag*>(button->GetTag());
+        return tag ? tag->certificate : 0;
+    }
+    return 0;
+}
+
+void CUIMainFrame::SaveCertAs(HWND owner, unsigned long certificate)
+{
+    const std::wstring fileName = CertExportFileName(certificate);
+    const std::wstring filter = GetLanguageString("STRING_SAVE_CERT_TYPE_NAME") + L"(*.cer)|*.cer||";
+    CFileDialog dialog(FALSE, L".cer", fileName.c_str(), OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, filter.c_str(), owner);
+    if (dialog.DoModal() != IDOK) return;
+    if (WriteCertFile(dialog.GetPathName(), certificate))
+        MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), MB_ICONINFORMATION);
+    else
+        MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);
+}
+
+bool CUIMainFrame::OnModifyPinClick(TNotifyUI& msg)
+{
+    if (msg.sType != L"click" || !msg.pSender) return false;
+    ::PostMessageW(m_hWnd, kMsgChangeDevicePin, static_cast<WPARAM>(msg.pSender->GetTag()), 0);
+    return true;
+}
+
+bool CUIMainFrame::ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin)
+{
+    int retries = -1;
+    const int result = ZentoPKICryptoChangePwd(device, ZENTO_PIN_USER, oldPin.c_str(), newPin.c_str(), &retries);
+    // The PINs are of no use to anyone from here on.
+    SecureZeroMemory(&oldPin[0], oldPin.size());
+    SecureZeroMemory(&newPin[0], newPin.size());
+    oldPin.clear();
+    newPin.clear();
+    if (result == ZENTO_PKI_OK) {
+        MessageBoxNotice(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), MB_ICONINFORMATION);
+        return true;
+    }
+    MessageBoxNotice(FormatPinFailText(retries), MB_ICONERROR);
+    return false;
+}
+
+bool CUIMainFrame::OnUnlockPinClick(TNotifyUI& msg)
+{
+    if (msg.sType == L"click") SendHostCommand(PluginIds::PinUnlock, L"", kHostMsgRunCommand);
+    return false;
+}
+
+bool CUIMainFrame::OnCertUpdateClick(TNotifyUI& msg)
+{
+    if (msg.sType == L"click") SendHostCommand(PluginIds::CertRenewal, L"", kHostMsgRunCommand);
+    return false;
+}
+
+bool CUIMainFrame::OnDisconnectClick(TNotifyUI& msg)
+{
+    if (msg.sType != L"click" || !msg.pSender) return false;
+    const auto device = static_cast<unsigned long>(msg.pSender->GetTag());
+    const std::wstring parameters = L"type=" + std::to_wstring(ZentoPKICryptoGetType(device)) +
+                                    L"|sn=" + Cert_Util::GetDeviceSerialNumber(device) + L"|opeator=disconnect";
+    SendHostCommand(PluginIds::DeviceManagement, parameters, kHostMsgRunDisconnect);
+    return false;
+}
+
+int CUIMainFrame::MessageBoxNotice(const std::wstring& text, UINT icon)
+{
+    return ::MessageBoxW(m_hWnd, text.c_str(), GetLanguageString("STRING_TITLE_NOTICE").c_str(), MB_OK | icon);
+}

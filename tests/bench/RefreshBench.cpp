@@ -1,0 +1,213 @@
+// How long a device event takes in the main window, split into the device
+// load (the PKI stand-in reading every token) and the view build
+// (RefreshDeviceViews up to the painted window), for token stores of
+// 1 x 1, 2 x 4, 8 x 8 and 16 x 8 tokens x certificates; the time from
+// OnInitPlugins to the first painted frame; and private bytes after 1 and
+// after 1000 refreshes. Prints one table (median and minimum of the runs).
+//   LumoraRefreshBench.exe [FIXTURES_FOLDER] [RUNS]
+#include <windows.h>
+
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Cert/DeviceRecord.h"
+#include "HostTokenStore.h"
+#include "Plugin/HostInterfaces.h"
+#include "Plugin/PluginEntry.h"
+#include "SettingsFolders.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+#include "UI/UIMainFrame.h"
+
+namespace {
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+SIZE_T PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+    return counters.PrivateUsage;
+}
+
+struct Stat {
+    double median = 0;
+    double minimum = 0;
+};
+
+Stat Summarise(std::vector<double> samples)
+{
+    Stat s;
+    if (samples.empty()) return s;
+    std::sort(samples.begin(), samples.end());
+    s.minimum = samples.front();
+    s.median = samples[samples.size() / 2];
+    return s;
+}
+
+// A store of `tokens` tokens holding `certs` certificates each, as signing and
+// encryption pairs of the fixture certificates.
+bool MakeStore(const std::wstring& folder, const std::wstring& fixtures, int tokens, int certs)
+{
+    std::string sign;
+    std::string enc;
+    if (!testsupport::ReadFileBytes(fixtures + L"\\certs\\sign_1y.cer", sign) ||
+        !testsupport::ReadFileBytes(fixtures + L"\\certs\\enc_1y.cer", enc))
+        return false;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int t = 0; t < tokens; ++t) {
+        wchar_t name[32];
+        swprintf(name, 32, L"bench%02d", t);
+        const std::wstring token = folder + L"\\" + name;
+        CreateDirectoryW(token.c_str(), nullptr);
+        char ini[160];
+        snprintf(ini, sizeof ini,
+                 "[Token]\r\nType=1\r\nSerial=BENCH%04d\r\nLabel=Bench %d\r\nPin=123456\r\nRetries=6\r\nMaxRetries=6\r\n",
+                 t, t);
+        if (!testsupport::WriteFileBytes(token + L"\\token.ini", ini)) return false;
+        for (int c = 0; c < certs; ++c) {
+            const std::wstring pair = token + L"\\kp" + std::to_wstring(c / 2);
+            CreateDirectoryW(pair.c_str(), nullptr);
+            if (!testsupport::WriteFileBytes(pair + L"\\" + std::to_wstring(c % 2 + 1) + L".cer", c % 2 ? enc : sign))
+                return false;
+        }
+    }
+    return true;
+}
+
+struct Row {
+    int tokens;
+    int certs;
+    Stat load;
+    Stat view;
+    Stat total;
+};
+
+// Reads every device of the host into DeviceRecordList, as a device event does.
+void LoadDevices(IPluginHost* host)
+{
+    IPluginObject* service = nullptr;
+    host->QueryPluginObject(HostGuids::DeviceService, &service);
+    IHostDeviceList* list = service ? static_cast<IDeviceService*>(service)->GetDeviceList() : nullptr;
+    if (!list) return;
+    for (long i = 0; i < list->GetDeviceCount(); ++i) {
+        if (unsigned long device = list->GetDevice(i)) DeviceRecordList::Instance().AddDevice(device);
+    }
+    list->Release();
+}
+
+}  // namespace
+
+int main()
+{
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring fixtures = argc > 1 ? argv[1] : testsupport::FixturesDir();
+    const int runs = argc > 2 ? std::max(3, _wtoi(argv[2])) : 15;
+    LocalFree(argv);
+    testsupport::SettingsSandbox sandbox;
+    if (!sandbox.ok()) {
+        fprintf(stderr, "cannot redirect the settings folders\n");
+        return 1;
+    }
+    // Only the refresh is measured: no pop-ups, no show-self command, no worker.
+    WritePrivateProfileStringW(L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0", sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"0",
+                               sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"0", sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"0", sandbox.UserIniPath().c_str());
+
+    tamu::HostOptions options;
+    options.languageId = 2052;
+    tamu::Host host(options);
+    if (!host.Start()) return 1;
+    ShowWindow(host.MainWindow(), SW_SHOW);
+
+    const int sizes[][2] = {{1, 1}, {2, 4}, {8, 8}, {16, 8}};
+    std::vector<Row> rows;
+    std::vector<double> startSamples;
+    SIZE_T afterOne = 0;
+    SIZE_T afterThousand = 0;
+    for (const auto& size : sizes) {
+        testsupport::TempDir store(L"bench");
+        if (!MakeStore(store.Path(), fixtures, size[0], size[1])) {
+            fprintf(stderr, "cannot make the token store from %ls\n", fixtures.c_str());
+            return 1;
+        }
+        tamu::TokenStoreDevices devices(host, store.Path());
+        const double beforeInit = NowMs();
+        PluginEntry::OnInitPlugins(&host);
+        HWND frameWindow = g_hMainFrameWnd;
+        auto* frame = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(frameWindow));
+        if (!frame) return 1;
+        RedrawWindow(frameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        startSamples.push_back(NowMs() - beforeInit);
+
+        std::vector<double> load;
+        std::vector<double> view;
+        std::vector<double> total;
+        for (int run = 0; run < runs; ++run) {
+            double t0 = NowMs();
+            frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+            RedrawWindow(frameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            total.push_back(NowMs() - t0);
+            testsupport::PumpMessages();
+
+            frame->ClearDeviceViews();
+            testsupport::PumpMessages();
+            t0 = NowMs();
+            LoadDevices(&host);
+            const double t1 = NowMs();
+            frame->RefreshDeviceViews();
+            RedrawWindow(frameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            const double t2 = NowMs();
+            load.push_back(t1 - t0);
+            view.push_back(t2 - t1);
+            testsupport::PumpMessages();
+            if (run == 0 && size[0] == 2) afterOne = PrivateBytes();
+        }
+        rows.push_back({size[0], size[1], Summarise(load), Summarise(view), Summarise(total)});
+
+        if (size[0] == 2) {
+            // Each run above was two refreshes; make it 1000 in all.
+            for (int i = 2 * runs; i < 1000; ++i) {
+                frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+                testsupport::PumpMessages();
+            }
+            afterThousand = PrivateBytes();
+        }
+        PluginEntry::OnReleasePlugins();
+        testsupport::PumpMessages();
+    }
+
+    const Stat start = Summarise(startSamples);
+    printf("Refresh benchmark (%d runs per store; milliseconds, median / minimum)\n", runs);
+    printf("| tokens x certs | device load | view build | whole device event |\n");
+    printf("|---|---|---|---|\n");
+    for (const Row& r : rows) {
+        printf("| %d x %d | %.2f / %.2f | %.2f / %.2f | %.2f / %.2f |\n", r.tokens, r.certs, r.load.median,
+               r.load.minimum, r.view.median, r.view.minimum, r.total.median, r.total.minimum);
+    }
+    printf("| OnInitPlugins to painted | | | %.2f / %.2f |\n", start.median, start.minimum);
+    const double ratio = rows[1].view.median > 0 ? rows[2].view.median / rows[1].view.median : 0;
+    printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio);
+    printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n", static_cast<unsigned long>(afterOne / 1024),
+           static_cast<unsigned long>(afterThousand / 1024));
+    return 0;
+}

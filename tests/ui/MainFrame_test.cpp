@@ -1,0 +1,593 @@
+// The main window end to end: our host in-process with a token store made of
+// the generated fixture tokens, the plug-in started through its entry point,
+// device events, the key list and pages, the certificate view and its actions
+// driven through the real dialogs.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <array>
+#include <memory>
+
+#include "Cert/Cert_Util.h"
+#include "Cert/DeviceRecord.h"
+#include "Cert/ZentoPKI.h"
+#include "DialogAnswerer.h"
+#include "HostTokenStore.h"
+#include "Plugin/HostInterfaces.h"
+#include "Plugin/PluginEntry.h"
+#include "SettingsFolders.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+#include "UI/UIMainFrame.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/StringConvert.h"
+#include "Utils/UserSettings.h"
+
+using namespace DuiLib;
+
+namespace {
+
+std::wstring FixtureToken(const wchar_t* name)
+{
+    return testsupport::FixturesDir() + L"\\tokens\\" + name;
+}
+
+std::wstring FixtureCert(const wchar_t* name)
+{
+    return testsupport::FixturesDir() + L"\\certs\\" + name + L".cer";
+}
+
+DWORD ThreadCount()
+{
+    DWORD count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+SIZE_T PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+    return counters.PrivateUsage;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sandbox_.ok());
+        tamu::HostOptions options;
+        options.languageId = 2052;
+        m_host_ = std::make_unique<tamu::Host>(options);
+        ASSERT_TRUE(m_host_->Start());
+        m_store_ = std::make_unique<testsupport::TempDir>(L"store");
+        m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_->Path());
+    }
+
+    void TearDown() override
+    {
+        PluginEntry::OnReleasePlugins();
+        m_devices_.reset();
+        m_host_.reset();
+    }
+
+    // Starts the plug-in with the settings given as (section, key, value).
+    void Start(std::initializer_list<std::array<const wchar_t*, 3>> settings = {})
+    {
+        for (const auto& s : settings) WritePrivateProfileStringW(s[0], s[1], s[2], m_sandbox_.UserIniPath().c_str());
+        ASSERT_EQ(0, PluginEntry::OnInitPlugins(m_host_.get()));
+        m_frame_ = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(g_hMainFrameWnd));
+        ASSERT_NE(nullptr, m_frame_);
+    }
+
+    void Insert(const wchar_t* token) { ASSERT_TRUE(m_devices_->InsertToken(FixtureToken(token))); }
+
+    // One device event, handled now.
+    void DeviceEvent()
+    {
+        m_frame_->SendMessage(kHostMsgDeviceChanged, 0, 0);
+        testsupport::PumpMessages();
+    }
+
+    CPaintManagerUI& Pm() { return m_frame_->GetPaintManager(); }
+    template <class T = CControlUI>
+    T* Find(const wchar_t* name, CControlUI* parent = nullptr)
+    {
+        return ControlCast<T>(parent ? Pm().FindSubControlByName(parent, name) : Pm().FindControl(name));
+    }
+    int MainPage() { return Find<CTabLayoutUI>(L"TabLayout_Cert_MainView")->GetCurSel(); }
+    CContainerUI* KeyList() { return Find<CContainerUI>(L"VLayout_LeftDevices_Items"); }
+    CTabLayoutUI* KeyPages() { return Find<CTabLayoutUI>(L"TLayout_MainCertView"); }
+    // Name items of a key page, group by group.
+    std::vector<CControlUI*> NameItems(int page)
+    {
+        std::vector<CControlUI*> items;
+        auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(page));
+        for (int g = 0; g < groups->GetCount(); ++g) {
+            auto* names = Find<CContainerUI>(L"VLayout_CertItemsDispalyName", groups->GetItemAt(g));
+            for (int i = 0; i < names->GetCount(); ++i) items.push_back(names->GetItemAt(i));
+        }
+        return items;
+    }
+    // (label, value) of every row of an attribute page.
+    std::vector<std::pair<std::wstring, std::wstring>> Rows(CControlUI* attributePage)
+    {
+        std::vector<std::pair<std::wstring, std::wstring>> rows;
+        auto* container = ControlCast<CContainerUI>(attributePage);
+        for (int i = 0; i < container->GetCount(); ++i) {
+            CControlUI* row = container->GetItemAt(i);
+            rows.emplace_back(Find(L"Label_CertArritube_key", row)->GetText(), Find(L"Label_CertArritube", row)->GetText());
+        }
+        return rows;
+    }
+
+    testsupport::SettingsSandbox m_sandbox_;
+    std::unique_ptr<tamu::Host> m_host_;
+    std::unique_ptr<testsupport::TempDir> m_store_;
+    std::unique_ptr<tamu::TokenStoreDevices> m_devices_;
+    CUIMainFrame* m_frame_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
+{
+    Insert(L"zhangsan");  // ZT2026000A
+    Insert(L"lisi");      // zt2026000b: folder order makes it the host's first device
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"}});
+    DeviceEvent();
+    ASSERT_EQ(1, MainPage());
+    ASSERT_EQ(2, KeyList()->GetCount());
+    // Items go on top as they come: the host's first key ends at the bottom and is the one selected.
+    auto* top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
+    auto* bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
+    EXPECT_EQ(L"ZT2026000A", top->GetUserData());
+    EXPECT_EQ(L"zt2026000b", bottom->GetUserData());
+    EXPECT_TRUE(bottom->IsSelected());
+    EXPECT_FALSE(top->IsSelected());
+    EXPECT_EQ(0, static_cast<int>(bottom->GetTag()));
+    EXPECT_EQ(1, static_cast<int>(top->GetTag()));
+    // Pages in host order; the first page of a key shows its own rows.
+    const std::wstring lisiType = Cert_Util::GetDeviceTypeName(DeviceRecordList::Instance().At(0)->device);
+    EXPECT_EQ(lisiType, Find(L"Label_DeviceAndSN", KeyPages()->GetItemAt(0))->GetText());
+    auto* ownRows = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0))->GetItemAt(0);
+    const auto rows = Rows(ownRows);
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN") + L" :", rows[1].first);
+    EXPECT_EQ(L"zt2026000b", rows[1].second);
+    EXPECT_EQ(L"Li Si", rows[2].second);
+
+    // The preferred-last serial (letter case ignored) is added last, so it is on top and not selected.
+    ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceSn", L"ZT2026000B"));
+    ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceProId", L"Preferred key"));
+    DeviceEvent();
+    top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
+    bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
+    EXPECT_EQ(L"zt2026000b", top->GetUserData());
+    EXPECT_EQ(L"Preferred key", top->GetText());
+    EXPECT_FALSE(top->IsSelected());
+    EXPECT_TRUE(bottom->IsSelected());
+    EXPECT_EQ(1, static_cast<int>(top->GetTag()));
+
+    // Clicking an item shows its page with the key's own rows.
+    Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1))->SelectItem(1);
+    Pm().SendNotify(top, L"click");
+    EXPECT_EQ(1, KeyPages()->GetCurSel());
+    EXPECT_EQ(0, Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1))->GetCurSel());
+}
+
+TEST_F(MainFrameTest, ThreeKeysAreListedInReverseWithTheFirstRecordSelected)
+{
+    Insert(L"expiring");
+    Insert(L"lisi");
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    ASSERT_EQ(3, KeyList()->GetCount());
+    const wchar_t* expected[] = {L"ZT2026000A", L"zt2026000b", L"ZT2026000D"};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(expected[i], KeyList()->GetItemAt(i)->GetUserData()) << i;
+    EXPECT_TRUE(ControlCast<COptionUI>(KeyList()->GetItemAt(2))->IsSelected());
+    EXPECT_EQ(3, KeyPages()->GetCount());
+}
+
+TEST_F(MainFrameTest, PagesForNoKeyDetectingAndAMissingDeviceService)
+{
+    Start();
+    EXPECT_EQ(0, MainPage());
+    m_frame_->SendMessage(kHostMsgDetecting, 0, 0);
+    EXPECT_EQ(2, MainPage());
+    DeviceEvent();
+    EXPECT_EQ(0, MainPage());
+
+    // The refresh button asks the host and shows the detecting page; the host answers with 1834.
+    Insert(L"zhangsan");
+    Pm().SendNotify(Pm().FindControl(L"Button_RefreshDevice"), L"click");
+    EXPECT_EQ(2, MainPage());
+    ASSERT_TRUE(testsupport::WaitFor([&] { return KeyList()->GetCount() == 1; }));
+    EXPECT_EQ(1, MainPage());
+
+    m_host_->EnableService(HostGuids::DeviceService, false);
+    DeviceEvent();
+    EXPECT_EQ(0, KeyList()->GetCount());
+    EXPECT_EQ(0, KeyPages()->GetCount());
+    EXPECT_EQ(0, DeviceRecordList::Instance().Count());
+}
+
+TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
+{
+    Insert(L"zhangsan");
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"1"}});
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZENTO_UIModifyPasswordDlg";
+    RegisterClassW(&wc);
+    HWND dialog = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, dialog);
+    const size_t before = m_host_->Mailbox().size();
+    DeviceEvent();
+    EXPECT_FALSE(IsWindow(dialog));
+    ASSERT_EQ(before + 1, m_host_->Mailbox().size());
+    EXPECT_EQ(L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=none|/ChangeViewWhileOnHomeControl=true",
+              m_host_->Mailbox().back().text);
+    // No keys: no command.
+    m_devices_->RemoveToken(L"ZT2026000A");
+    DeviceEvent();
+    EXPECT_EQ(before + 1, m_host_->Mailbox().size());
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
+{
+    Insert(L"expiring");  // sign_12h, sign_expired, an expired CA certificate
+    Insert(L"zhangsan");  // sign_1y + enc_1y, sign_10d
+    Start();
+    DeviceEvent();
+    ASSERT_EQ(2, KeyPages()->GetCount());
+
+    auto check = [&](CControlUI* item, const wchar_t* icon) {
+        EXPECT_EQ(icon, Find(L"Lable_CertDisplayName_Icon", item)->GetBkImage());
+    };
+    const std::vector<CControlUI*> zhang = NameItems(1);
+    ASSERT_EQ(3u, zhang.size());
+    check(zhang[0], L"MainFrame/icon_cert.png");
+    check(zhang[1], L"MainFrame/icon_cert.png");
+    check(zhang[2], L"MainFrame/icon_certramain.png");
+    EXPECT_EQ(L"张三-签名证书", Find(L"Lable_CertDisplayName", zhang[0])->GetText());
+    EXPECT_EQ(L"张三-加密证书", Find(L"Lable_CertDisplayName", zhang[1])->GetText());
+    // A pair row is 38 per certificate plus 2; the block of the 10-day group counts days.
+    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(1));
+    ASSERT_EQ(2, groups->GetCount());
+    EXPECT_EQ(78, groups->GetItemAt(0)->GetFixedHeight());
+    EXPECT_EQ(nullptr, Find(L"Label_Deadline", groups->GetItemAt(0)));
+    const std::wstring deadline = Find(L"Label_Deadline", groups->GetItemAt(1))->GetText();
+    EXPECT_TRUE(deadline == L"9天后过期" || deadline == L"10天后过期") << testsupport::ToUtf8(deadline);
+
+    const std::vector<CControlUI*> expiring = NameItems(0);
+    ASSERT_GE(expiring.size(), 2u);
+    check(expiring[0], L"MainFrame/icon_certramain.png");
+    check(expiring[1], L"MainFrame/icon_certexpired.png");
+    auto* expiringGroups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(0));
+    EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY"),
+              Find(L"Label_Deadline", expiringGroups->GetItemAt(0))->GetText());
+    EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_HAS_EXPIRE"),
+              Find(L"Label_Cert_Expired", expiringGroups->GetItemAt(1))->GetText());
+
+    // Attribute rows of the first certificate, in the fixed order; every label is one of the fifteen.
+    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1));
+    Pm().SendNotify(Find(L"Button_CertDisplayName", zhang[1]), L"click");
+    EXPECT_EQ(2, attributeTabs->GetCurSel());
+    const char* const order[] = {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID", "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME",
+                                 "STRING_SHOW_CERTATT_CERTTYPE", "STRING_SHOW_CERTATT_VALIDTIME",
+                                 "STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME", "STRING_SHOW_CERTATT_FRIENDLYNAME",
+                                 "STRING_SHOW_CERTATT_UNITNAME", "STRING_SHOW_CERTATT_SECTIONNAME",
+                                 "STRING_SHOW_CERTATT_ADDRESS", "STRING_SHOW_CERTATT_EMAIL",
+                                 "STRING_SHOW_CERTATT_CERTSN", "STRING_SHOW_CERTATT_THUMBPRINTSHA1",
+                                 "STRING_SHOW_CERTATT_THUMBPRINTSHA256", "STRING_SHOW_CERTATT_COUNTRYNAME",
+                                 "STRING_SHOW_CERTATT_PROVINCENAME"};
+    const auto rows = Rows(attributeTabs->GetItemAt(1));
+    ASSERT_EQ(15u, rows.size()) << "every attribute of the Zhang San certificate has a value";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(GetLanguageString(order[i]) + L" :", rows[i].first) << i;
+        EXPECT_FALSE(rows[i].second.empty()) << i;
+    }
+    EXPECT_EQ(L"zhangsan@example.cn", rows[9].second);
+    EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_CERTTYPE_SIGN"), rows[2].second);
+    // Li Si's certificates carry no e-mail address: no row for it.
+    auto* expiringTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
+    for (const auto& row : Rows(expiringTabs->GetItemAt(1)))
+        EXPECT_NE(GetLanguageString("STRING_SHOW_CERTATT_EMAIL") + L" :", row.first);
+}
+
+TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    const long live = ZentoPKIGetLiveObjectCount();
+    testsupport::DialogAnswerer answerer;
+    Pm().SendNotify(Find(L"Button_CertDisplayName", NameItems(0)[0]), L"dbclick");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !answerer.Answered().empty(); }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return ZentoPKIGetLiveObjectCount() == live; }));
+    EXPECT_EQ(0, ZentoPKIGetBadFreeCount());
+}
+
+TEST_F(MainFrameTest, CtrlCCopiesTheRowValueInTheSystemCodePage)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
+    CControlUI* row = ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
+    auto* option = Find<CKeyOptionUI>(L"Option_CertArritube", row);
+    ASSERT_NE(nullptr, option);
+    EXPECT_EQ(L"KeyOption", option->GetClass());
+    ASSERT_EQ(L"张三", option->GetUserData());
+    TEventUI event;
+    event.Type = UIEVENT_KEYDOWN;
+    event.chKey = 'C';
+    event.pSender = option;
+    option->DoEvent(event);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    ASSERT_NE(nullptr, data);
+    const std::string copied(static_cast<const char*>(GlobalLock(data)));
+    GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(WideToAnsi(L"张三"), copied);
+}
+
+TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    testsupport::TempDir target(L"导出");
+    m_frame_->lastExportFolder = target.Path();
+    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(0));
+    CControlUI* exportButton = Find(L"Button_Export", groups->GetItemAt(0));
+    ASSERT_EQ(L"0", exportButton->GetUserData());
+    {
+        testsupport::DialogAnswerer answerer;  // the folder browser (the last folder preselected), then the message
+        Pm().SendNotify(exportButton, L"click");
+        ASSERT_EQ(2u, answerer.Answered().size());
+        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), answerer.Answered()[1].text);
+    }
+    std::string written;
+    std::string original;
+    ASSERT_TRUE(testsupport::ReadFileBytes(target.File(L"张三_签名证书.cer"), written));
+    ASSERT_TRUE(testsupport::ReadFileBytes(FixtureCert(L"sign_1y"), original));
+    EXPECT_EQ(original, written);
+    ASSERT_TRUE(testsupport::ReadFileBytes(target.File(L"张三_加密证书.cer"), written));
+    ASSERT_TRUE(testsupport::ReadFileBytes(FixtureCert(L"enc_1y"), original));
+    EXPECT_EQ(original, written);
+
+    // Read-only files in the way: one failure message for the whole group.
+    SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
+    {
+        testsupport::DialogAnswerer answerer;
+        Pm().SendNotify(exportButton, L"click");
+        ASSERT_EQ(2u, answerer.Answered().size());
+        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_FAIL"), answerer.Answered()[1].text);
+    }
+    SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // With a name selected only that certificate goes, through the save dialog.
+    ControlCast<COptionUI>(Find(L"Button_CertDisplayName", NameItems(0)[1]))->Selected(true);
+    const std::wstring chosen = target.File(L"chosen.cer");
+    testsupport::DialogAnswerer answerer([&](HWND dialog, const testsupport::AnsweredDialog& record) {
+        if (record.text.empty()) SetDlgItemTextW(dialog, 0x47c, chosen.c_str());  // the file-name box
+        testsupport::DialogAnswerer::PressOk(dialog);
+    });
+    Pm().SendNotify(exportButton, L"click");
+    ASSERT_TRUE(testsupport::ReadFileBytes(chosen, written));
+    EXPECT_EQ(original, written);  // enc_1y
+}
+
+TEST(MainFrameFiles, ExportNamesStayInsideTheChosenFolder)
+{
+    EXPECT_EQ(L"_.._evil_ name_", SanitizeExportFileName(L"..\\evil: name."));
+    EXPECT_EQ(L"a_b_c_d_e_f_g_h_i", SanitizeExportFileName(L"a\\b/c:d*e?f\"g<h>i"));
+    EXPECT_EQ(L"tab_line_", SanitizeExportFileName(L"tab\tline\n"));
+    EXPECT_EQ(L"_hidden", SanitizeExportFileName(L".hidden"));
+    EXPECT_EQ(L"name__", SanitizeExportFileName(L"name ."));
+    EXPECT_EQ(L"张三", SanitizeExportFileName(L"张三"));
+    EXPECT_EQ(L"", SanitizeExportFileName(L""));
+}
+
+TEST(MainFrameFiles, WriteCertFileFailsOnAPathThatCannotBeWritten)
+{
+    testsupport::TempDir folder;
+    std::string der;
+    ASSERT_TRUE(testsupport::ReadFileBytes(FixtureCert(L"sign_1y"), der));
+    const unsigned long certificate =
+        ZentoPKICertNewCert(reinterpret_cast<const unsigned char*>(der.data()), static_cast<unsigned long>(der.size()));
+    ASSERT_NE(0ul, certificate);
+    EXPECT_TRUE(WriteCertFile(folder.File(L"a.cer"), certificate));
+    EXPECT_FALSE(WriteCertFile(folder.File(L"missing\\a.cer"), certificate));
+    std::string written;
+    ASSERT_TRUE(testsupport::ReadFileBytes(folder.File(L"a.cer"), written));
+    EXPECT_EQ(der, written);
+    ZentoPKICertFreeCert(certificate);
+}
+
+TEST(MainFrameFiles, PinFailureTextsByRetriesLeft)
+{
+    LoadLanguageFileFor(2052);
+    EXPECT_EQ(L"修改密码失败，还剩3次重试机会!", FormatPinFailText(3));
+    EXPECT_EQ(L"修改密码失败，还剩1次重试机会!", FormatPinFailText(1));
+    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_FAIL_LOCK"), FormatPinFailText(0));
+    EXPECT_EQ(L"修改密码失败(-1)!", FormatPinFailText(-1));
+}
+
+TEST_F(MainFrameTest, PinChangeOnASimulatedTokenAndItsFailures)
+{
+    Insert(L"lisi");  // PIN 1234, 3 retries left
+    Start();
+    DeviceEvent();
+    const unsigned long device = DeviceRecordList::Instance().At(0)->device;
+    auto change = [&](const char* oldPin, const char* newPin) {
+        std::string oldText = oldPin;
+        std::string newText = newPin;
+        testsupport::DialogAnswerer answerer;
+        const bool changed = m_frame_->ChangePinOnDevice(device, oldText, newText);
+        EXPECT_TRUE(oldText.empty() && newText.empty()) << "both PINs are wiped";
+        EXPECT_EQ(1u, answerer.Answered().size());
+        return std::make_pair(changed, answerer.Answered().empty() ? std::wstring() : answerer.Answered()[0].text);
+    };
+    auto result = change("1234", "5678");
+    EXPECT_TRUE(result.first);
+    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), result.second);
+    // A right change resets the counter to its maximum (10): wrong PINs count down from there.
+    result = change("0000", "9999");
+    EXPECT_FALSE(result.first);
+    EXPECT_EQ(FormatPinFailText(9), result.second);
+    for (int left = 8; left > 0; --left) change("0000", "9999");
+    result = change("0000", "9999");
+    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_FAIL_LOCK"), result.second);
+}
+
+TEST_F(MainFrameTest, KeyButtonsFollowTheDeviceTypeListsAndTheHostsPlugins)
+{
+    Insert(L"zhangsan");  // type 1
+    Insert(L"lisi");      // type 2
+    WritePrivateProfileStringW(L"Plugins", L"871F89C4-A418-4361-90D9-29AF05B186B3", L"Install",
+                               tamu::BesideProgram(L"TamuHost.ini").c_str());
+    Start({{L"DisconnectFunShow", L"2", L""}, {L"PassWordFunFiter", L"2", L""}});
+    DeviceEvent();
+    WritePrivateProfileStringW(L"Plugins", nullptr, nullptr, tamu::BesideProgram(L"TamuHost.ini").c_str());
+    CControlUI* lisi = KeyPages()->GetItemAt(0);
+    CControlUI* zhang = KeyPages()->GetItemAt(1);
+    EXPECT_TRUE(Find(L"Button_DisConnect", lisi)->IsOwnVisible());
+    EXPECT_FALSE(Find(L"Button_DisConnect", zhang)->IsOwnVisible());
+    EXPECT_FALSE(Find(L"Button_ModifyPin", lisi)->IsOwnVisible());
+    EXPECT_TRUE(Find(L"Button_ModifyPin", zhang)->IsOwnVisible());
+    EXPECT_TRUE(Find(L"Button_UnlockPin", zhang)->IsOwnVisible());
+    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", zhang);
+    EXPECT_FALSE(Find(L"Button_CertUpdate", groups->GetItemAt(0))->IsOwnVisible()) << "no renewal plug-in";
+
+    // Unlock goes to the host; disconnect takes the token out and the view follows.
+    Pm().SendNotify(Find(L"Button_UnlockPin", zhang), L"click");
+    EXPECT_EQ(L"871F89C4-A418-4361-90D9-29AF05B186B3|", m_host_->Mailbox().back().text);
+    Pm().SendNotify(Find(L"Button_DisConnect", lisi), L"click");
+    EXPECT_EQ(L"4CC1C123-8D4D-4e94-89B1-89841C3C1037|type=2|sn=zt2026000b|opeator=disconnect",
+              m_host_->Mailbox().back().text);
+    EXPECT_EQ(kHostMsgRunDisconnect, m_host_->Mailbox().back().message);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return KeyList()->GetCount() == 1; }));
+}
+
+TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
+{
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"}});
+    auto cycle = [&] {
+        Insert(L"zhangsan");
+        DeviceEvent();
+        ASSERT_TRUE(m_devices_->RemoveToken(L"ZT2026000A"));
+        DeviceEvent();
+    };
+    for (int i = 0; i < 10; ++i) cycle();  // first use of fonts, images and layouts
+    const long pki = ZentoPKIGetLiveObjectCount();
+    const DWORD gdi = testsupport::CountGdiObjects();
+    const DWORD user = testsupport::CountUserObjects();
+    const DWORD threads = ThreadCount();
+    const SIZE_T bytes = PrivateBytes();
+    for (int i = 0; i < 200; ++i) {
+        SCOPED_TRACE(i);
+        cycle();
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(pki, ZentoPKIGetLiveObjectCount());
+    EXPECT_EQ(gdi, testsupport::CountGdiObjects());
+    EXPECT_EQ(user, testsupport::CountUserObjects());
+    EXPECT_EQ(threads, ThreadCount());
+    // The heap may settle a little; a leak of one page set per cycle would be 800 KB and more.
+    EXPECT_LT(PrivateBytes(), bytes + 256 * 1024);
+}
+
+TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
+{
+    Start({{L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"1"},
+           {L"UserSetting", L"NoDeviceCertNotifyTime", L"600"}});
+    EXPECT_TRUE(m_frame_->IsServiceThreadRunning());
+    const DWORD threads = ThreadCount();
+    PluginEntry::OnReleasePlugins();  // returns only once the thread has ended
+    EXPECT_EQ(nullptr, g_hMainFrameWnd);
+    EXPECT_EQ(threads - 1, ThreadCount());
+}
+
+namespace {
+bool HasNamed(CControlUI* control, const std::wstring& name)
+{
+    if (!control) return false;
+    if (control->GetName() == name) return true;
+    auto* container = ControlCast<CContainerUI>(control);
+    for (int i = 0; container && i < container->GetCount(); ++i) {
+        if (HasNamed(container->GetItemAt(i), name)) return true;
+    }
+    return false;
+}
+}  // namespace
+
+TEST(MainFrameSkins, EveryLayoutBuildsWithTheControlsTheWindowLooksFor)
+{
+    CPaintManagerUI::SetResourcePath(testsupport::BuildDir() + L"\\bin\\LumoraPlugin\\skin");
+    CUIMainFrame callback;  // turns KeyOption elements into CKeyOptionUI
+    const struct {
+        const wchar_t* file;
+        std::vector<const wchar_t*> names;
+    } layouts[] = {
+        {L"skin.xml",
+         {L"TabLayout_Cert_MainView", L"Label_status_no_device", L"Label_status_connecting_device",
+          L"Button_RefreshDevice", L"Button_RefreshDevice_Try", L"Button_CertInfo_RefreshDevice",
+          L"VLayout_LeftDevices_Items", L"TLayout_MainCertView"}},
+        {L"SubXml/OptionLeftDevice.xml", {}},
+        {L"SubXml/VLayoutCertContain.xml",
+         {L"Label_DeviceAndSN", L"TLayout_CertArrShow", L"VLayout_AllCertView", L"Button_DisConnect",
+          L"Button_UnlockPin", L"Button_ModifyPin"}},
+        {L"SubXml/HLayoutCertPairContain.xml", {L"VLayout_CertItemsDispalyName"}},
+        {L"SubXml/HLayoutCertInfo.xml", {L"Lable_CertDisplayName_Icon", L"Lable_CertDisplayName", L"Button_CertDisplayName"}},
+        {L"SubXml/HLayoutCertArrShowContain.xml", {}},
+        {L"SubXml/HLayoutCertArrShow.xml", {L"Label_CertArritube_key", L"Label_CertArritube", L"Option_CertArritube"}},
+        {L"SubXml/VLayoutCertValid.xml", {L"Label_CertValidDate"}},
+        {L"SubXml/HLayoutCertDeadline.xml", {L"Label_CertValidDate", L"Label_Deadline"}},
+        {L"SubXml/VLayoutCertExpired.xml", {L"Label_CertValidDate", L"Label_Cert_Expired"}},
+        {L"SubXml/VLayoutRightFun.xml", {L"Button_CertUpdate", L"Button_Export"}},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(testsupport::ToUtf8(layout.file));
+        CDialogBuilder builder;
+        std::unique_ptr<CControlUI> root(builder.Create(layout.file, nullptr, &callback));
+        ASSERT_NE(nullptr, root) << testsupport::ToUtf8(builder.GetErrorText());
+        for (const wchar_t* name : layout.names) EXPECT_TRUE(HasNamed(root.get(), name)) << testsupport::ToUtf8(name);
+        // Parsed once, built again: the same tree.
+        std::unique_ptr<CControlUI> again(builder.CreateAgain(&callback));
+        ASSERT_NE(nullptr, again);
+        EXPECT_EQ(root->GetClass(), again->GetClass());
+    }
+    std::unique_ptr<CControlUI> item(CDialogBuilder().Create(L"SubXml/OptionLeftDevice.xml"));
+    EXPECT_NE(nullptr, ControlCast<COptionUI>(item.get())) << "a key item is an option";
+    CDialogBuilder rowBuilder;
+    std::unique_ptr<CControlUI> row(rowBuilder.Create(L"SubXml/HLayoutCertArrShow.xml", nullptr, &callback));
+    std::function<CKeyOptionUI*(CControlUI*)> findKeyOption = [&](CControlUI* c) -> CKeyOptionUI* {
+        if (c->GetName() == L"Option_CertArritube") return dynamic_cast<CKeyOptionUI*>(c);
+        auto* container = ControlCast<CContainerUI>(c);
+        for (int i = 0; container && i < container->GetCount(); ++i)
+            if (CKeyOptionUI* found = findKeyOption(container->GetItemAt(i))) return found;
+        return nullptr;
+    };
+    EXPECT_NE(nullptr, findKeyOption(row.get()));
+    for (const wchar_t* image : {L"icon_cert.png", L"icon_certramain.png", L"icon_certexpired.png"})
+        EXPECT_TRUE(testsupport::FileExists(CPaintManagerUI::GetResourcePath() + L"MainFrame\\" + image));
+}
