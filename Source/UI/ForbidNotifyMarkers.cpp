@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr const wchar_t kMarkerSubFolder[] = L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
+constexpr const wchar_t kMarkerSubFolder[] =
+    L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
 constexpr int kPemForm = 3;
 
 std::wstring MarkerPath(unsigned long certificate)

@@ -61,8 +61,8 @@ BOOL CUINotifyPopupWnd::CreateWnd(CWnd* parent)
     wc.lpszClassName = m_info_.windowClassName;
     if (!Framework::RegisterWindowClass(wc)) return FALSE;
     const RECT initial = {0, 0, 820, 620};
-    if (!CreateEx(m_info_.exStyle, m_info_.windowClassName, m_info_.windowClassName, m_info_.style, initial, parent,
-                  0))
+    if (!CreateEx(m_info_.exStyle, m_info_.windowClassName, m_info_.windowClassName, m_info_.style, initial,
+                  parent, 0))
         return FALSE;
 
     // The skin decides the real size (already scaled to the window's dpi).
@@ -180,7 +180,9 @@ void CUINotifyPopupWnd::OnMoveWindowTimer()
         OnSlideFinished(m_slide_.direction);
         return;
     }
-    if (step < 0) LogWrite(4, "CUINotifyDeviceEventWnd::OnMoveWindowTimer if(m_moveStep_>24||)m_moveStep_<0) ", __LINE__);
+    if (step < 0)
+        LogWrite(4, "CUINotifyDeviceEventWnd::OnMoveWindowTimer if(m_moveStep_>24||)m_moveStep_<0) ",
+                 __LINE__);
     const POINT at = SlidePositionAt(m_slide_, step);
     MoveWindowTo(at.x, at.y);
 }

@@ -52,7 +52,9 @@ POINT SlidePositionAt(const SlidePlan& plan, int step)
 {
     if (step >= kSlideSteps) return {plan.targetRight, plan.targetTop};
     const int y = LinearStep(plan.startTop, plan.targetTop, step);
-    if (plan.direction == kSlideOut || step < 0) return {LinearStep(plan.startRight, plan.targetRight, step), y};
-    const double eased = (plan.targetRight - plan.startRight) * SlideCurve::Instance()[step % 25].y + plan.startRight;
+    if (plan.direction == kSlideOut || step < 0)
+        return {LinearStep(plan.startRight, plan.targetRight, step), y};
+    const double eased =
+        (plan.targetRight - plan.startRight) * SlideCurve::Instance()[step % 25].y + plan.startRight;
     return {static_cast<int>(eased), y};
 }

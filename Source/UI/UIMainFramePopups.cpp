@@ -22,7 +22,8 @@ LRESULT CUIMainFrame::ShowNoDeviceCertPopup()
         if (UsageDatabase::Instance().QueryDeviceById(NoDeviceNotifyList.front()->m_deviceId_, serial) == 0) {
             const std::wstring wanted = Utf8ToWide(serial);
             for (const auto& record : DeviceRecordList::Instance().records) {
-                if (record && _wcsicmp(wanted.c_str(), Cert_Util::GetDeviceSerialNumber(record->device).c_str()) == 0)
+                if (record &&
+                    _wcsicmp(wanted.c_str(), Cert_Util::GetDeviceSerialNumber(record->device).c_str()) == 0)
                     return 1;
             }
         }

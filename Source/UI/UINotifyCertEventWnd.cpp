@@ -47,7 +47,8 @@ void CUINotifyCertEventWnd::InitPopupContent()
 void CUINotifyCertEventWnd::ShowCertificateList(int remainDays)
 {
     m_remainDays_ = remainDays;
-    if (auto* combo = DuiLib::ControlCast<DuiLib::CComboUI>(m_pm_.FindControl(L"Combo_CertRemaindaysSetting"))) {
+    if (auto* combo =
+            DuiLib::ControlCast<DuiLib::CComboUI>(m_pm_.FindControl(L"Combo_CertRemaindaysSetting"))) {
         const int leadTime = UserSettings::Instance().GetNotifyCertDay();
         int match = -1;
         for (int i = 0; i < combo->GetCount() && match < 0; ++i) {
@@ -62,8 +63,9 @@ void CUINotifyCertEventWnd::ShowCertificateList(int remainDays)
         }
     }
     const std::wstring message =
-        remainDays < 1 ? GetLanguageString("STRING_NOTICE_WINDOW_MSG")
-                       : FormatTextWithNumber(GetLanguageString("STRING_NOTICE_WINDOW_MSG_FORMAT"), remainDays);
+        remainDays < 1
+            ? GetLanguageString("STRING_NOTICE_WINDOW_MSG")
+            : FormatTextWithNumber(GetLanguageString("STRING_NOTICE_WINDOW_MSG_FORMAT"), remainDays);
     SetControlText(L"label_Msg", message);
 }
 

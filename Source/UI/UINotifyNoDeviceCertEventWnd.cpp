@@ -63,7 +63,8 @@ void CUINotifyNoDeviceCertEventWnd::InitPopupContent()
     BindClick(L"Button_NotifySomeTime", &CUINotifyNoDeviceCertEventWnd::OnNotifyLaterClick);
     SetControlText(L"Label_Title", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_TITLE"));
     SetControlText(L"Button_NotifySomeTime", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON"));
-    SetControlText(L"Button_UseKeyReviewCert", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON"));
+    SetControlText(L"Button_UseKeyReviewCert",
+                   GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON"));
     HideUnlessPluginInstalled(L"Button_UseKeyReviewCert", PluginIds::CertRenewal);
     if (m_records_) {
         for (const auto& record : *m_records_) {
@@ -130,7 +131,8 @@ LRESULT CUINotifyNoDeviceCertEventWnd::ForbidNoDeviceCertNotify(WPARAM, LPARAM)
     (void)WriteForbidNotifyMarker(m_selectedCert_.get());
     m_selectedCert_.reset();
     if (m_selectedLine_ && m_hWnd) {
-        auto* list = DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
+        auto* list =
+            DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
         if (list) {
             list->Remove(m_selectedLine_);
             if (list->GetCount() == 0) PostMessage(WM_CLOSE);

@@ -12,7 +12,6 @@
 #include "SQlite/sqlite3Module.h"
 #include "UI/NotifyPopupWnd.h"
 
-
 class CUINotifyNoDeviceCertEventWnd : public CUINotifyPopupWnd {
 public:
     CUINotifyNoDeviceCertEventWnd();

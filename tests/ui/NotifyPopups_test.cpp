@@ -89,7 +89,10 @@ protected:
     }
 
     // Runs the slide to its end with messages pumped; false on time-out.
-    static bool FinishSlide(CUINotifyPopupWnd& popup) { return WaitFor([&] { return !popup.IsSliding(); }, 3000); }
+    static bool FinishSlide(CUINotifyPopupWnd& popup)
+    {
+        return WaitFor([&] { return !popup.IsSliding(); }, 3000);
+    }
 
     testsupport::SettingsSandbox sandbox;
 
@@ -106,7 +109,8 @@ TEST_F(PopupTest, SlideInFollowsTheCurveAndSlideOutIsLinear)
     auto at1920 = [&](LONG right) { return right - work.right + 1920; };  // as if the edge were at 1920
     CUINotifyDeviceEventWnd popup;
     ASSERT_TRUE(popup.CreateWnd(nullptr));
-    ASSERT_TRUE(SetWindowPos(popup.m_hWnd, nullptr, 0, 0, 300, 132, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+    ASSERT_TRUE(
+        SetWindowPos(popup.m_hWnd, nullptr, 0, 0, 300, 132, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
     popup.SetDeviceEventMode(0);
 
     // Steps driven one by one, without pumping, so no timer tick interferes.
@@ -147,9 +151,11 @@ TEST_F(PopupTest, SlideInDuringSlideOutStartsAgainFromOffScreen)
     popup.SetDeviceEventMode(0);
     const LONG width = WindowRectOf(popup.m_hWnd).right - WindowRectOf(popup.m_hWnd).left;
     SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
-    for (int step = 1; step <= 24; ++step) SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+    for (int step = 1; step <= 24; ++step)
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
     SendMessageW(popup.m_hWnd, WM_USER + 101, 1, 0);
-    for (int step = 1; step <= 10; ++step) SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+    for (int step = 1; step <= 10; ++step)
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
     EXPECT_EQ(work.right + width * 10 / 25, WindowRectOf(popup.m_hWnd).right);
 
     SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
@@ -274,7 +280,8 @@ TEST_F(PopupTest, HundredShowHideCyclesLeaveNothingBehind)
         if (!device.CreateWnd(nullptr)) return false;
         device.SetDeviceEventMode(1);
         SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
-        for (int step = 1; step <= 24; ++step) SendMessageW(device.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+        for (int step = 1; step <= 24; ++step)
+            SendMessageW(device.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
         SendMessageW(device.m_hWnd, WM_USER + 100, 0, 0);
         testsupport::PumpMessages();
         return true;
@@ -335,7 +342,8 @@ public:
               while (GetTickCount() < until) {
                   HWND box = FindWindowW(L"#32770", caption);
                   if (box) {
-                      EnumChildWindows(box, &MessageBoxAnswerer::CollectText, reinterpret_cast<LPARAM>(&m_text_));
+                      EnumChildWindows(box, &MessageBoxAnswerer::CollectText,
+                                       reinterpret_cast<LPARAM>(&m_text_));
                       PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
                       m_answered_ = true;
                       return;
@@ -406,12 +414,16 @@ TEST_F(PopupTest, AbsentKeyLinesAndTheDoNotRemindQuestion)
     std::wstring names[2];
     for (int i = 0; i < 2; ++i) {
         Cert_Util::GetCertStringAttribute(
-            static_cast<unsigned long>(pm.FindSubControlByName(list->GetItemAt(i), L"Option_CertShow")->GetTag()),
+            static_cast<unsigned long>(
+                pm.FindSubControlByName(list->GetItemAt(i), L"Option_CertShow")->GetTag()),
             16, names[i]);
-        EXPECT_EQ(names[i], pm.FindSubControlByName(list->GetItemAt(i), L"Lable_CertDisplayNameItem")->GetText());
+        EXPECT_EQ(names[i],
+                  pm.FindSubControlByName(list->GetItemAt(i), L"Lable_CertDisplayNameItem")->GetText());
     }
-    EXPECT_EQ(L"10天后过期", pm.FindSubControlByName(list->GetItemAt(0), L"Lable_CertRemainDayItem")->GetText());
-    EXPECT_EQ(L"24小时内过期", pm.FindSubControlByName(list->GetItemAt(1), L"Lable_CertRemainDayItem")->GetText());
+    EXPECT_EQ(L"10天后过期",
+              pm.FindSubControlByName(list->GetItemAt(0), L"Lable_CertRemainDayItem")->GetText());
+    EXPECT_EQ(L"24小时内过期",
+              pm.FindSubControlByName(list->GetItemAt(1), L"Lable_CertRemainDayItem")->GetText());
 
     auto openMenu = [&](int line) {
         CControlUI* button = pm.FindSubControlByName(list->GetItemAt(line), L"Button_Menu");
@@ -430,8 +442,8 @@ TEST_F(PopupTest, AbsentKeyLinesAndTheDoNotRemindQuestion)
     }
     EXPECT_EQ(2, list->GetCount());
     EXPECT_EQ(0u, popup.GetSelectedCertificate());
-    const unsigned long second = static_cast<unsigned long>(
-        pm.FindSubControlByName(list->GetItemAt(1), L"Option_CertShow")->GetTag());
+    const unsigned long second =
+        static_cast<unsigned long>(pm.FindSubControlByName(list->GetItemAt(1), L"Option_CertShow")->GetTag());
     EXPECT_FALSE(HasForbidNotifyMarker(second));
 
     openMenu(1);
@@ -453,6 +465,14 @@ TEST_F(PopupTest, AbsentKeyLinesAndTheDoNotRemindQuestion)
     }
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(hwnd); }, 3000)) << "the last line closes the pop-up";
     EXPECT_EQ(nullptr, popup.m_hWnd);
+
+    // The next reminder makes a fresh window from the same object.
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    ASSERT_TRUE(WaitFor([&] { return popup.GetMoveStep() >= 24 && !popup.IsSliding(); }, 5000));
+    auto* again = ControlCast<CContainerUI>(pm.FindControl(L"VLayout_CertNotifyContain"));
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ(2, again->GetCount());
+    EXPECT_EQ(0u, popup.GetSelectedCertificate());
 }
 
 namespace {
@@ -476,10 +496,11 @@ void Snapshot(CUINotifyPopupWnd& popup, const std::wstring& name)
 
 TEST_F(PopupTest, ScreenshotsOfEveryPopupInChineseAndEnglish)
 {
-    const std::wstring langFolder = sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang";
+    const std::wstring langFolder =
+        sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang";
     ASSERT_TRUE(testsupport::MakeFolders(langFolder));
-    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\1033.lng").c_str(), (langFolder + L"\\1033.lng").c_str(),
-                          FALSE));
+    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\1033.lng").c_str(),
+                          (langFolder + L"\\1033.lng").c_str(), FALSE));
     CachedDeviceRecordList records;
     for (const wchar_t* name : {L"sign_10d", L"enc_10d", L"mixed_45d"}) {
         records.push_back(std::make_unique<CachedDeviceRecord>());
@@ -522,8 +543,8 @@ TEST_F(PopupTest, ScreenshotsOfEveryPopupInChineseAndEnglish)
 TEST_F(PopupTest, ButtonsAskTheHostThroughTheMailboxAndHideEvenWithoutHostObjects)
 {
     // The host's side of the mailbox; no host object is there to broadcast.
-    ScopedHandle mapping(
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, L"{B0EC4E51-7782-4901-866E-C043C98A3CBA}"));
+    ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                            L"{B0EC4E51-7782-4901-866E-C043C98A3CBA}"));
     ASSERT_TRUE(mapping);
     ScopedMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 4096));
     ASSERT_TRUE(view);
@@ -534,7 +555,8 @@ TEST_F(PopupTest, ButtonsAskTheHostThroughTheMailboxAndHideEvenWithoutHostObject
     device.GetPaintManager().UpdateLayout();
     device.SetDeviceEventMode(0);
     SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
-    device.GetPaintManager().SendNotify(device.GetPaintManager().FindControl(L"Button_ShowCert"), DUI_MSGTYPE_CLICK);
+    device.GetPaintManager().SendNotify(device.GetPaintManager().FindControl(L"Button_ShowCert"),
+                                        DUI_MSGTYPE_CLICK);
     EXPECT_EQ(L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=show", mailbox());
     EXPECT_FALSE(IsWindowVisible(device.m_hWnd));
     EXPECT_EQ(L"查看", device.GetPaintManager().FindControl(L"Button_ShowCert")->GetText());
@@ -543,7 +565,8 @@ TEST_F(PopupTest, ButtonsAskTheHostThroughTheMailboxAndHideEvenWithoutHostObject
     ASSERT_TRUE(cert.CreateWnd(nullptr));
     cert.GetPaintManager().UpdateLayout();
     SendMessageW(cert.m_hWnd, WM_USER + 101, 0, 0);
-    cert.GetPaintManager().SendNotify(cert.GetPaintManager().FindControl(L"Button_ShowReviewCert"), DUI_MSGTYPE_CLICK);
+    cert.GetPaintManager().SendNotify(cert.GetPaintManager().FindControl(L"Button_ShowReviewCert"),
+                                      DUI_MSGTYPE_CLICK);
     EXPECT_EQ(L"DAECF30F-E1F7-4b78-829A-1B778A83530A|/ShowWindow=show", mailbox());
     EXPECT_FALSE(IsWindowVisible(cert.m_hWnd));
 }

@@ -40,9 +40,9 @@ TEST(SlideCurve, TellingValuesToFourDecimals)
     EXPECT_EQ(1.0, curve[23].x);
     // The single-precision control points show in the low digits: with exact
     // decimal 2.5 and 0.03 the value at i = 1 would differ from this.
-    EXPECT_DOUBLE_EQ(3.0 / 23 * (22.0 / 23) * (22.0 / 23) * 2.5 + 3.0 / 529 * (22.0 / 23) * double(0.03f) +
-                         1.0 / 12167,
-                     curve[1].y);
+    EXPECT_DOUBLE_EQ(
+        3.0 / 23 * (22.0 / 23) * (22.0 / 23) * 2.5 + 3.0 / 529 * (22.0 / 23) * double(0.03f) + 1.0 / 12167,
+        curve[1].y);
 }
 
 TEST(SlideCurve, NegativeStepMovesLinearly)
@@ -138,14 +138,15 @@ protected:
     {
         const std::wstring text = UserSettings::Instance().GetNextNotifyDate();
         SYSTEMTIME next = {};
-        if (swscanf(text.c_str(), L"%hu-%hu-%hu %hu:%hu:%hu", &next.wYear, &next.wMonth, &next.wDay, &next.wHour,
-                    &next.wMinute, &next.wSecond) != 6)
+        if (swscanf(text.c_str(), L"%hu-%hu-%hu %hu:%hu:%hu", &next.wYear, &next.wMonth, &next.wDay,
+                    &next.wHour, &next.wMinute, &next.wSecond) != 6)
             return -1;
         FILETIME a, b;
         SystemTimeToFileTime(&before, &a);
         SystemTimeToFileTime(&next, &b);
         auto ticks = [](const FILETIME& f) {
-            return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+            return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                          f.dwLowDateTime);
         };
         return (ticks(b) - ticks(a)) / 10000000LL;
     }
