@@ -7,7 +7,7 @@
 #include <process.h>
 
 #include "Cert/Cert_Util.h"
-#include "Cert/PkiHandles.h"
+#include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/HostCommandMailbox.h"
@@ -81,6 +81,7 @@ ON_MESSAGE(kMsgDisplayCert, OnDisplayCertMessage)
 ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
 ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
 ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
+ON_MESSAGE(kMsgShowNoDeviceCertPopup, OnShowNoDeviceCertPopupMessage)
 ON_MESSAGE(WM_DESTROY, OnDestroyMessage)
 END_MESSAGE_MAP()
 
@@ -107,6 +108,7 @@ BOOL CUIMainFrame::CreateWnd(CWnd* parent)
                   nullptr))
         return FALSE;
     g_hMainFrameWnd = m_hWnd;
+    CreateNotifyPopups();
     return TRUE;
 }
 
@@ -221,6 +223,7 @@ void CUIMainFrame::RefreshDeviceViews()
         AddDeviceView(record.get(), L"");
     }
     if (heldBack) AddDeviceView(heldBack, settings.GetLowPriorityShowDeviceProId());
+    ProcessDeviceCountNotify();
 }
 
 void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displayText)
@@ -297,7 +300,7 @@ CControlUI* CUIMainFrame::BuildSubLayout(const wchar_t* file, IDialogBuilderCall
 LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
 {
     GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
-        ScopedPkiCert certificate(static_cast<unsigned long>(wParam));
+        Pki::ScopedCertificate certificate(static_cast<unsigned long>(wParam));
         if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
     });
     return 1;

@@ -17,6 +17,7 @@
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "Cert/PkiOwners.h"
+#include "DuiLib/BoundaryGuard.h"
 #include "UI/ForbidNotifyMarkers.h"
 #include "UI/UIMainFrame.h"
 #include "Utils/StringConvert.h"
@@ -82,6 +83,15 @@ long long HoursBetween(DATE then, DATE now)
     const double halfSecond = 0.5 / 86400.0;
     span += span >= 0 ? halfSecond : -halfSecond;
     return static_cast<long long>(std::trunc(span * 24.0));
+}
+
+// The device pop-up announces a key in (mode 0) or out (mode 1); the
+// certificate pop-up makes way for it.
+void AnnounceDeviceEvent(CUINotifyCertEventWnd& certPopup, CUINotifyDeviceEventWnd& devicePopup, int mode)
+{
+    if (certPopup.GetSafeHwnd()) ::ShowWindow(certPopup.GetSafeHwnd(), SW_HIDE);
+    devicePopup.SetDeviceEventMode(mode);
+    if (devicePopup.GetSafeHwnd()) ::PostMessageW(devicePopup.GetSafeHwnd(), WM_NOTIFY_SLIDE, 0, 0);
 }
 
 }  // namespace
@@ -262,4 +272,53 @@ void CUIMainFrame::RunServicePass()
     (void)ProcessSQLiteCacheNotifyCertEvent();
     if (ExpiryLogic::ShouldRequestNoDeviceCertPopup(NoDeviceNotifyList) && m_hWnd)
         ::PostMessageW(m_hWnd, kMsgShowNoDeviceCertPopup, 0, 0);
+}
+
+void CUIMainFrame::ProcessDeviceCountNotify()
+{
+    const int32_t count = DeviceRecordList::Instance().Count();
+    const int32_t delta = count - lastDeviceCount;
+    lastDeviceCount = count;
+    if (delta == 0) return;
+
+    const bool showDevice = UserSettings::Instance().GetIsShowNotifyDeviceWnd();
+    // Expiring certificates take precedence over the key announcement, for
+    // removals too and whether or not that announcement is switched on.
+    if (ProcessNotifyCertEvent()) return;
+    if (!showDevice) return;
+
+    if (delta > 0) {
+        LogCore("if(deviceCount-curLastDeviceCount>0)else NotifyCertremaindays  is", __LINE__);
+        AnnounceDeviceEvent(m_notifyCertWnd_, m_notifyDeviceWnd_, CUINotifyDeviceEventWnd::kInserted);
+        LogCore("if(deviceCount-curLastDeviceCount>0) Leave", __LINE__);
+    } else {
+        LogCore(" if(deviceCount-curLastDeviceCount<0) Enter", __LINE__);
+        AnnounceDeviceEvent(m_notifyCertWnd_, m_notifyDeviceWnd_, CUINotifyDeviceEventWnd::kRemoved);
+        LogCore("if(deviceCount-curLastDeviceCount<0) Leave", __LINE__);
+    }
+}
+
+bool CUIMainFrame::ProcessNotifyCertEvent()
+{
+    LogCore("ProcessNotifyCertEvent Enter", __LINE__);
+    const UserSettings& settings = UserSettings::Instance();
+    if (!settings.GetIsShowNotifyCertWnd()) return false;
+    LogCore("ProcessNotifyCertEvent BeginGetCerts", __LINE__);
+    const DeviceRecordList& devices = DeviceRecordList::Instance();
+    if (devices.Count() == 0) return false;
+
+    const ExpiryLogic::ExpiringCertificates found =
+        ExpiryLogic::CountExpiringCertificates(devices, settings.GetNotifyCertDay());
+    if (found.count == 0) return false;
+    LogCore("if(iNotifyCertCount>0)   NotifyCertremaindays  is", __LINE__, found.leastDays);
+    if (m_notifyDeviceWnd_.GetSafeHwnd()) ::ShowWindow(m_notifyDeviceWnd_.GetSafeHwnd(), SW_HIDE);
+    m_notifyCertWnd_.ShowCertificateList(found.leastDays);
+    if (m_notifyCertWnd_.GetSafeHwnd()) ::PostMessageW(m_notifyCertWnd_.GetSafeHwnd(), WM_NOTIFY_SLIDE, 0, 0);
+    return true;
+}
+
+LRESULT CUIMainFrame::OnShowNoDeviceCertPopupMessage(WPARAM, LPARAM)
+{
+    return DuiLib::GuardBoundary("CUIMainFrame::OnShowNoDeviceCertPopupMessage", LRESULT(1),
+                                 [this]() -> LRESULT { return ShowNoDeviceCertPopup(); });
 }
