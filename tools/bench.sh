@@ -5,7 +5,8 @@
 #   bench.sh start BUILD_DIR | bench.sh stop BUILD_DIR | bench.sh prefix BUILD_DIR
 set -u
 cmd=${1:?start or stop}; build=$(cd "${2:?build dir}" && pwd)
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/wine-env.sh"
+lumora_wine_env "$build"
 disp_file=$build/xvfb.display pid_file=$build/xvfb.pid
 
 start_xvfb() {
@@ -24,11 +25,11 @@ start_xvfb() {
 init_prefix() {
   [ -f "$WINEPREFIX/.lumora-ready" ] && return 0
   echo "bench: creating the Wine prefix in $WINEPREFIX (first run only)"
-  wineboot -i >/dev/null 2>&1
+  "$WINE" wineboot -i >/dev/null 2>&1
   wineserver -w
   # Skins name the usual Windows UI fonts; map them to an installed CJK font.
   for f in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体" "Segoe UI" "Tahoma"; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
   done
   wineserver -w
   touch "$WINEPREFIX/.lumora-ready"
@@ -38,7 +39,7 @@ init_prefix() {
 # every destroy wait two seconds for a withdrawal that never comes.
 init_unmanaged() {
   [ -f "$WINEPREFIX/.lumora-unmanaged" ] && return 0
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.lumora-unmanaged"
 }
@@ -64,7 +65,7 @@ case $cmd in
     # Bring Wine's services up here, in the bench's session: started by the
     # first test instead, they would inherit (and hold open) that test's
     # output pipe, and ctest would wait for it forever.
-    wine cmd.exe /c exit 0 >/dev/null 2>&1
+    "$WINE" cmd.exe /c exit 0 >/dev/null 2>&1
     ;;
   prefix)
     # Only the Wine prefix, for running the product on an existing display.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prepares a fresh Debian 12 machine (as root) to build and test LumoraPlugin:
-# the i686 MinGW cross compiler, Wine with its 32-bit half, Xvfb, GoogleTest
+# the i686 and x86_64 MinGW cross compilers, Wine with both halves, Xvfb, GoogleTest
 # sources, openssl and the CA bundle, the SQLite source package and a CJK font for Wine windows.
 # Safe to run again: every step checks before it changes anything.
 set -u
@@ -15,7 +15,8 @@ else
   SUDO=
 fi
 
-PKGS="gcc libc6-dev g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth \
+PKGS="gcc libc6-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686 \
+      binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth \
       googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei fonts-wine imagemagick locales"
 
 need_install() {
@@ -69,6 +70,11 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
 fi
 
 command -v i686-w64-mingw32-g++-posix >/dev/null || die "i686-w64-mingw32-g++-posix is missing after installation"
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || die "x86_64-w64-mingw32-g++-posix is missing after installation"
 command -v wine >/dev/null || die "wine is missing after installation"
+# Some kernels run no 32-bit programs at all, and wine32 with them: the tests
+# then run on a 64-bit build under wine64 (tools/test.sh says so).
+. "$(dirname "$0")/wine-env.sh"
+lumora_runs_32bit || say "this machine runs no 32-bit programs: tests will use the 64-bit build under wine64"
 [ -d /usr/src/googletest ] || die "/usr/src/googletest is missing after installation"
 say "ready"

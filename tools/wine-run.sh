@@ -11,9 +11,9 @@ if [ -z "${WINEPREFIX:-}" ]; then
   [ -f "$d/CMakeCache.txt" ] && LUMORA_BUILD_DIR=$d
   export WINEPREFIX=$LUMORA_BUILD_DIR/wineprefix
 fi
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+. "$here/wine-env.sh"
+lumora_wine_env "$LUMORA_BUILD_DIR"
 if [ -z "${DISPLAY:-}" ] && [ -f "$WINEPREFIX/../xvfb.display" ]; then
   export DISPLAY=$(cat "$WINEPREFIX/../xvfb.display")
 fi
-exec wine "$@"
+exec "$WINE" "$@"
