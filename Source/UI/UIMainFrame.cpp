@@ -48,11 +48,6 @@ bool CopyTextToClipboard(const std::wstring& text)
     return true;
 }
 
-template <class T>
-T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
-{
-    return ControlCast<T>(parent ? pm.FindSubControlByName(parent, name) : pm.FindControl(name));
-}
 
 }  // namespace
 
@@ -248,7 +243,7 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
     if (!page) return;
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
-    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow")) {
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow")) {
         if (auto* rows = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
@@ -271,7 +266,7 @@ bool CUIMainFrame::OnDeviceOptionNotify(TNotifyUI& msg)
     if (!pages) return false;
     const int index = static_cast<int>(msg.pSender->GetTag());
     pages->SelectItem(index);
-    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, pages->GetItemAt(index), L"TLayout_CertArrShow"))
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(pages->GetItemAt(index), L"TLayout_CertArrShow"))
         attributeTabs->SelectItem(0);
     return false;
 }

@@ -145,6 +145,12 @@ protected:
     // The folder browser for a group export; false when cancelled.
     bool ChooseExportFolder(std::wstring& folder);
 
+    // A named control of a given class inside parent; null when either is missing.
+    template <class T = DuiLib::CControlUI>
+    T* FindIn(DuiLib::CControlUI* parent, const wchar_t* name)
+    {
+        return parent ? DuiLib::ControlCast<T>(m_pm_.FindSubControlByName(parent, name)) : nullptr;
+    }
     // Sub-layouts are parsed once per frame and cloned from then on.
     DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
     int MessageBoxNotice(const std::wstring& text, UINT icon);

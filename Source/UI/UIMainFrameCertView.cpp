@@ -43,11 +43,6 @@ std::wstring ValidityPeriod(const char* formatKey, unsigned long certificate)
     return FormatLanguageText(GetLanguageString(formatKey), {start, end});
 }
 
-template <class T>
-T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
-{
-    return parent ? ControlCast<T>(pm.FindSubControlByName(parent, name)) : nullptr;
-}
 
 ScopedPkiCert Duplicate(unsigned long certificate)
 {
@@ -157,13 +152,13 @@ void CUIMainFrame::SetupKeyButtons(CControlUI* page, DeviceRecord* record)
 
 void CUIMainFrame::AddCertGroupView(CControlUI* page, const CertGroup& group, DeviceRecord* record, int index)
 {
-    auto* column = FindIn<CContainerUI>(m_pm_, page, L"VLayout_AllCertView");
+    auto* column = FindIn<CContainerUI>(page, L"VLayout_AllCertView");
     if (group.certificates.empty() || !column) return;
     std::unique_ptr<CControlUI> row(BuildSubLayout(L"SubXml/HLayoutCertPairContain.xml", nullptr));
     auto* rowLayout = ControlCast<CContainerUI>(row.get());
     if (!rowLayout) return;
-    auto* names = FindIn<CContainerUI>(m_pm_, row.get(), L"VLayout_CertItemsDispalyName");
-    auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow");
+    auto* names = FindIn<CContainerUI>(row.get(), L"VLayout_CertItemsDispalyName");
+    auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow");
     if (!names || !attributeTabs) return;
 
     AddCertItems(attributeTabs, group, names);
