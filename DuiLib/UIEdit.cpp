@@ -62,6 +62,7 @@ void CEditUI::SetText(const std::wstring& text)
         m_bSettingText = true;
         ::SetWindowTextW(m_hWndEdit, text.c_str());
         m_bSettingText = false;
+        KeepTextCopy();
     }
     Invalidate();
 }
@@ -116,13 +117,14 @@ bool CEditUI::EnsureNativeWindow()
     ::SendMessageW(m_hWndEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
     if (m_bPasswordMode) ::SendMessageW(m_hWndEdit, EM_SETPASSWORDCHAR, m_cPasswordChar, 0);
     if (!IsEnabled()) ::EnableWindow(m_hWndEdit, FALSE);
+    KeepTextCopy();
     return true;
 }
 
 void CEditUI::DestroyNativeWindow()
 {
     if (m_hWndEdit && ::IsWindow(m_hWndEdit)) {
-        m_sText = GetText();
+        KeepTextCopy();
         HWND hwnd = m_hWndEdit;
         m_hWndEdit = nullptr;
         ::DestroyWindow(hwnd);
@@ -202,10 +204,22 @@ HBRUSH CEditUI::GetNativeBrush()
     return m_hBrush;
 }
 
+void CEditUI::KeepTextCopy()
+{
+    if (!m_bPasswordMode) {
+        m_sText = GetText();
+        return;
+    }
+    // A secret lives only in the native window: no second copy in our
+    // memory that would outlive it unwiped.
+    if (!m_sText.empty()) ::SecureZeroMemory(&m_sText[0], m_sText.size() * sizeof(wchar_t));
+    m_sText.clear();
+}
+
 void CEditUI::OnNativeTextChanged()
 {
     if (m_bSettingText) return;
-    m_sText = GetText();
+    KeepTextCopy();
     if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
 }
 
@@ -233,9 +247,14 @@ void CEditUI::DoEvent(TEventUI& event)
 
 std::wstring CEditUI::GetPaintText() const
 {
-    std::wstring text = GetText();
-    if (m_bPasswordMode) return std::wstring(text.size(), m_cPasswordChar);
-    return text;
+    if (m_bPasswordMode) {
+        // Only the length: the mask needs no copy of the secret.
+        size_t length = m_hWndEdit && ::IsWindow(m_hWndEdit)
+                            ? static_cast<size_t>(std::max(0, ::GetWindowTextLengthW(m_hWndEdit)))
+                            : m_sText.size();
+        return std::wstring(length, m_cPasswordChar);
+    }
+    return GetText();
 }
 
 void CEditUI::PaintText(HDC hDC)
@@ -286,7 +305,7 @@ LRESULT CALLBACK CEditUI::NativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             break;
         case WM_DESTROY:
             // The window may go with its parent; the text stays readable.
-            self->m_sText = self->GetText();
+            self->KeepTextCopy();
             break;
         case WM_NCDESTROY: {
             ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));

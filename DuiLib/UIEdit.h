@@ -57,6 +57,8 @@ private:
     bool EnsureNativeWindow();
     void UpdateNativeWindow();
     void DestroyNativeWindow();
+    // Mirrors the native text into m_sText, except for password edits.
+    void KeepTextCopy();
     static LRESULT CALLBACK NativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hWndEdit = nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Framework/Wnd.h"
+#include "Plugin/ConfigModule.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/ToolkitSetup.h"
 #include "Utils/UserSettings.h"
@@ -43,7 +44,13 @@ int GetPluginModule(IPluginModule** out) noexcept
     return 0;
 }
 
-IApplicationConfigModule* OnInitPluginConfigModule() noexcept { return g_configModule; }
+IApplicationConfigModule* OnInitPluginConfigModule() noexcept
+{
+    // Each call gives a new page object; the host releases it. We only
+    // remember the last one and never reach through it: it may be gone.
+    g_configModule = new (std::nothrow) CConfigModule();
+    return g_configModule;
+}
 
 int OnReleasePlugins() noexcept
 {

@@ -1,0 +1,110 @@
+// The small menus; see MenuWnd.h.
+#include "UI/MenuWnd.h"
+
+#include <cstring>
+
+#include "DuiLib/ScopedWin.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/StringConvert.h"
+
+using namespace DuiLib;
+
+HWND CMenuWndBase::OpenAt(int x, int y)
+{
+    if (!Create(nullptr, kWindowTitle, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, kWidth, kHeight)) {
+        // No window means no final message: the object goes here.
+        delete this;
+        return nullptr;
+    }
+    HWND hwnd = m_hWnd;
+    ::ShowWindow(hwnd, SW_SHOW);
+    // Showing can already have closed it (focus lost at once); the handle
+    // then names no window and the move does nothing.
+    ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return hwnd;
+}
+
+void CMenuWndBase::CloseMenu()
+{
+    if (::IsWindow(m_hWnd)) ::PostMessageW(m_hWnd, WM_CLOSE, 1, 0);
+}
+
+bool CMenuWndBase::OnWindowMessage(UINT uMsg, WPARAM, LPARAM, LRESULT&)
+{
+    // A click anywhere else takes the focus away: the menu goes.
+    if (uMsg == WM_KILLFOCUS) CloseMenu();
+    return false;
+}
+
+void CMenuWndBase::OnFinalMessage(HWND)
+{
+    delete this;
+}
+
+void CMenuWndBase::BindButton(const wchar_t* name, const char* captionKey)
+{
+    CControlUI* button = m_pm_.FindControl(name);
+    if (!button) return;
+    button->OnNotify += [this](TNotifyUI& msg) {
+        if (msg.sType != L"click") return false;
+        OnMenuButton();
+        return true;
+    };
+    // The skin's caption stays when the language has none.
+    std::wstring caption = GetLanguageString(captionKey);
+    if (!caption.empty()) button->SetText(caption);
+}
+
+bool PutTextOnClipboard(const std::wstring& text)
+{
+    std::string narrow = WideToAnsi(text);
+    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, narrow.size() + 1));
+    if (!block) return false;
+    void* target = ::GlobalLock(block.get());
+    if (!target) return false;
+    std::memcpy(target, narrow.c_str(), narrow.size() + 1);
+    ::GlobalUnlock(block.get());
+    if (!::OpenClipboard(nullptr)) return false;
+    ::EmptyClipboard();
+    // Once set, the clipboard owns the block.
+    bool placed = ::SetClipboardData(CF_TEXT, block.get()) != nullptr;
+    if (placed) (void)block.release();
+    ::CloseClipboard();
+    return placed;
+}
+
+HWND CPluginMenuWnd::Open(const std::wstring& text, int x, int y)
+{
+    return (new CPluginMenuWnd(text))->OpenAt(x, y);
+}
+
+void CPluginMenuWnd::OnSkinBuilt()
+{
+    BindButton(L"Button_Copy", "STRING_MENU_COPY");
+}
+
+bool CPluginMenuWnd::CopyTextToClipboard()
+{
+    // Nothing to copy: the menu stays until it loses the focus.
+    if (m_text_.empty()) return false;
+    if (!PutTextOnClipboard(m_text_)) return false;
+    CloseMenu();
+    return true;
+}
+
+HWND CNoDeviceNotifiyCertMenuWnd::Open(HWND owner, int x, int y)
+{
+    return (new CNoDeviceNotifiyCertMenuWnd(owner))->OpenAt(x, y);
+}
+
+void CNoDeviceNotifiyCertMenuWnd::OnSkinBuilt()
+{
+    BindButton(L"Button_NoNotify", "STRING_MENU_NO_NOTIFY");
+}
+
+bool CNoDeviceNotifiyCertMenuWnd::ForbidNotify()
+{
+    if (m_owner_) ::PostMessageW(m_owner_, kForbidNotifyMessage, 0, 0);
+    CloseMenu();
+    return true;
+}

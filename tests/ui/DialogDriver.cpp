@@ -1,0 +1,126 @@
+// Automation of modal windows from a second thread; see DialogDriver.h.
+#include "DialogDriver.h"
+
+#include <algorithm>
+
+namespace dialogdriver {
+
+bool Poll(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (cond()) return true;
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(5);
+    }
+}
+
+namespace {
+struct FindArgs {
+    const wchar_t* className;
+    HWND owner;
+    bool anyOwner;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lParam)
+{
+    auto* args = reinterpret_cast<FindArgs*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
+    wchar_t cls[128] = {};
+    ::GetClassNameW(hwnd, cls, 128);
+    if (wcscmp(cls, args->className) != 0) return TRUE;
+    if (!args->anyOwner && ::GetWindow(hwnd, GW_OWNER) != args->owner) return TRUE;
+    args->found = hwnd;
+    return FALSE;
+}
+
+HWND FindVisible(const wchar_t* className, HWND owner, bool anyOwner, DWORD timeoutMs)
+{
+    FindArgs args = {className, owner, anyOwner, nullptr};
+    Poll(
+        [&] {
+            ::EnumWindows(&FindTopLevel, reinterpret_cast<LPARAM>(&args));
+            return args.found != nullptr;
+        },
+        timeoutMs);
+    return args.found;
+}
+
+BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM lParam)
+{
+    wchar_t cls[32] = {};
+    ::GetClassNameW(hwnd, cls, 32);
+    if (_wcsicmp(cls, L"Edit") == 0) reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+HWND WaitForWindowOfClass(const wchar_t* className, DWORD timeoutMs)
+{
+    return FindVisible(className, nullptr, true, timeoutMs);
+}
+
+HWND WaitForMessageBox(HWND owner, DWORD timeoutMs)
+{
+    return FindVisible(L"#32770", owner, false, timeoutMs);
+}
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t text[1024] = {};
+    ::SendMessageW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring MessageBoxText(HWND box)
+{
+    // The message box's text is the static control with id 0xFFFF.
+    HWND text = ::GetDlgItem(box, 0xFFFF);
+    return text ? WindowText(text) : std::wstring();
+}
+
+int DefaultButtonId(HWND box)
+{
+    LRESULT def = ::SendMessageW(box, DM_GETDEFID, 0, 0);
+    return HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
+}
+
+void PressButton(HWND box, int id)
+{
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, id)));
+}
+
+bool WaitGone(HWND hwnd, DWORD timeoutMs)
+{
+    return Poll([&] { return !::IsWindow(hwnd); }, timeoutMs);
+}
+
+std::vector<HWND> EditsTopToBottom(HWND parent)
+{
+    std::vector<HWND> edits;
+    ::EnumChildWindows(parent, &CollectEdits, reinterpret_cast<LPARAM>(&edits));
+    std::sort(edits.begin(), edits.end(), [](HWND a, HWND b) {
+        RECT ra, rb;
+        ::GetWindowRect(a, &ra);
+        ::GetWindowRect(b, &rb);
+        return ra.top < rb.top;
+    });
+    return edits;
+}
+
+void SetEditText(HWND edit, const wchar_t* text)
+{
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void PressKey(HWND hwnd, UINT vk)
+{
+    ::PostMessageW(hwnd, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(hwnd, WM_KEYUP, vk, 0xC0000001);
+}
+
+}  // namespace dialogdriver

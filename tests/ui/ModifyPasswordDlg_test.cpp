@@ -1,0 +1,328 @@
+// The change-PIN dialog as a user meets it: driven from a second thread
+// while its modal loop runs (typing into the edits, Enter, Tab, Escape,
+// answering its message boxes), plus the strength meter and renderings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "ProductUi.h"
+#include "TestSupport.h"
+#include "UI/UIModifyPasswordDlg.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/UserSettings.h"
+
+using namespace DuiLib;
+using namespace dialogdriver;
+
+namespace {
+
+// A plain visible window for the dialog to be owned by and centred on.
+struct OwnerWindow {
+    OwnerWindow()
+    {
+        hwnd = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 200, 150, 700, 500, nullptr,
+                                 nullptr, nullptr, nullptr);
+    }
+    ~OwnerWindow() { ::DestroyWindow(hwnd); }
+    HWND hwnd;
+};
+
+struct BoxSeen {
+    std::wstring text;
+    std::wstring caption;
+    int defaultButton = 0;
+    bool hasNo = false;
+};
+
+// Answers the next message box of the dialog with `button`.
+BoxSeen Answer(HWND dlg, int button)
+{
+    BoxSeen seen;
+    HWND box = WaitForMessageBox(dlg);
+    if (!box) return seen;
+    seen.text = MessageBoxText(box);
+    seen.caption = WindowText(box);
+    seen.defaultButton = DefaultButtonId(box);
+    seen.hasNo = ::GetDlgItem(box, IDNO) != nullptr;
+    PressButton(box, button);
+    WaitGone(box);
+    return seen;
+}
+
+void Type(const std::vector<HWND>& edits, const wchar_t* oldPin, const wchar_t* newPin,
+          const wchar_t* newPin2)
+{
+    SetEditText(edits[0], oldPin);
+    SetEditText(edits[1], newPin);
+    SetEditText(edits[2], newPin2);
+}
+
+class ModifyPasswordDlgTest : public testing::Test {
+protected:
+    productui::ProductUi ui_;
+};
+
+TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
+{
+    OwnerWindow owner;
+    CUIModifyPasswordDlg dlg(0x1234);
+    std::vector<BoxSeen> boxes;
+    std::wstring windowName;
+    RECT dlgRect = {}, ownerRect = {};
+    bool ownerDisabled = false;
+    std::wstring keptAfterMismatch;
+    size_t editCount = 0;
+    Driver driver([&] {
+        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+        if (!w) return;
+        windowName = WindowText(w);
+        ::GetWindowRect(w, &dlgRect);
+        ::GetWindowRect(owner.hwnd, &ownerRect);
+        ownerDisabled = !::IsWindowEnabled(owner.hwnd);
+        std::vector<HWND> edits = EditsTopToBottom(w);
+        editCount = edits.size();
+        if (edits.size() != 3) return;
+        struct Step {
+            const wchar_t* oldPin;
+            const wchar_t* newPin;
+            const wchar_t* newPin2;
+        };
+        const Step steps[] = {
+            {L"", L"", L""},                      // old empty, before everything else
+            {L"1234", L"", L"zzz"},               // new empty
+            {L"1234", L"abc", L""},               // confirmation empty
+            {L"1234", L"abc", L"xyz"},            // too short, before the mismatch
+            {L"1234", L"Abc#2026", L"Abc#2027"},  // mismatch
+        };
+        for (const Step& s : steps) {
+            Type(edits, s.oldPin, s.newPin, s.newPin2);
+            PressKey(edits[0], VK_RETURN);
+            boxes.push_back(Answer(w, IDOK));
+        }
+        keptAfterMismatch = WindowText(edits[2]);
+        SetEditText(edits[2], L"Abc#2026");
+        PressKey(edits[2], VK_RETURN);
+        WaitGone(w);
+    });
+    UINT result = dlg.RunModal(owner.hwnd);
+    driver.Join();
+
+    ASSERT_EQ(3u, editCount);
+    EXPECT_EQ(L"CUIModifyPasswordDlg", windowName);
+    EXPECT_TRUE(ownerDisabled);
+    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    EXPECT_NEAR((ownerRect.left + ownerRect.right) / 2, (dlgRect.left + dlgRect.right) / 2, 1);
+    EXPECT_NEAR((ownerRect.top + ownerRect.bottom) / 2, (dlgRect.top + dlgRect.bottom) / 2, 1);
+
+    const char* expected[] = {"STRING_OLDPIN_EMPTY", "STRING_NEWPIN_EMPTY", "STRING_NEWPIN_SECOND_EMPTY",
+                              "STRING_PIN_LENGTH_NOENOUGH", "STRING_PIN_SECONDPIN_NOMATCH"};
+    ASSERT_EQ(5u, boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(expected[i]);
+        EXPECT_EQ(GetLanguageString(expected[i]), boxes[i].text);
+        EXPECT_EQ(GetLanguageString("STRING_TITLE_NOTICE"), boxes[i].caption);
+        EXPECT_FALSE(boxes[i].hasNo);
+    }
+    EXPECT_EQ(L"Abc#2027", keptAfterMismatch);  // the input stays for correcting
+
+    EXPECT_EQ(static_cast<UINT>(IDOK), result);
+    EXPECT_EQ(std::wstring_view(L"1234"), dlg.GetOldPin().view());
+    EXPECT_EQ(std::wstring_view(L"Abc#2026"), dlg.GetNewPin().view());
+}
+
+TEST_F(ModifyPasswordDlgTest, AfterTheHandOverNoCopyOfEitherPinRemains)
+{
+    // PINs long and odd enough that nothing else in the process holds them.
+    static const wchar_t kOld[] = L"Qx7#OldPinMarker";
+    static const wchar_t kNew[] = L"Zk9$NewPinMarker";
+    CUIModifyPasswordDlg dlg(0x1234);
+    Driver driver([&] {
+        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+        std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        if (edits.size() != 3) return;
+        Type(edits, kOld, kNew, kNew);
+        PressKey(edits[1], VK_RETURN);
+        WaitGone(w);
+    });
+    ASSERT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
+    driver.Join();
+
+    // The caller's way: take the UTF-8 forms, then wipe the dialog's copies.
+    {
+        SecureUtf8String oldUtf8 = ToSecureUtf8(dlg.GetOldPin());
+        SecureUtf8String newUtf8 = ToSecureUtf8(dlg.GetNewPin());
+        EXPECT_STREQ("Zk9$NewPinMarker", newUtf8.c_str());
+        dlg.WipePins();
+        EXPECT_TRUE(productui::HeapsHold("Qx7#OldPinMarker", 16));  // the caller's copy is still alive
+    }
+    for (const SecureWString* pin : {&dlg.GetOldPin(), &dlg.GetNewPin()}) {
+        EXPECT_TRUE(pin->empty());
+        for (size_t i = 0; i < pin->capacity(); ++i) ASSERT_EQ(L'\0', pin->buffer()[i]);
+    }
+    // The edits were emptied when the dialog closed.
+    for (const wchar_t* name : {L"Edit_OldPassWord", L"Edit_NewPassWord", L"Edit_NewPassWord2"}) {
+        CControlUI* edit = dlg.GetPaintManager().FindControl(name);
+        ASSERT_NE(nullptr, edit) << name;
+        EXPECT_TRUE(edit->GetText().empty());
+    }
+    EXPECT_FALSE(productui::HeapsHold(kOld, sizeof(kOld) - sizeof(wchar_t)));
+    EXPECT_FALSE(productui::HeapsHold(kNew, sizeof(kNew) - sizeof(wchar_t)));
+    EXPECT_FALSE(productui::HeapsHold("Qx7#OldPinMarker", 16));
+    EXPECT_FALSE(productui::HeapsHold("Zk9$NewPinMarker", 16));
+}
+
+TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSettingForbidsIt)
+{
+    std::vector<BoxSeen> boxes;
+    bool openAfterNo = false;
+    {
+        CUIModifyPasswordDlg dlg(1);
+        Driver driver([&] {
+            HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+            std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+            if (edits.size() != 3) return;
+            Type(edits, L"1", L"abcd", L"abcd");  // four characters: passes the checks, weak
+            PressKey(edits[0], VK_RETURN);
+            boxes.push_back(Answer(w, IDNO));
+            openAfterNo = ::IsWindowVisible(w) != FALSE;
+            PressKey(edits[0], VK_RETURN);
+            boxes.push_back(Answer(w, IDYES));
+            WaitGone(w);
+        });
+        EXPECT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
+        driver.Join();
+        EXPECT_EQ(std::wstring_view(L"abcd"), dlg.GetNewPin().view());
+    }
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_TRUE(openAfterNo);
+    for (const BoxSeen& box : boxes) {
+        EXPECT_EQ(GetLanguageString("STRING_LABEL_SECURITY_WEAK_NOTICE_MSG"), box.text);
+        EXPECT_TRUE(box.hasNo);
+        EXPECT_EQ(IDNO, box.defaultButton);
+    }
+
+    ASSERT_TRUE(UserSettings::Instance().SetIsCouldModifyPasswordWhileSecurityWeak(L"false"));
+    std::vector<BoxSeen> refusals;
+    CUIModifyPasswordDlg dlg(1);
+    Driver driver([&] {
+        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+        std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        if (edits.size() != 3) return;
+        for (const wchar_t* pin : {L"abcd", L"abcdefg", L"abcdefgh"}) {  // 4 to 7 units, and one class
+            Type(edits, L"1", pin, pin);
+            PressKey(edits[2], VK_RETURN);
+            refusals.push_back(Answer(w, IDOK));
+        }
+        PressKey(edits[0], VK_ESCAPE);
+        WaitGone(w);
+    });
+    EXPECT_NE(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
+    driver.Join();
+    ASSERT_EQ(3u, refusals.size());
+    for (const BoxSeen& box : refusals) {
+        EXPECT_EQ(GetLanguageString("STRING_LABEL_SECURITY_WEAK_INHIBIT_MSG"), box.text);
+        EXPECT_FALSE(box.hasNo);
+    }
+}
+
+TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
+{
+    CUIModifyPasswordDlg dlg(1);
+    std::vector<HWND> focusOrder;
+    std::vector<HWND> edits;
+    Driver driver([&] {
+        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+        edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        if (edits.size() != 3) return;
+        DWORD thread = ::GetWindowThreadProcessId(w, nullptr);
+        auto focus = [&] {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            ::GetGUIThreadInfo(thread, &info);
+            return info.hwndFocus;
+        };
+        // A click into the first edit gives it the focus.
+        ::PostMessageW(edits[0], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        ::PostMessageW(edits[0], WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        Poll([&] { return focus() == edits[0]; });
+        HWND current = focus();
+        for (int i = 0; i < 2; ++i) {
+            PressKey(current, VK_TAB);
+            Poll([&] { return focus() != current; });
+            current = focus();
+            focusOrder.push_back(current);
+        }
+        Type(edits, L"1", L"Abc#2026", L"Abc#2026");
+        // Escape presses the close button, which cancels.
+        PressKey(current, VK_ESCAPE);
+        WaitGone(w);
+    });
+    UINT result = dlg.RunModal(nullptr);
+    driver.Join();
+    ASSERT_EQ(3u, edits.size());
+    ASSERT_EQ(2u, focusOrder.size());
+    EXPECT_EQ(edits[1], focusOrder[0]);
+    EXPECT_EQ(edits[2], focusOrder[1]);
+    EXPECT_NE(static_cast<UINT>(IDOK), result);
+    EXPECT_TRUE(dlg.GetNewPin().empty());
+}
+
+// The meter on the test's own thread: the window is made but not run.
+class ModifyPasswordDlgLook : public testing::TestWithParam<int> {
+protected:
+    productui::ProductUi ui_{GetParam()};
+};
+
+TEST_P(ModifyPasswordDlgLook, MeterFollowsTheNewPinAndTheDialogIsRendered)
+{
+    CUIModifyPasswordDlg dlg(1);
+    ASSERT_TRUE(
+        dlg.Create(nullptr, CUIModifyPasswordDlg::kWindowName, UI_WNDSTYLE_DIALOG, 0, 100, 100, 314, 182));
+    dlg.ShowWindow(true, false);
+    CPaintManagerUI& pm = dlg.GetPaintManager();
+    ASSERT_TRUE(testsupport::WaitFor([&] { return pm.GetRoot() && pm.FindControl(L"Edit_NewPassWord"); }));
+    testsupport::PumpMessages();
+    auto* edit = ControlCast<CEditUI>(pm.FindControl(L"Edit_NewPassWord"));
+    ASSERT_NE(nullptr, edit);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return edit->GetNativeWindow() != nullptr; }));
+    CControlUI* row = pm.FindControl(L"Hor_NewWordSafeText");
+    CControlUI* picture = pm.FindControl(L"Label_NewPassWordSafePic");
+    CControlUI* word = pm.FindControl(L"Label_NewPassWordSafeText");
+    ASSERT_TRUE(row && picture && word);
+    EXPECT_FALSE(row->IsVisible());
+    EXPECT_EQ(GetLanguageString("STRING_LABEL_CHANGEPIN_TITLE"),
+              pm.FindControl(L"Label_ChangePassword_Title")->GetText());
+    EXPECT_EQ(GetLanguageString("STRING_LABEL_PASSWORD_NOTICE_MSG_1") + L"\n" +
+                  GetLanguageString("STRING_LABEL_PASSWORD_NOTICE_MSG_2"),
+              pm.FindControl(L"Label_Msg")->GetText());
+
+    struct Step {
+        const wchar_t* text;
+        const char* wordKey;
+        const wchar_t* picture;
+    };
+    const Step steps[] = {
+        {L"a", "STRING_LABEL_SECURITY_TITLE_WEAK", L"Common/pwd_strength_weak.png"},
+        {L"abcd1234", "STRING_LABEL_SECURITY_TITLE_MID", L"Common/pwd_strength_mid.png"},
+        {L"abcD1234", "STRING_LABEL_SECURITY_TITLE_STRONG", L"Common/pwd_strength_strong.png"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.wordKey);
+        SetEditText(edit->GetNativeWindow(), s.text);
+        EXPECT_TRUE(row->IsVisible());
+        EXPECT_EQ(GetLanguageString(s.wordKey), word->GetText());
+        EXPECT_EQ(s.picture, picture->GetBkImage());
+    }
+    testsupport::PumpMessages();
+    std::wstring lang = GetParam() == 2052 ? L"zh" : L"en";
+    EXPECT_TRUE(pm.SaveSnapshot(productui::ScreenshotPath(L"ModifyPassWordDlg_" + lang + L".png")));
+    SetEditText(edit->GetNativeWindow(), L"");
+    EXPECT_FALSE(row->IsVisible());
+    ::DestroyWindow(dlg.GetHWND());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ModifyPasswordDlgLook, testing::Values(2052, 1033));
+
+}  // namespace

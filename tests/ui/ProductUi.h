@@ -1,0 +1,38 @@
+// What every test of the plug-in's own windows needs: settings folders in a
+// sandbox, the product's language file for a chosen language, the product's
+// skin folder, and a place for screenshots under the build tree.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "SettingsFolders.h"
+
+namespace productui {
+
+class ProductUi {
+public:
+    // 2052 Chinese, 1033 English: the repository's .lng file is installed in
+    // the sandbox and loaded; the skin path points at the repository's skins.
+    explicit ProductUi(int languageId = 2052);
+    ~ProductUi();
+    ProductUi(const ProductUi&) = delete;
+    ProductUi& operator=(const ProductUi&) = delete;
+
+    const testsupport::SettingsSandbox& Sandbox() const { return m_sandbox_; }
+    // The user's INI as it is on disk now (empty when missing).
+    std::string ReadUserIni() const;
+
+private:
+    testsupport::SettingsSandbox m_sandbox_;
+    std::wstring m_oldSkinPath_;
+};
+
+// <build>\screenshots\<name>, the folder made when missing.
+std::wstring ScreenshotPath(const std::wstring& name);
+
+// Whether any allocated block of any heap of the process holds these bytes.
+bool HeapsHold(const void* bytes, size_t size);
+
+}  // namespace productui

@@ -1,0 +1,91 @@
+// The copy menu's clipboard work without its window: CF_TEXT in the
+// process's code page (run in the default and the Chinese setting), and a
+// busy clipboard that keeps what it had.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "DuiLib/ScopedWin.h"
+#include "TestSupport.h"
+#include "UI/MenuWnd.h"
+
+namespace {
+
+std::string ClipboardBytes()
+{
+    std::string out;
+    if (!::OpenClipboard(nullptr)) return "<clipboard not available>";
+    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
+            out = text;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return out;
+}
+
+std::wstring ClipboardUnicode()
+{
+    std::wstring out;
+    if (!::OpenClipboard(nullptr)) return L"<clipboard not available>";
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const wchar_t* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            out = text;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return out;
+}
+
+TEST(CopyToClipboard, TextIsPlacedInTheProcessCodePage)
+{
+    std::wstring value;
+    std::string expected;
+    switch (::GetACP()) {
+        case 936:  // Chinese Windows: GBK bytes of 证书序列号
+            value = L"\u8bc1\u4e66\u5e8f\u5217\u53f7 01AB";
+            expected = "\xD6\xA4\xCA\xE9\xD0\xF2\xC1\xD0\xBA\xC5 01AB";
+            break;
+        case 1252:
+            value = L"Caf\u00e9 01AB";
+            expected = "Caf\xE9 01AB";
+            break;
+        default:
+            value = L"Serial 01AB";
+            expected = "Serial 01AB";
+            break;
+    }
+    SCOPED_TRACE(testing::Message() << "code page " << ::GetACP());
+    ASSERT_TRUE(PutTextOnClipboard(value));
+    EXPECT_EQ(expected, ClipboardBytes());
+    // A program that pastes Unicode gets the text back through the system.
+    EXPECT_EQ(value, ClipboardUnicode());
+
+    ASSERT_TRUE(PutTextOnClipboard(L""));
+    EXPECT_EQ("", ClipboardBytes());
+}
+
+TEST(CopyToClipboard, ABusyClipboardKeepsItsContent)
+{
+    ASSERT_TRUE(PutTextOnClipboard(L"before"));
+    DuiLib::ScopedHandle opened(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DuiLib::ScopedHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    bool heldByOther = false;
+    std::thread holder([&] {
+        heldByOther = ::OpenClipboard(nullptr) != FALSE;
+        ::SetEvent(opened.get());
+        ::WaitForSingleObject(release.get(), 10000);
+        if (heldByOther) ::CloseClipboard();
+    });
+    ::WaitForSingleObject(opened.get(), 10000);
+    EXPECT_FALSE(PutTextOnClipboard(L"after"));
+    ::SetEvent(release.get());
+    holder.join();
+    EXPECT_TRUE(heldByOther);
+    EXPECT_EQ("before", ClipboardBytes());
+}
+
+}  // namespace
