@@ -14,6 +14,7 @@
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/HostMessaging.h"
 #include "Plugin/PluginEntry.h"
+#include "UI/MenuWnd.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
@@ -27,27 +28,6 @@ namespace {
 
 constexpr DWORD kMainFrameStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr const wchar_t* kShowSelfParameters = L"/ShowWindow=none|/ChangeViewWhileOnHomeControl=true";
-
-// Puts text on the clipboard as CF_TEXT in the system code page; false when
-// the text is empty or the clipboard cannot take it.
-bool CopyTextToClipboard(const std::wstring& text)
-{
-    if (text.empty()) return false;
-    const std::string narrow = WideToAnsi(text);
-    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, narrow.size() + 1));
-    if (!block) return false;
-    void* bytes = ::GlobalLock(block.get());
-    if (!bytes) return false;
-    memcpy(bytes, narrow.data(), narrow.size());
-    ::GlobalUnlock(block.get());
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    // The clipboard owns the block once it accepted it.
-    if (::SetClipboardData(CF_TEXT, block.get())) (void)block.release();
-    ::CloseClipboard();
-    return true;
-}
-
 
 }  // namespace
 
@@ -64,7 +44,7 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
         // Only a Ctrl that is toggled but not held stops the copy; a held
         // Ctrl is the shortcut, and so is a plain C on a focused row.
         if (::GetKeyState(VK_CONTROL) > 0) return;
-        if (!CopyTextToClipboard(GetUserData())) return;
+        if (GetUserData().empty() || !PutTextOnClipboard(GetUserData())) return;
     }
     COptionUI::DoEvent(event);
 }
@@ -73,6 +53,7 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
 
 BEGIN_MESSAGE_MAP(CUIMainFrame, CUIWnd)
 ON_MESSAGE(kMsgDisplayCert, OnDisplayCertMessage)
+ON_MESSAGE(kMsgChangeDevicePin, OnChangeDevicePinMessage)
 ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
 ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
 ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
@@ -295,6 +276,13 @@ LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
         ScopedPkiCert certificate(static_cast<unsigned long>(wParam));
         if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
     });
+    return 1;
+}
+
+LRESULT CUIMainFrame::OnChangeDevicePinMessage(WPARAM wParam, LPARAM)
+{
+    GuardBoundaryVoid("CUIMainFrame::OnChangeDevicePinMessage",
+                      [&] { ChangeDevicePin(m_hWnd, static_cast<unsigned long>(wParam)); });
     return 1;
 }
 

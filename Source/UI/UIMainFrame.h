@@ -16,6 +16,7 @@
 #include "DuiLib/ScopedWin.h"
 #include "SQlite/sqlite3Module.h"
 #include "UI/UIWnd.h"
+#include "Utils/SecureString.h"
 
 // The main window's private messages.
 constexpr UINT kMsgDisplayCert = WM_USER + 100;        // wParam: duplicated certificate, freed here
@@ -102,7 +103,7 @@ public:
     void ChangeDevicePin(HWND owner, unsigned long device);
     // The change itself once the PINs are known (UTF-8): reports the outcome
     // and wipes both PINs whatever happened; true when the PIN was changed.
-    bool ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin);
+    bool ChangePinOnDevice(unsigned long device, SecureUtf8String& oldPin, SecureUtf8String& newPin);
 
     // Expiry notification logic, defined in UIMainFrameCoreLogic.cpp together
     // with the WM_USER + 102 handler OnShowNoDeviceCertPopupMessage.

@@ -14,7 +14,9 @@
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/HostMessaging.h"
+#include "UI/MenuWnd.h"
 #include "UI/UIMainFrame.h"
+#include "UI/UIModifyPasswordDlg.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
@@ -268,6 +270,7 @@ void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring
         option->SetUserData(value);
         // Long values (thumbprints) end in an ellipsis; the tooltip shows them whole.
         option->SetToolTip(value);
+        option->OnNotify += MakeDelegate(this, &CUIMainFrame::OnAttributeRightClick);
     }
     container->Add(row.release());
 }
@@ -314,6 +317,15 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
         return true;
     }
     return false;
+}
+
+bool CUIMainFrame::OnAttributeRightClick(TNotifyUI& msg)
+{
+    if (msg.sType != L"rclick" || !msg.pSender) return false;
+    POINT point = msg.ptMouse;
+    ::ClientToScreen(m_hWnd, &point);
+    CPluginMenuWnd::Open(msg.pSender->GetUserData(), point.x, point.y);
+    return true;
 }
 
 bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
@@ -404,15 +416,27 @@ bool CUIMainFrame::OnModifyPinClick(TNotifyUI& msg)
     return true;
 }
 
-bool CUIMainFrame::ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin)
+void CUIMainFrame::ChangeDevicePin(HWND owner, unsigned long device)
+{
+    SecureUtf8String oldPin;
+    SecureUtf8String newPin;
+    {
+        CUIModifyPasswordDlg dialog(device);
+        if (dialog.RunModal(owner) != IDOK) return;
+        oldPin = ToSecureUtf8(dialog.GetOldPin());
+        newPin = ToSecureUtf8(dialog.GetNewPin());
+        dialog.WipePins();
+    }  // the dialog and its window go before the key is asked
+    ChangePinOnDevice(device, oldPin, newPin);
+}
+
+bool CUIMainFrame::ChangePinOnDevice(unsigned long device, SecureUtf8String& oldPin, SecureUtf8String& newPin)
 {
     int retries = -1;
     const int result = ZentoPKICryptoChangePwd(device, ZENTO_PIN_USER, oldPin.c_str(), newPin.c_str(), &retries);
     // The PINs are of no use to anyone from here on.
-    SecureZeroMemory(&oldPin[0], oldPin.size());
-    SecureZeroMemory(&newPin[0], newPin.size());
-    oldPin.clear();
-    newPin.clear();
+    oldPin.Clear();
+    newPin.Clear();
     if (result == ZENTO_PKI_OK) {
         MessageBoxNotice(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), MB_ICONINFORMATION);
         return true;

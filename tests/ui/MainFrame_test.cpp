@@ -9,12 +9,14 @@
 #include <tlhelp32.h>
 
 #include <array>
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "Cert/ZentoPKI.h"
-#include "DialogAnswerer.h"
+#include "DialogDriver.h"
 #include "HostTokenStore.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
@@ -60,6 +62,53 @@ SIZE_T PrivateBytes()
                          sizeof(counters));
     return counters.PrivateUsage;
 }
+
+// Answers, from a second thread, every dialog window that appears until the
+// object goes (or Stop): records its message (empty for a dialog that is no
+// message box) and lets act answer it; by default OK is pressed.
+class DialogAnswers {
+public:
+    explicit DialogAnswers(std::function<void(HWND, const std::wstring&)> act = {})
+        : m_act_(std::move(act)), m_driver_([this] { Run(); })
+    {
+    }
+    ~DialogAnswers() { Stop(); }
+    std::vector<std::wstring> Stop()
+    {
+        m_stop_ = true;
+        m_driver_.Join();
+        std::lock_guard<std::mutex> lock(m_lock_);
+        return m_texts_;
+    }
+    size_t Count()
+    {
+        std::lock_guard<std::mutex> lock(m_lock_);
+        return m_texts_.size();
+    }
+
+private:
+    void Run()
+    {
+        while (!m_stop_) {
+            HWND dialog = dialogdriver::WaitForWindowOfClass(L"#32770", 100);
+            if (!dialog) continue;
+            const std::wstring text = dialogdriver::MessageBoxText(dialog);
+            {
+                std::lock_guard<std::mutex> lock(m_lock_);
+                m_texts_.push_back(text);
+            }
+            if (m_act_) m_act_(dialog, text);
+            else dialogdriver::PressButton(dialog, IDOK);
+            dialogdriver::WaitGone(dialog);
+        }
+    }
+
+    std::function<void(HWND, const std::wstring&)> m_act_;
+    std::atomic<bool> m_stop_{false};
+    std::mutex m_lock_;
+    std::vector<std::wstring> m_texts_;
+    dialogdriver::Driver m_driver_;
+};
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -227,24 +276,62 @@ TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
 {
     Insert(L"zhangsan");
     Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"1"}});
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZENTO_UIModifyPasswordDlg";
-    RegisterClassW(&wc);
-    HWND dialog = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(nullptr, dialog);
     const size_t before = m_host_->Mailbox().size();
     DeviceEvent();
-    EXPECT_FALSE(IsWindow(dialog));
     ASSERT_EQ(before + 1, m_host_->Mailbox().size());
     EXPECT_EQ(L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=none|/ChangeViewWhileOnHomeControl=true",
               m_host_->Mailbox().back().text);
+
+    // The PIN button opens the dialog; a device event while it is open closes it, and nothing is changed.
+    HWND frame = m_frame_->GetSafeHwnd();
+    std::atomic<bool> closed{false};
+    dialogdriver::Driver driver([&] {
+        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
+        if (!dialog) return;
+        PostMessageW(frame, kHostMsgDeviceChanged, 0, 0);
+        closed = dialogdriver::WaitGone(dialog);
+    });
+    DialogAnswers answers;
+    Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return closed.load(); }, 10000));
+    driver.Join();
+    testsupport::PumpMessages();
+    EXPECT_TRUE(answers.Stop().empty()) << "a closed dialog changes nothing and reports nothing";
+    EXPECT_EQ(before + 2, m_host_->Mailbox().size()) << "the event with a key asks again to be shown";
+
     // No keys: no command.
     m_devices_->RemoveToken(L"ZT2026000A");
     DeviceEvent();
-    EXPECT_EQ(before + 1, m_host_->Mailbox().size());
-    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+    EXPECT_EQ(before + 2, m_host_->Mailbox().size());
+}
+
+TEST_F(MainFrameTest, PinChangeThroughTheDialog)
+{
+    Insert(L"zhangsan");  // PIN 123456
+    Start();
+    DeviceEvent();
+    dialogdriver::Driver driver([] {
+        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
+        if (!dialog) return;
+        const std::vector<HWND> edits = dialogdriver::EditsTopToBottom(dialog);
+        if (edits.size() != 3) return dialogdriver::PressKey(dialog, VK_ESCAPE);
+        dialogdriver::SetEditText(edits[0], L"123456");
+        dialogdriver::SetEditText(edits[1], L"Zt#2026pin");
+        dialogdriver::SetEditText(edits[2], L"Zt#2026pin");
+        dialogdriver::PressKey(dialog, VK_RETURN);
+    });
+    DialogAnswers answers;
+    Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000));
+    driver.Join();
+    const auto texts = answers.Stop();
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), texts[0]);
+    // The token took the new PIN: the old one is now wrong.
+    SecureUtf8String oldPin("123456", 6);
+    SecureUtf8String newPin("654321", 6);
+    DialogAnswers failure;
+    EXPECT_FALSE(m_frame_->ChangePinOnDevice(DeviceRecordList::Instance().At(0)->device, oldPin, newPin));
 }
 
 TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
@@ -315,9 +402,9 @@ TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
     Start();
     DeviceEvent();
     const long live = ZentoPKIGetLiveObjectCount();
-    testsupport::DialogAnswerer answerer;
+    DialogAnswers answers;
     Pm().SendNotify(Find(L"Button_CertDisplayName", NameItems(0)[0]), L"dbclick");
-    ASSERT_TRUE(testsupport::WaitFor([&] { return !answerer.Answered().empty(); }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
     ASSERT_TRUE(testsupport::WaitFor([&] { return ZentoPKIGetLiveObjectCount() == live; }));
     EXPECT_EQ(0, ZentoPKIGetBadFreeCount());
 }
@@ -358,10 +445,11 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     CControlUI* exportButton = Find(L"Button_Export", groups->GetItemAt(0));
     ASSERT_EQ(L"0", exportButton->GetUserData());
     {
-        testsupport::DialogAnswerer answerer;  // the folder browser (the last folder preselected), then the message
+        DialogAnswers answers;  // the folder browser (the last folder preselected), then the message
         Pm().SendNotify(exportButton, L"click");
-        ASSERT_EQ(2u, answerer.Answered().size());
-        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), answerer.Answered()[1].text);
+        const auto texts = answers.Stop();
+        ASSERT_EQ(2u, texts.size());
+        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), texts[1]);
     }
     std::string written;
     std::string original;
@@ -376,10 +464,11 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
     {
-        testsupport::DialogAnswerer answerer;
+        DialogAnswers answers;
         Pm().SendNotify(exportButton, L"click");
-        ASSERT_EQ(2u, answerer.Answered().size());
-        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_FAIL"), answerer.Answered()[1].text);
+        const auto texts = answers.Stop();
+        ASSERT_EQ(2u, texts.size());
+        EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_FAIL"), texts[1]);
     }
     SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -387,11 +476,14 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     // With a name selected only that certificate goes, through the save dialog.
     ControlCast<COptionUI>(Find(L"Button_CertDisplayName", NameItems(0)[1]))->Selected(true);
     const std::wstring chosen = target.File(L"chosen.cer");
-    testsupport::DialogAnswerer answerer([&](HWND dialog, const testsupport::AnsweredDialog& record) {
-        if (record.text.empty()) SetDlgItemTextW(dialog, 0x47c, chosen.c_str());  // the file-name box
-        testsupport::DialogAnswerer::PressOk(dialog);
+    DialogAnswers answers([&](HWND dialog, const std::wstring& text) {
+        if (text.empty()) SendMessageW(GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+        dialogdriver::PressButton(dialog, IDOK);
     });
     Pm().SendNotify(exportButton, L"click");
+    const auto texts = answers.Stop();
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), texts[1]);
     ASSERT_TRUE(testsupport::ReadFileBytes(chosen, written));
     EXPECT_EQ(original, written);  // enc_1y
 }
@@ -439,13 +531,17 @@ TEST_F(MainFrameTest, PinChangeOnASimulatedTokenAndItsFailures)
     DeviceEvent();
     const unsigned long device = DeviceRecordList::Instance().At(0)->device;
     auto change = [&](const char* oldPin, const char* newPin) {
-        std::string oldText = oldPin;
-        std::string newText = newPin;
-        testsupport::DialogAnswerer answerer;
+        SecureUtf8String oldText(oldPin, strlen(oldPin));
+        SecureUtf8String newText(newPin, strlen(newPin));
+        DialogAnswers answers;
         const bool changed = m_frame_->ChangePinOnDevice(device, oldText, newText);
-        EXPECT_TRUE(oldText.empty() && newText.empty()) << "both PINs are wiped";
-        EXPECT_EQ(1u, answerer.Answered().size());
-        return std::make_pair(changed, answerer.Answered().empty() ? std::wstring() : answerer.Answered()[0].text);
+        const auto texts = answers.Stop();
+        EXPECT_TRUE(oldText.empty() && newText.empty());
+        for (const SecureUtf8String* pin : {&oldText, &newText}) {
+            for (size_t i = 0; i < pin->capacity(); ++i) EXPECT_EQ(0, pin->buffer()[i]) << "PIN byte left at " << i;
+        }
+        EXPECT_EQ(1u, texts.size());
+        return std::make_pair(changed, texts.empty() ? std::wstring() : texts[0]);
     };
     auto result = change("1234", "5678");
     EXPECT_TRUE(result.first);
