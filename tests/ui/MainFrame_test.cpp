@@ -17,6 +17,7 @@
 #include "Cert/DeviceRecord.h"
 #include "Cert/ZentoPKI.h"
 #include "DialogDriver.h"
+#include "ProductUi.h"
 #include "HostTokenStore.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
@@ -115,11 +116,24 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_sandbox_.ok());
+        // The product's language files where an installation puts them.
+        testsupport::MakeFolders(m_sandbox_.CommonProductFolder() + L"\\lang");
+        for (const wchar_t* file : {L"2052.lng", L"1033.lng"}) {
+            std::string bytes;
+            ASSERT_TRUE(testsupport::ReadFileBytes(testsupport::SourceDir() + L"\\lang\\" + file, bytes));
+            ASSERT_TRUE(testsupport::WriteFileBytes(m_sandbox_.CommonProductFolder() + L"\\lang\\" + file, bytes));
+        }
+        m_store_ = std::make_unique<testsupport::TempDir>(L"store");
+        StartHost(2052);
+    }
+
+    void StartHost(long languageId)
+    {
+        m_devices_.reset();
         tamu::HostOptions options;
-        options.languageId = 2052;
+        options.languageId = languageId;
         m_host_ = std::make_unique<tamu::Host>(options);
         ASSERT_TRUE(m_host_->Start());
-        m_store_ = std::make_unique<testsupport::TempDir>(L"store");
         m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_->Path());
     }
 
@@ -486,6 +500,38 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), texts[1]);
     ASSERT_TRUE(testsupport::ReadFileBytes(chosen, written));
     EXPECT_EQ(original, written);  // enc_1y
+}
+
+TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
+{
+    Insert(L"expiring");  // a certificate within 24 hours and an expired one
+    Insert(L"zhangsan");
+    for (long language : {2052L, 1033L}) {
+        PluginEntry::OnReleasePlugins();
+        StartHost(language);
+        Start();
+        DeviceEvent();
+        ASSERT_EQ(2, KeyPages()->GetCount());
+        // The expiring key's page, its first certificate's attributes.
+        Pm().SendNotify(KeyList()->GetItemAt(1), L"click");
+        ASSERT_EQ(0, KeyPages()->GetCurSel());
+        Pm().SendNotify(Find(L"Button_CertDisplayName", NameItems(0)[0]), L"click");
+        for (int dpi : {96, 144}) {
+            Pm().SetDPI(dpi);
+            const int cx = 820 * dpi / 96;
+            const int cy = 620 * dpi / 96;
+            const std::wstring name = std::wstring(L"mainframe_") + (language == 2052 ? L"zh" : L"en") + L"_" +
+                                      std::to_wstring(dpi * 100 / 96) + L".png";
+            SCOPED_TRACE(testsupport::ToUtf8(name));
+            ASSERT_TRUE(Pm().SaveSnapshot(productui::ScreenshotPath(name), cx, cy));
+            std::vector<DWORD> pixels;
+            ASSERT_TRUE(Pm().RenderToPixels(cx, cy, pixels));
+            // The key list's panel on the left, the white page on the right.
+            EXPECT_EQ(0xF6F7F9u, pixels[static_cast<size_t>(cy - 80 * dpi / 96) * cx + 4] & 0xFFFFFF);
+            EXPECT_EQ(0xFFFFFFu, pixels[static_cast<size_t>(cy - 4) * cx + cx - 4] & 0xFFFFFF);
+        }
+        Pm().SetDPI(96);
+    }
 }
 
 TEST(MainFrameFiles, ExportNamesStayInsideTheChosenFolder)
