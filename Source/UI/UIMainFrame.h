@@ -83,7 +83,7 @@ public:
     void InitWindow() override;
     DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
 
-    // Part of the frame's interface used by the view, the pop-ups and tests.
+    // The key list and pages (the host's device events).
     void SelectMainView(int page);
     void ClearDeviceViews();
     void RefreshDeviceViews();
@@ -152,14 +152,16 @@ protected:
     {
         return parent ? DuiLib::ControlCast<T>(m_pm_.FindSubControlByName(parent, name)) : nullptr;
     }
-    // Sub-layouts are parsed once per frame and cloned from then on.
+    // A sub-layout of the skin folder: parsed at its first use, built from the
+    // parsed markup from then on.
     DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
     int MessageBoxNotice(const std::wstring& text, UINT icon);
 
 public:
     std::wstring lastExportFolder;
     int32_t lastDeviceCount = 0;
-    // The three notification pop-ups are held here by value.
+    // The three notification pop-ups belong here, by value, in the order
+    // device, certificate, absent key.
     std::vector<std::unique_ptr<CachedDeviceRecord>> NoDeviceNotifyList;
 
 protected:
