@@ -16,7 +16,6 @@
 #include "Plugin/PluginEntry.h"
 #include "UI/MenuWnd.h"
 #include "Utils/LanguageStrings.h"
-#include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
 
