@@ -537,7 +537,7 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
 
 TEST(MainFrameFiles, ExportNamesStayInsideTheChosenFolder)
 {
-    EXPECT_EQ(L"_.._evil_ name_", SanitizeExportFileName(L"..\\evil: name."));
+    EXPECT_EQ(L"_._evil_ name_", SanitizeExportFileName(L"..\\evil: name."));
     EXPECT_EQ(L"a_b_c_d_e_f_g_h_i", SanitizeExportFileName(L"a\\b/c:d*e?f\"g<h>i"));
     EXPECT_EQ(L"tab_line_", SanitizeExportFileName(L"tab\tline\n"));
     EXPECT_EQ(L"_hidden", SanitizeExportFileName(L".hidden"));
