@@ -30,7 +30,10 @@ CLumoraPluginView::CLumoraPluginView(HINSTANCE instance)
 {
 }
 
-CLumoraPluginView::~CLumoraPluginView() { Teardown(); }
+CLumoraPluginView::~CLumoraPluginView()
+{
+    Teardown();
+}
 
 long CLumoraPluginView::Create(IPluginHost* host)
 {
@@ -62,7 +65,10 @@ long CLumoraPluginView::CreateFrame(IPluginHost* host)
     return 0;
 }
 
-void CLumoraPluginView::Release() { Teardown(); }
+void CLumoraPluginView::Release()
+{
+    Teardown();
+}
 
 void CLumoraPluginView::Teardown()
 {

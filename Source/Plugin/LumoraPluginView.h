@@ -16,8 +16,8 @@ public:
     CLumoraPluginView(const CLumoraPluginView&) = delete;
     CLumoraPluginView& operator=(const CLumoraPluginView&) = delete;
 
-    long Create(IPluginHost* host) override;   // 0 on success, -1 on failure
-    void Release() override;                   // teardown; storage belongs to the module
+    long Create(IPluginHost* host) override;  // 0 on success, -1 on failure
+    void Release() override;                  // teardown; storage belongs to the module
     long GetAttachResult() override { return m_attachResult_; }
     long GetIntegerA() override { return m_integerA_; }
     HINSTANCE GetInstance() override { return m_instance_; }

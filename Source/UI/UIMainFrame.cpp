@@ -96,7 +96,8 @@ void CUIMainFrame::InitWindow()
     };
     static const ControlText kControls[] = {
         {L"Button_RefreshDevice", "STRING_BUTTON_STATUS_NO_DEVICE", &CUIMainFrame::OnRefreshDeviceClick},
-        {L"Button_RefreshDevice_Try", "STRING_BUTTON_STATUS_CONNECTING_DEVICE", &CUIMainFrame::OnRefreshTryClick},
+        {L"Button_RefreshDevice_Try", "STRING_BUTTON_STATUS_CONNECTING_DEVICE",
+         &CUIMainFrame::OnRefreshTryClick},
         {L"Button_CertInfo_RefreshDevice", "STRING_BUTTON_CERT_REFRESH", &CUIMainFrame::OnRefreshDeviceClick},
         {L"Label_status_no_device", "STRING_LABEL_STATUS_NO_DEVICE", nullptr},
         {L"Label_status_connecting_device", "STRING_LABEL_STATUS_CONNECTING_DEVICE", nullptr},
@@ -161,7 +162,8 @@ LRESULT CUIMainFrame::OnDeviceRefreshEvent(WPARAM, LPARAM)
                 if (UserSettings::Instance().GetIsShowSelfWhileInsertUSBKey()) OnBeginChangeShowSelf();
                 SelectMainView(1);
                 for (long i = 0; i < count; ++i) {
-                    if (unsigned long device = list->GetDevice(i)) DeviceRecordList::Instance().AddDevice(device);
+                    if (unsigned long device = list->GetDevice(i))
+                        DeviceRecordList::Instance().AddDevice(device);
                 }
             }
             list->Release();
@@ -174,8 +176,10 @@ LRESULT CUIMainFrame::OnDeviceRefreshEvent(WPARAM, LPARAM)
 void CUIMainFrame::ClearDeviceViews()
 {
     DeviceRecordList::Instance().Clear();
-    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items"))) list->RemoveAll();
-    if (auto* pages = ControlCast<CContainerUI>(m_pm_.FindControl(L"TLayout_MainCertView"))) pages->RemoveAll();
+    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items")))
+        list->RemoveAll();
+    if (auto* pages = ControlCast<CContainerUI>(m_pm_.FindControl(L"TLayout_MainCertView")))
+        pages->RemoveAll();
     // The tags belong to the controls just removed; those are deleted after
     // the current message, and nothing reads a tag before then.
     m_certItemTags_.clear();
@@ -224,7 +228,8 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     if (!page) return;
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
     if (auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow")) {
-        if (auto* rows = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+        if (auto* rows =
+                ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
                             Cert_Util::GetDeviceSerialNumber(record->device), rows);
@@ -309,8 +314,8 @@ void CUIMainFrame::RunServiceThread()
     // The wait ends early when the frame goes, so a plug-in unloaded before
     // the delay has passed does not leave a thread behind in the host.
     m_serviceStop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    uintptr_t thread = m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr)
-                                      : 0;
+    uintptr_t thread =
+        m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr) : 0;
     if (!thread) {
         LogWrite(4, "[RunServiceThread][_beginthreadex Fail]", __LINE__);
         m_serviceStop_.reset();

@@ -19,8 +19,8 @@
 #include "Utils/SecureString.h"
 
 // The main window's private messages.
-constexpr UINT kMsgDisplayCert = WM_USER + 100;        // wParam: duplicated certificate, freed here
-constexpr UINT kMsgChangeDevicePin = WM_USER + 101;    // wParam: device handle
+constexpr UINT kMsgDisplayCert = WM_USER + 100;      // wParam: duplicated certificate, freed here
+constexpr UINT kMsgChangeDevicePin = WM_USER + 101;  // wParam: device handle
 constexpr UINT kMsgShowNoDeviceCertPopup = WM_USER + 102;
 // Host message numbers the main window hears or sends.
 constexpr UINT kHostMsgRunCommand = 1734;
@@ -62,7 +62,7 @@ struct CertItemTag {
 
 // Tag of a group's export button.
 struct ExportButtonTag {
-    DeviceRecord* record = nullptr;          // borrowed from DeviceRecordList
+    DeviceRecord* record = nullptr;  // borrowed from DeviceRecordList
     DuiLib::CContainerUI* nameColumn = nullptr;
 };
 
@@ -94,9 +94,11 @@ public:
     // Certificate view.
     void SetupKeyButtons(DuiLib::CControlUI* page, DeviceRecord* record);
     void AddCertGroupView(DuiLib::CControlUI* page, const CertGroup& group, DeviceRecord* record, int index);
-    void AddCertItems(DuiLib::CTabLayoutUI* attributeTabs, const CertGroup& group, DuiLib::CContainerUI* nameColumn);
+    void AddCertItems(DuiLib::CTabLayoutUI* attributeTabs, const CertGroup& group,
+                      DuiLib::CContainerUI* nameColumn);
     void AddCertAttributes(DuiLib::CContainerUI* page, unsigned long certificate);
-    void AddAttributeRow(const std::wstring& label, const std::wstring& value, DuiLib::CContainerUI* container);
+    void AddAttributeRow(const std::wstring& label, const std::wstring& value,
+                         DuiLib::CContainerUI* container);
     DuiLib::CControlUI* BuildValidityBlock(unsigned long certificate, int& state);
     unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
     void SaveCertAs(HWND owner, unsigned long certificate);

@@ -98,8 +98,10 @@ private:
                 std::lock_guard<std::mutex> lock(m_lock_);
                 m_texts_.push_back(text);
             }
-            if (m_act_) m_act_(dialog, text);
-            else dialogdriver::PressButton(dialog, IDOK);
+            if (m_act_)
+                m_act_(dialog, text);
+            else
+                dialogdriver::PressButton(dialog, IDOK);
             dialogdriver::WaitGone(dialog);
         }
     }
@@ -121,7 +123,8 @@ protected:
         for (const wchar_t* file : {L"2052.lng", L"1033.lng"}) {
             std::string bytes;
             ASSERT_TRUE(testsupport::ReadFileBytes(testsupport::SourceDir() + L"\\lang\\" + file, bytes));
-            ASSERT_TRUE(testsupport::WriteFileBytes(m_sandbox_.CommonProductFolder() + L"\\lang\\" + file, bytes));
+            ASSERT_TRUE(
+                testsupport::WriteFileBytes(m_sandbox_.CommonProductFolder() + L"\\lang\\" + file, bytes));
         }
         m_store_ = std::make_unique<testsupport::TempDir>(L"store");
         StartHost(2052);
@@ -149,7 +152,8 @@ protected:
     // Starts the plug-in with the settings given as (section, key, value).
     void Start(std::initializer_list<std::array<const wchar_t*, 3>> settings = {})
     {
-        for (const auto& s : settings) WritePrivateProfileStringW(s[0], s[1], s[2], m_sandbox_.UserIniPath().c_str());
+        for (const auto& s : settings)
+            WritePrivateProfileStringW(s[0], s[1], s[2], m_sandbox_.UserIniPath().c_str());
         ASSERT_EQ(0, PluginEntry::OnInitPlugins(m_host_.get()));
         m_frame_ = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(g_hMainFrameWnd));
         ASSERT_NE(nullptr, m_frame_);
@@ -191,7 +195,8 @@ protected:
         auto* container = ControlCast<CContainerUI>(attributePage);
         for (int i = 0; i < container->GetCount(); ++i) {
             CControlUI* row = container->GetItemAt(i);
-            rows.emplace_back(Find(L"Label_CertArritube_key", row)->GetText(), Find(L"Label_CertArritube", row)->GetText());
+            rows.emplace_back(Find(L"Label_CertArritube_key", row)->GetText(),
+                              Find(L"Label_CertArritube", row)->GetText());
         }
         return rows;
     }
@@ -234,7 +239,8 @@ TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
 
     // The preferred-last serial (letter case ignored) is added last, so it is on top and not selected.
     ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceSn", L"ZT2026000B"));
-    ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceProId", L"Preferred key"));
+    ASSERT_TRUE(
+        UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceProId", L"Preferred key"));
     DeviceEvent();
     top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
     bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
@@ -390,13 +396,20 @@ TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1));
     Pm().SendNotify(Find(L"Button_CertDisplayName", zhang[1]), L"click");
     EXPECT_EQ(2, attributeTabs->GetCurSel());
-    const char* const order[] = {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID", "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME",
-                                 "STRING_SHOW_CERTATT_CERTTYPE", "STRING_SHOW_CERTATT_VALIDTIME",
-                                 "STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME", "STRING_SHOW_CERTATT_FRIENDLYNAME",
-                                 "STRING_SHOW_CERTATT_UNITNAME", "STRING_SHOW_CERTATT_SECTIONNAME",
-                                 "STRING_SHOW_CERTATT_ADDRESS", "STRING_SHOW_CERTATT_EMAIL",
-                                 "STRING_SHOW_CERTATT_CERTSN", "STRING_SHOW_CERTATT_THUMBPRINTSHA1",
-                                 "STRING_SHOW_CERTATT_THUMBPRINTSHA256", "STRING_SHOW_CERTATT_COUNTRYNAME",
+    const char* const order[] = {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID",
+                                 "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME",
+                                 "STRING_SHOW_CERTATT_CERTTYPE",
+                                 "STRING_SHOW_CERTATT_VALIDTIME",
+                                 "STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME",
+                                 "STRING_SHOW_CERTATT_FRIENDLYNAME",
+                                 "STRING_SHOW_CERTATT_UNITNAME",
+                                 "STRING_SHOW_CERTATT_SECTIONNAME",
+                                 "STRING_SHOW_CERTATT_ADDRESS",
+                                 "STRING_SHOW_CERTATT_EMAIL",
+                                 "STRING_SHOW_CERTATT_CERTSN",
+                                 "STRING_SHOW_CERTATT_THUMBPRINTSHA1",
+                                 "STRING_SHOW_CERTATT_THUMBPRINTSHA256",
+                                 "STRING_SHOW_CERTATT_COUNTRYNAME",
                                  "STRING_SHOW_CERTATT_PROVINCENAME"};
     const auto rows = Rows(attributeTabs->GetItemAt(1));
     ASSERT_EQ(15u, rows.size()) << "every attribute of the Zhang San certificate has a value";
@@ -420,7 +433,8 @@ TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
     const long live = ZentoPKIGetLiveObjectCount();
     DialogAnswers answers;
     Pm().SendNotify(Find(L"Button_CertDisplayName", NameItems(0)[0]), L"dbclick");
-    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
+    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000))
+        << "the certificate dialog";
     ASSERT_TRUE(testsupport::WaitFor([&] { return ZentoPKIGetLiveObjectCount() == live; }));
     EXPECT_EQ(0, ZentoPKIGetBadFreeCount());
 }
@@ -431,7 +445,8 @@ TEST_F(MainFrameTest, CtrlCCopiesTheRowValueInTheSystemCodePage)
     Start();
     DeviceEvent();
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
-    CControlUI* row = ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
+    CControlUI* row =
+        ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
     auto* option = dynamic_cast<CKeyOptionUI*>(Find(L"Option_CertArritube", row));
     ASSERT_NE(nullptr, option) << "attribute rows are built with the window's KeyOption";
     ASSERT_EQ(L"张三", option->GetUserData());
@@ -492,7 +507,8 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     ControlCast<COptionUI>(Find(L"Button_CertDisplayName", NameItems(0)[1]))->Selected(true);
     const std::wstring chosen = target.File(L"chosen.cer");
     DialogAnswers answers([&](HWND dialog, const std::wstring& text) {
-        if (text.empty()) SendMessageW(GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+        if (text.empty())
+            SendMessageW(GetDlgItem(dialog, 0x47c), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
         dialogdriver::PressButton(dialog, IDOK);
     });
     Pm().SendNotify(exportButton, L"click");
@@ -521,8 +537,8 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
             Pm().SetDPI(dpi);
             const int cx = 820 * dpi / 96;
             const int cy = 620 * dpi / 96;
-            const std::wstring name = std::wstring(L"mainframe_") + (language == 2052 ? L"zh" : L"en") + L"_" +
-                                      std::to_wstring(dpi * 100 / 96) + L".png";
+            const std::wstring name = std::wstring(L"mainframe_") + (language == 2052 ? L"zh" : L"en") +
+                                      L"_" + std::to_wstring(dpi * 100 / 96) + L".png";
             SCOPED_TRACE(testsupport::ToUtf8(name));
             ASSERT_TRUE(Pm().SaveSnapshot(productui::ScreenshotPath(name), cx, cy));
             std::vector<DWORD> pixels;
@@ -569,7 +585,8 @@ TEST_F(MainFrameTest, PinChangeOnASimulatedTokenAndItsFailures)
         const auto texts = answers.Stop();
         EXPECT_TRUE(oldText.empty() && newText.empty());
         for (const SecureUtf8String* pin : {&oldText, &newText}) {
-            for (size_t i = 0; i < pin->capacity(); ++i) EXPECT_EQ(0, pin->buffer()[i]) << "PIN byte left at " << i;
+            for (size_t i = 0; i < pin->capacity(); ++i)
+                EXPECT_EQ(0, pin->buffer()[i]) << "PIN byte left at " << i;
         }
         EXPECT_EQ(1u, texts.size());
         return std::make_pair(changed, texts.empty() ? std::wstring() : texts[0]);
@@ -685,9 +702,11 @@ TEST(MainFrameSkins, EveryLayoutBuildsWithTheControlsTheWindowLooksFor)
          {L"Label_DeviceAndSN", L"TLayout_CertArrShow", L"VLayout_AllCertView", L"Button_DisConnect",
           L"Button_UnlockPin", L"Button_ModifyPin"}},
         {L"SubXml/HLayoutCertPairContain.xml", {L"VLayout_CertItemsDispalyName"}},
-        {L"SubXml/HLayoutCertInfo.xml", {L"Lable_CertDisplayName_Icon", L"Lable_CertDisplayName", L"Button_CertDisplayName"}},
+        {L"SubXml/HLayoutCertInfo.xml",
+         {L"Lable_CertDisplayName_Icon", L"Lable_CertDisplayName", L"Button_CertDisplayName"}},
         {L"SubXml/HLayoutCertArrShowContain.xml", {}},
-        {L"SubXml/HLayoutCertArrShow.xml", {L"Label_CertArritube_key", L"Label_CertArritube", L"Option_CertArritube"}},
+        {L"SubXml/HLayoutCertArrShow.xml",
+         {L"Label_CertArritube_key", L"Label_CertArritube", L"Option_CertArritube"}},
         {L"SubXml/VLayoutCertValid.xml", {L"Label_CertValidDate"}},
         {L"SubXml/HLayoutCertDeadline.xml", {L"Label_CertValidDate", L"Label_Deadline"}},
         {L"SubXml/VLayoutCertExpired.xml", {L"Label_CertValidDate", L"Label_Cert_Expired"}},
@@ -698,7 +717,8 @@ TEST(MainFrameSkins, EveryLayoutBuildsWithTheControlsTheWindowLooksFor)
         CDialogBuilder builder;
         std::unique_ptr<CControlUI> root(builder.Create(layout.file, nullptr, &callback));
         ASSERT_NE(nullptr, root) << testsupport::ToUtf8(builder.GetErrorText());
-        for (const wchar_t* name : layout.names) EXPECT_TRUE(HasNamed(root.get(), name)) << testsupport::ToUtf8(name);
+        for (const wchar_t* name : layout.names)
+            EXPECT_TRUE(HasNamed(root.get(), name)) << testsupport::ToUtf8(name);
     }
     std::unique_ptr<CControlUI> item(CDialogBuilder().Create(L"SubXml/OptionLeftDevice.xml"));
     EXPECT_NE(nullptr, ControlCast<COptionUI>(item.get())) << "a key item is an option";
