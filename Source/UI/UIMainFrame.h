@@ -162,8 +162,7 @@ protected:
 public:
     std::wstring lastExportFolder;
     int32_t lastDeviceCount = 0;
-    // The three notification pop-ups belong here, by value, in the order
-    // device, certificate, absent key.
+    // The three notification pop-ups are held here by value.
     std::vector<std::unique_ptr<CachedDeviceRecord>> NoDeviceNotifyList;
 
 protected:
