@@ -147,6 +147,7 @@ protected:
         PluginEntry::OnReleasePlugins();
         m_devices_.reset();
         m_host_.reset();
+        UserSettings::Instance().ResetForTesting();
     }
 
     // Starts the plug-in with the settings given as (section, key, value).
@@ -462,6 +463,37 @@ TEST_F(MainFrameTest, CtrlCCopiesTheRowValueInTheSystemCodePage)
     GlobalUnlock(data);
     CloseClipboard();
     EXPECT_EQ(WideToAnsi(L"张三"), copied);
+    if (GetACP() == 936) {
+        EXPECT_EQ("\xD5\xC5\xC8\xFD", copied) << "GBK under Chinese Windows";
+    }
+}
+
+TEST_F(MainFrameTest, RightClickMenuCopiesTheRowValue)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
+    CControlUI* row =
+        ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    Pm().SendNotify(Find(L"Option_CertArritube", row), L"rclick");
+    HWND menu = FindWindowW(L"ZENTO_PluginMenuWnd", nullptr);
+    ASSERT_NE(nullptr, menu);
+    testsupport::PumpMessages();
+    productui::ClickCentre(menu);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const std::string copied = data ? static_cast<const char*>(GlobalLock(data)) : "";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(WideToAnsi(L"张三"), copied);
+    if (GetACP() == 936) {
+        EXPECT_EQ("\xD5\xC5\xC8\xFD", copied) << "GBK under Chinese Windows";
+    }
 }
 
 TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
