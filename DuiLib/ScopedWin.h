@@ -109,6 +109,17 @@ struct IconTraits {
     static void Free(type h) noexcept { ::DestroyIcon(h); }
 };
 
+// A window this code created and no object owns; one already destroyed
+// (by its parent, or by the user) is left alone.
+struct WindowTraits {
+    using type = HWND;
+    static type None() noexcept { return nullptr; }
+    static void Free(type h) noexcept
+    {
+        if (::IsWindow(h)) ::DestroyWindow(h);
+    }
+};
+
 using ScopedHandle = UniqueResource<KernelHandleTraits>;
 using ScopedFile = UniqueResource<FileHandleTraits>;
 using ScopedFind = UniqueResource<FindHandleTraits>;
@@ -120,6 +131,7 @@ using ScopedGdiObject = UniqueResource<GdiObjectTraits>;
 using ScopedGlobal = UniqueResource<GlobalMemoryTraits>;
 using ScopedLocal = UniqueResource<LocalMemoryTraits>;
 using ScopedIcon = UniqueResource<IconTraits>;
+using ScopedWindow = UniqueResource<WindowTraits>;
 
 // Typed view of a GDI object owner, so callers keep HBITMAP/HFONT/HBRUSH.
 template <class T>

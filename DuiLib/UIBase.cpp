@@ -130,25 +130,35 @@ bool ParseColor(const std::wstring& text, DWORD& argb)
     return true;
 }
 
-std::wstring Utf8ToWide(const std::string& text)
+std::wstring MultiByteToWide(UINT codePage, const std::string& text)
 {
     if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (n <= 0) return std::wstring();
     std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
     return out;
+}
+
+std::string WideToMultiByte(UINT codePage, const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    return MultiByteToWide(CP_UTF8, text);
 }
 
 std::string WideToUtf8(const std::wstring& text)
 {
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                nullptr);
-    if (n <= 0) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
+    return WideToMultiByte(CP_UTF8, text);
 }
 
 }  // namespace DuiLib

@@ -34,6 +34,9 @@ bool ParseBool(const std::wstring& text);
 // "#RRGGBB", "#AARRGGBB", "0xAARRGGBB"; six digits mean an opaque colour.
 bool ParseColor(const std::wstring& text, DWORD& argb);
 
+// Text conversions, the one implementation for the toolkit and the plug-in.
+std::wstring MultiByteToWide(UINT codePage, const std::string& text);
+std::string WideToMultiByte(UINT codePage, const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);
 

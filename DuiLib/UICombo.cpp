@@ -190,10 +190,11 @@ private:
         HDC hdc = ::BeginPaint(m_hWnd, &ps);
         RECT client;
         ::GetClientRect(m_hWnd, &client);
-        HDC mem = ::CreateCompatibleDC(hdc);
-        HBITMAP bmp =
-            ::CreateCompatibleBitmap(hdc, std::max(1, RectWidth(client)), std::max(1, RectHeight(client)));
-        HGDIOBJ oldBmp = ::SelectObject(mem, bmp);
+        ScopedBitmap bmp(
+            ::CreateCompatibleBitmap(hdc, std::max(1, RectWidth(client)), std::max(1, RectHeight(client))));
+        ScopedCreatedDC memDC(::CreateCompatibleDC(hdc));
+        HDC mem = memDC.get();
+        ScopedSelectObject select(mem, bmp.get());
         if (m_pOwner) {
             CComboUI* o = m_pOwner;
             CRenderEngine::DrawColor(mem, client, o->m_dwDropBkColor);
@@ -216,9 +217,6 @@ private:
             CRenderEngine::DrawBorder(mem, client, 1, 0, 0, o->m_dwDropBorderColor);
         }
         ::BitBlt(hdc, 0, 0, RectWidth(client), RectHeight(client), mem, 0, 0, SRCCOPY);
-        ::SelectObject(mem, oldBmp);
-        ::DeleteObject(bmp);
-        ::DeleteDC(mem);
         ::EndPaint(m_hWnd, &ps);
     }
 

@@ -1,6 +1,8 @@
 // Edit control over a native EDIT window; see UIEdit.h.
 #include "DuiLib/UIEdit.h"
 
+#include "DuiLib/BoundaryGuard.h"
+
 #include <algorithm>
 
 #include "DuiLib/UIManager.h"
@@ -130,10 +132,7 @@ void CEditUI::DestroyNativeWindow()
         ::DestroyWindow(hwnd);
     }
     m_hWndEdit = nullptr;
-    if (m_hBrush) {
-        ::DeleteObject(m_hBrush);
-        m_hBrush = nullptr;
-    }
+    m_hBrush.reset();
 }
 
 void CEditUI::UpdateNativeWindow()
@@ -193,15 +192,12 @@ void CEditUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init
 HBRUSH CEditUI::GetNativeBrush()
 {
     DWORD color = ArgbAlpha(m_dwBkColor) == 255 ? m_dwBkColor : m_dwNativeBkColor;
-    if (m_hBrush && color != m_dwBrushColor) {
-        ::DeleteObject(m_hBrush);
-        m_hBrush = nullptr;
-    }
+    if (m_hBrush && color != m_dwBrushColor) m_hBrush.reset();
     if (!m_hBrush) {
-        m_hBrush = ::CreateSolidBrush(ArgbToColorRef(color));
+        m_hBrush.reset(::CreateSolidBrush(ArgbToColorRef(color)));
         m_dwBrushColor = color;
     }
-    return m_hBrush;
+    return m_hBrush.get();
 }
 
 void CEditUI::KeepTextCopy()
@@ -286,37 +282,39 @@ void CEditUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 
 LRESULT CALLBACK CEditUI::NativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CEditUI* self = FromNativeWindow(hwnd);
-    if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    WNDPROC old = self->m_pOldProc;
-    switch (msg) {
-        case WM_SETFOCUS:
-            if (self->m_pManager) self->m_pManager->SetFocusNeeded(self);
-            break;
-        case WM_KEYDOWN:
-            if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) && self->m_pManager) {
-                bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-                if (self->m_pManager->HandleDialogKey(static_cast<UINT>(wParam), shift)) return 0;
+    return DuiLib::GuardBoundary("CEditUI::NativeProc", LRESULT(0), [&]() -> LRESULT {
+        CEditUI* self = FromNativeWindow(hwnd);
+        if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        WNDPROC old = self->m_pOldProc;
+        switch (msg) {
+            case WM_SETFOCUS:
+                if (self->m_pManager) self->m_pManager->SetFocusNeeded(self);
+                break;
+            case WM_KEYDOWN:
+                if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) && self->m_pManager) {
+                    bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+                    if (self->m_pManager->HandleDialogKey(static_cast<UINT>(wParam), shift)) return 0;
+                }
+                break;
+            case WM_CHAR:
+                // These keys belong to the dialog; the edit would only beep.
+                if (wParam == L'\t' || wParam == L'\r' || wParam == 27) return 0;
+                break;
+            case WM_DESTROY:
+                // The window may go with its parent; the text stays readable.
+                self->KeepTextCopy();
+                break;
+            case WM_NCDESTROY: {
+                ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+                ::RemovePropW(hwnd, kEditProp);
+                if (self->m_hWndEdit == hwnd) self->m_hWndEdit = nullptr;
+                return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
             }
-            break;
-        case WM_CHAR:
-            // These keys belong to the dialog; the edit would only beep.
-            if (wParam == L'\t' || wParam == L'\r' || wParam == 27) return 0;
-            break;
-        case WM_DESTROY:
-            // The window may go with its parent; the text stays readable.
-            self->KeepTextCopy();
-            break;
-        case WM_NCDESTROY: {
-            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-            ::RemovePropW(hwnd, kEditProp);
-            if (self->m_hWndEdit == hwnd) self->m_hWndEdit = nullptr;
-            return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
+            default:
+                break;
         }
-        default:
-            break;
-    }
-    return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
+        return ::CallWindowProcW(old, hwnd, msg, wParam, lParam);
+    });
 }
 
 }  // namespace DuiLib

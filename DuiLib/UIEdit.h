@@ -4,6 +4,7 @@
 // and reports every change of its text made by the user as "textchanged".
 #pragma once
 
+#include "DuiLib/ScopedWin.h"
 #include "DuiLib/UILabel.h"
 
 namespace DuiLib {
@@ -63,7 +64,7 @@ private:
 
     HWND m_hWndEdit = nullptr;
     WNDPROC m_pOldProc = nullptr;
-    HBRUSH m_hBrush = nullptr;
+    ScopedBrush m_hBrush;
     DWORD m_dwBrushColor = 0;
     bool m_bPasswordMode = false;
     bool m_bReadOnly = false;

@@ -74,9 +74,8 @@ int DetectDpi(HWND hwnd)
     int dpi = 0;
     if (getDpiForWindow && hwnd) dpi = static_cast<int>(getDpiForWindow(hwnd));
     if (dpi <= 0) {
-        HDC screen = ::GetDC(nullptr);
-        dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
-        if (screen) ::ReleaseDC(nullptr, screen);
+        ScopedWindowDC screen(nullptr);
+        dpi = screen.get() ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
     }
     return dpi > 0 ? dpi : 96;
 }
@@ -94,10 +93,9 @@ bool FontFamilyExists(const std::wstring& face)
     lf.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     bool found = false;
-    HDC screen = ::GetDC(nullptr);
-    if (!screen) return false;
-    ::EnumFontFamiliesExW(screen, &lf, &FontFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
-    ::ReleaseDC(nullptr, screen);
+    ScopedWindowDC screen(nullptr);
+    if (!screen.get()) return false;
+    ::EnumFontFamiliesExW(screen.get(), &lf, &FontFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
@@ -300,7 +298,6 @@ void CPaintManagerUI::AddFont(int id, const std::wstring& face, int size, bool b
                               bool italic, bool isDefault)
 {
     FontEntry& e = m_fonts[id];
-    if (e.hFont) ::DeleteObject(e.hFont);
     e = FontEntry();
     e.requestedFace = face;
     e.size = size > 0 ? size : 12;
@@ -338,38 +335,32 @@ void CPaintManagerUI::MakeFont(FontEntry& e)
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = CLEARTYPE_QUALITY;
     wcsncpy(lf.lfFaceName, e.face.c_str(), LF_FACESIZE - 1);
-    e.hFont = ::CreateFontIndirectW(&lf);
+    e.hFont.reset(::CreateFontIndirectW(&lf));
     if (!e.hFont) {
         e.face = DefaultGuiFace();
         wcsncpy(lf.lfFaceName, e.face.c_str(), LF_FACESIZE - 1);
-        e.hFont = ::CreateFontIndirectW(&lf);
+        e.hFont.reset(::CreateFontIndirectW(&lf));
     }
     e.height = ScaleValue(e.size);
-    HDC screen = ::GetDC(nullptr);
-    if (screen && e.hFont) {
-        HGDIOBJ old = ::SelectObject(screen, e.hFont);
+    ScopedWindowDC screen(nullptr);
+    if (screen.get() && e.hFont) {
+        ScopedSelectObject select(screen.get(), e.hFont.get());
         TEXTMETRICW tm;
-        if (::GetTextMetricsW(screen, &tm)) e.height = tm.tmHeight;
-        ::SelectObject(screen, old);
+        if (::GetTextMetricsW(screen.get(), &tm)) e.height = tm.tmHeight;
     }
-    if (screen) ::ReleaseDC(nullptr, screen);
 }
 
 void CPaintManagerUI::ReleaseFonts()
 {
-    for (auto& f : m_fonts) {
-        if (f.second.hFont) ::DeleteObject(f.second.hFont);
-        f.second.hFont = nullptr;
-    }
-    if (m_builtinFont.hFont) ::DeleteObject(m_builtinFont.hFont);
-    m_builtinFont.hFont = nullptr;
+    for (auto& f : m_fonts) f.second.hFont.reset();
+    m_builtinFont.hFont.reset();
 }
 
 HFONT CPaintManagerUI::GetFont(int id)
 {
     FontEntry* e = FindFontEntry(id);
     MakeFont(*e);
-    return e->hFont ? e->hFont : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    return e->hFont ? e->hFont.get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
 HFONT CPaintManagerUI::GetDefaultFont()
@@ -1002,14 +993,9 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
 
 void CPaintManagerUI::ReleaseOffscreen()
 {
-    if (m_hDcOffscreen) {
-        ::SelectObject(m_hDcOffscreen, m_hbmpOffscreenOld);
-        ::DeleteDC(m_hDcOffscreen);
-    }
-    if (m_hbmpOffscreen) ::DeleteObject(m_hbmpOffscreen);
-    m_hDcOffscreen = nullptr;
-    m_hbmpOffscreen = nullptr;
-    m_hbmpOffscreenOld = nullptr;
+    m_offscreenSelection.reset();
+    m_hDcOffscreen.reset();
+    m_hbmpOffscreen.reset();
     m_szOffscreen = {0, 0};
 }
 
@@ -1051,17 +1037,17 @@ void CPaintManagerUI::PaintWindow()
         if (!m_hDcOffscreen || m_szOffscreen.cx != client.right || m_szOffscreen.cy != client.bottom) {
             ReleaseOffscreen();
             void* bits = nullptr;
-            m_hbmpOffscreen = CreateTopDownDib(hdc, client.right, client.bottom, &bits);
-            m_hDcOffscreen = m_hbmpOffscreen ? ::CreateCompatibleDC(hdc) : nullptr;
+            m_hbmpOffscreen.reset(CreateTopDownDib(hdc, client.right, client.bottom, &bits));
+            if (m_hbmpOffscreen) m_hDcOffscreen.reset(::CreateCompatibleDC(hdc));
             if (m_hDcOffscreen) {
-                m_hbmpOffscreenOld = ::SelectObject(m_hDcOffscreen, m_hbmpOffscreen);
+                m_offscreenSelection.emplace(m_hDcOffscreen.get(), m_hbmpOffscreen.get());
                 m_szOffscreen = {client.right, client.bottom};
             } else {
                 ReleaseOffscreen();
             }
         }
         if (m_hDcOffscreen) {
-            PaintTree(m_hDcOffscreen, client, ps.rcPaint);
+            PaintTree(m_hDcOffscreen.get(), client, ps.rcPaint);
             // Native child windows (edits) paint themselves; never copy over them.
             for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child;
                  child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -1072,7 +1058,7 @@ void CPaintManagerUI::PaintWindow()
                 ::ExcludeClipRect(hdc, rcChild.left, rcChild.top, rcChild.right, rcChild.bottom);
             }
             ::BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, RectWidth(ps.rcPaint), RectHeight(ps.rcPaint),
-                     m_hDcOffscreen, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+                     m_hDcOffscreen.get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
         } else {
             PaintTree(hdc, client, ps.rcPaint);
         }
@@ -1093,23 +1079,22 @@ bool CPaintManagerUI::RenderToPixels(int cx, int cy, std::vector<DWORD>& pixels)
     const RECT& cur = m_pRoot->GetPos();
     if (m_bUpdateNeeded || m_bFirstLayout || !EqualRect(&cur, &rc)) LayoutTo(rc);
     if (!m_pRoot) return false;
-    HDC screen = ::GetDC(nullptr);
     void* bits = nullptr;
-    HBITMAP dib = CreateTopDownDib(screen, cx, cy, &bits);
-    HDC mem = dib ? ::CreateCompatibleDC(screen) : nullptr;
-    if (screen) ::ReleaseDC(nullptr, screen);
-    if (!mem) {
-        if (dib) ::DeleteObject(dib);
-        return false;
+    ScopedBitmap dib;
+    ScopedCreatedDC mem;
+    {
+        ScopedWindowDC screen(nullptr);
+        dib.reset(CreateTopDownDib(screen.get(), cx, cy, &bits));
+        if (dib) mem.reset(::CreateCompatibleDC(screen.get()));
     }
-    HGDIOBJ old = ::SelectObject(mem, dib);
-    PaintTree(mem, rc, rc);
-    ::GdiFlush();
-    pixels.assign(static_cast<const DWORD*>(bits),
-                  static_cast<const DWORD*>(bits) + static_cast<size_t>(cx) * static_cast<size_t>(cy));
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    ::DeleteObject(dib);
+    if (!mem) return false;
+    {
+        ScopedSelectObject select(mem.get(), dib.get());
+        PaintTree(mem.get(), rc, rc);
+        ::GdiFlush();
+        pixels.assign(static_cast<const DWORD*>(bits),
+                      static_cast<const DWORD*>(bits) + static_cast<size_t>(cx) * static_cast<size_t>(cy));
+    }
     // The window itself lays out to its own client size again.
     if (m_hWndPaint) NeedUpdate();
     return true;

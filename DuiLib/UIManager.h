@@ -8,11 +8,13 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "DuiLib/UIBase.h"
 #include "DuiLib/UIControl.h"
+#include "DuiLib/ScopedWin.h"
 
 namespace DuiLib {
 
@@ -171,7 +173,7 @@ private:
         bool bold = false;
         bool underline = false;
         bool italic = false;
-        HFONT hFont = nullptr;
+        ScopedFont hFont;
         int height = 0;
     };
     FontEntry* FindFontEntry(int id);
@@ -228,9 +230,11 @@ private:
     std::wstring m_sTooltipText;
     std::shared_ptr<bool> m_alive;
 
-    HDC m_hDcOffscreen = nullptr;
-    HBITMAP m_hbmpOffscreen = nullptr;
-    HGDIOBJ m_hbmpOffscreenOld = nullptr;
+    // Declared so they go in the right order: the bitmap is selected out of
+    // the DC, then the DC goes, then the bitmap.
+    ScopedBitmap m_hbmpOffscreen;
+    ScopedCreatedDC m_hDcOffscreen;
+    std::optional<ScopedSelectObject> m_offscreenSelection;
     SIZE m_szOffscreen = {0, 0};
 };
 

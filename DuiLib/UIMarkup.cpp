@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "DuiLib/ScopedWin.h"
 #include "DuiLib/UIBase.h"
 
 namespace DuiLib {
@@ -350,22 +351,22 @@ bool CMarkup::LoadFromFile(const std::wstring& path)
 {
     m_root_.reset();
     m_errorLine_ = 0;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         m_error_ = L"cannot open the file";
         return false;
     }
     std::string bytes;
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 16 * 1024 * 1024;
+    bool ok = GetFileSizeEx(file.get(), &size) && size.QuadPart < 16 * 1024 * 1024;
     if (ok) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+        ok = bytes.empty() || (ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
                                read == bytes.size());
     }
-    CloseHandle(file);
+    file.reset();
     if (!ok) {
         m_error_ = L"cannot read the file";
         return false;

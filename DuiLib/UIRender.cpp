@@ -53,22 +53,22 @@ std::wstring CacheKey(const std::wstring& path)
 
 std::unique_ptr<Gdiplus::Bitmap> LoadBitmapFile(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
-    DWORD size = GetFileSize(file, nullptr);
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    DWORD size = GetFileSize(file.get(), nullptr);
     std::unique_ptr<Gdiplus::Bitmap> result;
     if (size != INVALID_FILE_SIZE && size > 0 && size < 32 * 1024 * 1024) {
-        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+        ScopedGlobal mem(GlobalAlloc(GMEM_MOVEABLE, size));
         if (mem) {
-            void* data = GlobalLock(mem);
+            void* data = GlobalLock(mem.get());
             DWORD read = 0;
-            bool ok = data && ReadFile(file, data, size, &read, nullptr) && read == size;
-            if (data) GlobalUnlock(mem);
+            bool ok = data && ReadFile(file.get(), data, size, &read, nullptr) && read == size;
+            if (data) GlobalUnlock(mem.get());
             IStream* stream = nullptr;
             // The stream frees the memory block when released.
-            if (ok && SUCCEEDED(CreateStreamOnHGlobal(mem, TRUE, &stream))) {
-                mem = nullptr;
+            if (ok && SUCCEEDED(CreateStreamOnHGlobal(mem.get(), TRUE, &stream))) {
+                (void)mem.release();
                 std::unique_ptr<Gdiplus::Bitmap> decoded(Gdiplus::Bitmap::FromStream(stream));
                 if (decoded && decoded->GetLastStatus() == Gdiplus::Ok && decoded->GetWidth() > 0) {
                     // Copy into a bitmap of our own: GDI+ keeps reading from the
@@ -87,10 +87,8 @@ std::unique_ptr<Gdiplus::Bitmap> LoadBitmapFile(const std::wstring& path)
                 decoded.reset();
                 stream->Release();
             }
-            if (mem) GlobalFree(mem);
         }
     }
-    CloseHandle(file);
     return result;
 }
 
@@ -336,10 +334,9 @@ void CRenderEngine::DrawColor(HDC hDC, const RECT& rc, DWORD argb)
     if (ArgbAlpha(argb) == 0 || RectEmpty(rc)) return;
     if (ArgbAlpha(argb) == 255) {
         // Opaque fills are the common case and GDI does them exactly.
-        HBRUSH brush = CreateSolidBrush(ArgbToColorRef(argb));
+        ScopedBrush brush(CreateSolidBrush(ArgbToColorRef(argb)));
         if (!brush) return;
-        FillRect(hDC, &rc, brush);
-        DeleteObject(brush);
+        FillRect(hDC, &rc, brush.get());
         return;
     }
     if (!EnsureGdiplus()) return;
@@ -608,8 +605,8 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
         y = rc.bottom - total;
     int oldMode = SetBkMode(hDC, TRANSPARENT);
     COLORREF oldColor = GetTextColor(hDC);
-    HRGN clip = CreateRectRgn(0, 0, 0, 0);
-    bool hadClip = clip && GetClipRgn(hDC, clip) == 1;
+    ScopedRegion clip(CreateRectRgn(0, 0, 0, 0));
+    bool hadClip = clip && GetClipRgn(hDC, clip.get()) == 1;
     IntersectClipRect(hDC, rc.left, rc.top, rc.right, rc.bottom);
     for (const Line& line : lines) {
         int x = rc.left;
@@ -625,8 +622,7 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
         }
         y += line.height;
     }
-    SelectClipRgn(hDC, hadClip ? clip : nullptr);
-    if (clip) DeleteObject(clip);
+    SelectClipRgn(hDC, hadClip ? clip.get() : nullptr);
     SetTextColor(hDC, oldColor);
     SetBkMode(hDC, oldMode);
     SelectObject(hDC, oldFont);

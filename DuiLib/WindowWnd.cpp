@@ -1,6 +1,8 @@
 // The toolkit's window class; see WindowWnd.h.
 #include "DuiLib/WindowWnd.h"
 
+#include "DuiLib/BoundaryGuard.h"
+
 #include "DuiLib/UIManager.h"
 
 namespace DuiLib {
@@ -181,33 +183,37 @@ void CWindowWnd::OnFinalMessage(HWND) {}
 
 LRESULT CALLBACK CWindowWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    CWindowWnd* self = nullptr;
-    if (uMsg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<LPCREATESTRUCTW>(lParam);
-        self = static_cast<CWindowWnd*>(cs->lpCreateParams);
-        if (self) {
-            self->m_hWnd = hWnd;
-            ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return DuiLib::GuardBoundary("CWindowWnd::WindowProc", LRESULT(0), [&]() -> LRESULT {
+        CWindowWnd* self = nullptr;
+        if (uMsg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<LPCREATESTRUCTW>(lParam);
+            self = static_cast<CWindowWnd*>(cs->lpCreateParams);
+            if (self) {
+                self->m_hWnd = hWnd;
+                ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            }
+        } else {
+            self = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
         }
-    } else {
-        self = reinterpret_cast<CWindowWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    }
-    if (!self) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
-    if (uMsg == WM_CLOSE && self->m_bModal) {
-        // Give the owner back before this window goes, or activation would
-        // jump to some other application.
-        self->m_nModalResult = static_cast<UINT>(wParam);
-        HWND owner = ::GetWindow(hWnd, GW_OWNER);
-        if (owner) ::EnableWindow(owner, TRUE);
-    }
-    if (uMsg == WM_NCDESTROY) {
-        LRESULT result = self->HandleMessage(uMsg, wParam, lParam);
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
-        self->OnFinalMessage(hWnd);
-        return result;
-    }
-    return self->HandleMessage(uMsg, wParam, lParam);
+        if (!self) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+        if (uMsg == WM_CLOSE && self->m_bModal) {
+            // Give the owner back before this window goes, or activation would
+            // jump to some other application.
+            self->m_nModalResult = static_cast<UINT>(wParam);
+            HWND owner = ::GetWindow(hWnd, GW_OWNER);
+            if (owner) ::EnableWindow(owner, TRUE);
+        }
+        if (uMsg == WM_NCDESTROY) {
+            // The object lets go of the window even when its last handler fails.
+            LRESULT result = GuardBoundary("CWindowWnd::WindowProc", LRESULT(0),
+                                           [&] { return self->HandleMessage(uMsg, wParam, lParam); });
+            ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+            self->m_hWnd = nullptr;
+            self->OnFinalMessage(hWnd);
+            return result;
+        }
+        return self->HandleMessage(uMsg, wParam, lParam);
+    });
 }
 
 }  // namespace DuiLib

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Checks what the host and Windows itself will see of our binaries: a 32-bit
-# PE DLL with exactly the four undecorated exports, and imports of system
-# DLLs and our own stand-in libraries only (no MinGW runtime DLLs).
+# PE DLL with exactly the four undecorated exports; imports of system DLLs and
+# our own stand-in libraries only (no MinGW runtime DLLs); and, for the
+# plug-in, only the functions pinned in the allowed-imports list, so a new
+# dependency on the machine is a decision someone wrote down.
+#   tests/check-binaries.sh BIN_FOLDER ALLOWED_IMPORTS_FILE
 set -u
 bin=${1:?bin folder}
+allowed_list=${2:?allowed-imports file}
 objdump=i686-w64-mingw32-objdump
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
 
 dll=$bin/LumoraPlugin.dll
 [ -f "$dll" ] || { echo "FAIL: $dll missing"; exit 1; }
+[ -f "$allowed_list" ] || { echo "FAIL: $allowed_list missing"; exit 1; }
 $objdump -f "$dll" | grep -q 'file format pei-i386' || bad "LumoraPlugin.dll is not a PE32 i386 image"
 
 exports=$($objdump -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF; next} on{exit}' | sort | tr '\n' ' ')
@@ -22,5 +27,18 @@ for f in "$bin"/*.dll "$bin"/*.exe; do
     echo "$imp" | grep -Eq "$allowed" || bad "$(basename "$f") imports $imp"
   done
 done
-[ $fail = 0 ] && echo "binaries OK: exports [$exports]"
+
+# "dll function" pairs the plug-in imports, against the pinned list.
+imports=$($objdump -p "$dll" | awk '
+  /DLL Name:/ { dll = tolower($3); next }
+  dll != "" && /^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+[^ \t]+/ { print dll, $3; next }
+  /^$/ { next }' | sort -u)
+pinned=$(grep -v -E '^[[:space:]]*(#|$)' "$allowed_list" | awk '{print tolower($1), $2}' | sort -u)
+unpinned=$(comm -23 <(printf '%s\n' "$imports") <(printf '%s\n' "$pinned"))
+if [ -n "$unpinned" ]; then
+  while IFS= read -r line; do
+    bad "LumoraPlugin.dll imports $line, which is not in $(basename "$allowed_list")"
+  done <<< "$unpinned"
+fi
+[ $fail = 0 ] && echo "binaries OK: exports [$exports], $(printf '%s\n' "$imports" | wc -l) imports, all pinned"
 exit $fail

@@ -3,7 +3,7 @@
 // the line it touches (or adds one) and every other byte reaches the new file
 // unchanged.
 #define OSTREL_BUILD
-#include "Ostrel.h"
+#include "Utils/Ostrel.h"
 
 #include <windows.h>
 

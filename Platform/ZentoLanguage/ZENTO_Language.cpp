@@ -1,7 +1,7 @@
 // ZENTO_Language.dll: a language file read into a key → text table per
 // handle. The format is described in ZENTO_Language.h.
 #define ZENTO_LANGUAGE_BUILD
-#include "ZENTO_Language.h"
+#include "Utils/ZENTO_Language.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // handle keeps its file open between lines; the handle's lock makes each line
 // one whole write, whatever the number of threads.
 #define ZENTO_LOG_BUILD
-#include "ZentoLog.h"
+#include "ZentoLogStandIn.h"
 
 #include <windows.h>
 

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "Guard.h"
-#include "Cert/ZentoPKI.h"
+#include "ZentoPKIHost.h"
 
 using namespace zento;
 

@@ -1,6 +1,7 @@
-// Host-side entry of the PKI stand-in: what a host application (our substitute
-// TamuHost) uses to turn a present token into a device handle for the plug-in.
-// The plug-in itself never calls this; it only receives the handles.
+// Host-side entries of the PKI stand-in: what a host application (our
+// substitute TamuHost) uses to turn a present token into a device handle for
+// the plug-in, and the stand-in's counters for tests. The plug-in itself never
+// calls these; it only receives the handles.
 #pragma once
 
 #include "Cert/ZentoPKI.h"
@@ -23,6 +24,17 @@ unsigned long __cdecl ZentoPKIHostOpenDevice(const wchar_t* tokenFolder);
 // exercise the plug-in's failure paths); 0 ends it. Returns the id that
 // failed before.
 int __cdecl ZentoPKIHostFailStringAttribute(int id);
+
+// Book-keeping of the stand-in, for tests and diagnostics (the maker's
+// libraries have no such entries, so the plug-in never calls them): handles
+// (devices, key pairs, certificates) and buffers of ZENTO_CRYPTO still alive,
+// time values of ZENTO_UTIL still alive, and the number of frees of a handle,
+// buffer or time that was not alive (double or foreign frees, which are
+// refused and counted).
+long __cdecl ZentoPKIGetLiveObjectCount(void);
+long __cdecl ZentoPKIGetBadFreeCount(void);
+long __cdecl zento_time_livecount(void);
+long __cdecl zento_time_badfreecount(void);
 
 #ifdef __cplusplus
 }

@@ -9,7 +9,8 @@
 
 #include <cstdio>
 
-#include "Cert/ZentoPKI.h"
+#include "Cert/PkiOwners.h"
+#include "Utils/Clock.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 
@@ -74,29 +75,13 @@ bool UtcSystemTimeToSeconds(const SYSTEMTIME& utc, long long& seconds)
     return true;
 }
 
-long long NowSeconds()
-{
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = ft.dwLowDateTime;
-    ticks.HighPart = ft.dwHighDateTime;
-    return (static_cast<long long>(ticks.QuadPart) - kUnixEpochTicks) / 10000000LL;
-}
-
 // Reads a string attribute as UTF-8 text, freeing the library's buffer.
 bool ReadUtf8Attribute(unsigned long certificate, int id, std::string& text)
 {
     text.clear();
-    char* p = nullptr;
-    if (ZentoPKICertGetCertStringAttribute(certificate, id, &p) != ZENTO_PKI_OK) {
-        if (p) ZentoPKICryptoFreeMemory(p);
-        return false;
-    }
-    if (p) {
-        text = p;
-        ZentoPKICryptoFreeMemory(p);
-    }
+    Pki::ScopedText p;
+    if (ZentoPKICertGetCertStringAttribute(certificate, id, p.put()) != ZENTO_PKI_OK) return false;
+    if (p) text = p.get();
     return true;
 }
 
@@ -111,18 +96,10 @@ bool KeyUsageWithin(unsigned long certificate, long mask)
 
 std::wstring DeviceText(unsigned long device, bool serial)
 {
-    char* p = nullptr;
-    int rc = serial ? ZentoPKICryptoGetSerialNumber(device, &p) : ZentoPKICryptoGetLabel(device, &p);
-    if (rc != ZENTO_PKI_OK) {
-        if (p) ZentoPKICryptoFreeMemory(p);
-        return std::wstring();
-    }
-    std::wstring text;
-    if (p) {
-        text = Utf8ToWide(p);
-        ZentoPKICryptoFreeMemory(p);
-    }
-    return text;
+    Pki::ScopedText p;
+    int rc = serial ? ZentoPKICryptoGetSerialNumber(device, p.put()) : ZentoPKICryptoGetLabel(device, p.put());
+    if (rc != ZENTO_PKI_OK || !p) return std::wstring();
+    return Utf8ToWide(p.get());
 }
 
 }  // namespace
@@ -141,42 +118,31 @@ bool GetCertThumbprintHex(unsigned long certificate, int algorithm, std::wstring
 {
     text.clear();
     if (certificate == 0) return false;
-    unsigned char* bytes = nullptr;
+    Pki::ScopedBytes bytes;
     unsigned long n = 0;
-    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, algorithm, &bytes, &n) !=
-        ZENTO_PKI_OK) {
-        if (bytes) ZentoPKICryptoFreeMemory(bytes);
+    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, algorithm, bytes.put(), &n) !=
+        ZENTO_PKI_OK)
         return false;
-    }
-    for (unsigned long i = 0; i < n; ++i) {
+    for (unsigned long i = 0; i < n && bytes; ++i) {
         wchar_t two[3];
-        swprintf(two, 3, L"%02X", bytes[i]);
+        swprintf(two, 3, L"%02X", bytes.get()[i]);
         text += two;
     }
-    if (bytes) ZentoPKICryptoFreeMemory(bytes);
     return true;
 }
 
 std::string GetCertSha1Hex(unsigned long certificate)
 {
-    unsigned char* bytes = nullptr;
+    Pki::ScopedBytes bytes;
     unsigned long n = 0;
-    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, ZENTO_HASH_SHA1, &bytes,
-                                         &n) != ZENTO_PKI_OK) {
-        if (bytes) ZentoPKICryptoFreeMemory(bytes);
+    if (ZentoPKICertGetCertHashAttribute(certificate, ZENTO_CERT_ATTR_THUMBPRINT, ZENTO_HASH_SHA1, bytes.put(),
+                                         &n) != ZENTO_PKI_OK)
         return std::string();
-    }
-    char* hex = nullptr;
+    Pki::ScopedText hex;
     unsigned long hexLength = 0;
-    int rc = ZentoPKICryptoHexEncode(ZENTO_HEX_UPPER, bytes, n, &hex, &hexLength);
-    ZentoPKICryptoFreeMemory(bytes);
-    if (rc != ZENTO_PKI_OK) {
-        if (hex) ZentoPKICryptoFreeMemory(hex);
+    if (ZentoPKICryptoHexEncode(ZENTO_HEX_UPPER, bytes.get(), n, hex.put(), &hexLength) != ZENTO_PKI_OK || !hex)
         return std::string();
-    }
-    std::string text(hex, hexLength);
-    ZentoPKICryptoFreeMemory(hex);
-    return text;
+    return std::string(hex.get(), hexLength);
 }
 
 bool IsSignCert(unsigned long certificate)
@@ -194,38 +160,31 @@ bool GetUserServiceProgId(unsigned long certificate, std::wstring& text)
     text.clear();
     if (certificate == 0) return false;
     int critical = 0;
-    unsigned char* value = nullptr;
+    Pki::ScopedBytes value;
     unsigned long length = 0;
-    int rc = ZentoPKICertFindExtension(certificate, kUserServiceProgIdOid, &critical, &value, &length);
-    if (rc != ZENTO_PKI_OK) {
-        // -7 (absent) included: no row text, and nothing to report.
-        if (value) ZentoPKICryptoFreeMemory(value);
+    // -7 (absent) included: no row text, and nothing to report.
+    if (ZentoPKICertFindExtension(certificate, kUserServiceProgIdOid, &critical, value.put(), &length) !=
+        ZENTO_PKI_OK)
         return false;
-    }
-    char* decoded = nullptr;
+    Pki::ScopedText decoded;
     unsigned long decodedLength = 0;
-    if (ZentoPKIDecodeStringExtension(ZENTO_STRING_EXT_DIRECTORY_STRING, value, length, &decoded,
-                                      &decodedLength) != ZENTO_PKI_OK) {
-        if (decoded) ZentoPKICryptoFreeMemory(decoded);
-        ZentoPKICryptoFreeMemory(value);
+    if (ZentoPKIDecodeStringExtension(ZENTO_STRING_EXT_DIRECTORY_STRING, value.get(), length, decoded.put(),
+                                      &decodedLength) != ZENTO_PKI_OK ||
+        !decoded)
         return false;
-    }
     // Through the ANSI code page on purpose, as the product always has:
     // characters that page cannot hold do not survive.
-    text = AnsiToWide(WideToAnsi(Utf8ToWide(std::string(decoded, decodedLength))));
-    ZentoPKICryptoFreeMemory(decoded);
-    ZentoPKICryptoFreeMemory(value);
+    text = AnsiToWide(WideToAnsi(Utf8ToWide(std::string(decoded.get(), decodedLength))));
     return !text.empty();
 }
 
 std::wstring FormatCertDate(unsigned long time)
 {
     wchar_t buf[32];
-    unsigned long local = zento_time_utc2local(time);
-    if (local != 0) {
-        swprintf(buf, 32, L"%04d-%02d-%02d", zento_time_getyear(local), zento_time_getmonth(local),
-                 zento_time_getday(local));
-        zento_time_free(local);
+    Pki::ScopedTime local(zento_time_utc2local(time));
+    if (local) {
+        swprintf(buf, 32, L"%04d-%02d-%02d", zento_time_getyear(local.get()), zento_time_getmonth(local.get()),
+                 zento_time_getday(local.get()));
     } else {
         swprintf(buf, 32, L"%04d-%02d-%02d UTC", zento_time_getyear(time), zento_time_getmonth(time),
                  zento_time_getday(time));
@@ -238,16 +197,10 @@ bool GetCertValidityDates(unsigned long certificate, std::wstring& start, std::w
     start.clear();
     end.clear();
     if (certificate == 0) return false;
-    unsigned long from = zento_cert_getvaliditystart(certificate);
-    if (from != 0) {
-        start = FormatCertDate(from);
-        zento_time_free(from);
-    }
-    unsigned long to = zento_cert_getvalidityend(certificate);
-    if (to != 0) {
-        end = FormatCertDate(to);
-        zento_time_free(to);
-    }
+    Pki::ScopedTime from(zento_cert_getvaliditystart(certificate));
+    if (from) start = FormatCertDate(from.get());
+    Pki::ScopedTime to(zento_cert_getvalidityend(certificate));
+    if (to) end = FormatCertDate(to.get());
     return true;
 }
 
@@ -303,7 +256,7 @@ bool IsCertExpired(unsigned long certificate)
     std::string end;
     if (!ReadUtf8Attribute(certificate, ZENTO_CERT_ATTR_VALID_TO, end)) return false;
     long long t = ParseCertTimeEast8(Utf8ToWide(end));
-    return t <= NowSeconds();
+    return t <= Clock::NowUnixSeconds();
 }
 
 bool GetCertRemainDays(unsigned long certificate, int* days)
@@ -318,7 +271,7 @@ bool GetCertRemainDays(unsigned long certificate, int* days)
     TimeFields f;
     long long endUtc = 0;
     if (!ReadFields(text, f) || !UtcSystemTimeToSeconds(ToSystemTime(f), endUtc)) return false;
-    long long now = NowSeconds();
+    long long now = Clock::NowUnixSeconds();
     if (now > endUtc) return false;
     long long window = UserSettings::Instance().GetRemainDay();
     long long hours = (t - (now - kEast8Seconds)) / 3600;

@@ -32,8 +32,9 @@ std::wstring FormatCertDate(unsigned long time);
 long long ParseCertTime(const std::wstring& text);
 long long ParseCertTimeEast8(const std::wstring& text);
 // PKI time of a time text (UTF-8, as the library gave it); nullptr means the
-// current time. 0 when malformed. The caller frees it with zento_time_free.
+// current time. 0 when malformed. The caller owns it (Pki::ScopedTime).
 unsigned long ToPkiTime(const char* text);
+// Expiry and remaining days measure against Clock::NowUnixSeconds().
 bool IsCertExpired(unsigned long certificate);
 // True when the certificate ends within the RemainDay window; days then holds
 // the whole days left.

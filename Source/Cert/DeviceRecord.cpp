@@ -4,36 +4,34 @@
 #include <string>
 
 #include "Cert/Cert_Util.h"
-#include "Cert/ZentoPKI.h"
 
 int DeviceRecord::LoadDeviceCertificates(unsigned long handle)
 {
     ReleaseDeviceRecord();
+    m_device_.reset(handle);
     device = handle;
     int keypairs = ZentoPKICryptoGetKeypairCount(handle);
     if (keypairs <= 0) return 0;
     for (int i = 0; i < keypairs; ++i) {
-        unsigned long keypair = ZentoPKICryptoGetKeypair(handle, i);
-        if (keypair == 0) continue;
-        int count = ZentoPKICryptoGetCertificateCount(keypair);
+        Pki::ScopedKeypair keypair(ZentoPKICryptoGetKeypair(handle, i));
+        if (!keypair) continue;
+        int count = ZentoPKICryptoGetCertificateCount(keypair.get());
         for (int j = 0; j < count; ++j) {
-            unsigned long certificate = 0;
-            if (ZentoPKICryptoGetCertificate(keypair, j, &certificate) == ZENTO_PKI_OK)
-                certificates.push_back(certificate);
+            Pki::ScopedCertificate certificate;
+            if (ZentoPKICryptoGetCertificate(keypair.get(), j, certificate.put()) != ZENTO_PKI_OK) continue;
+            certificates.push_back(certificate.get());
+            m_ownedCertificates_.push_back(std::move(certificate));
         }
-        ZentoPKICryptoFreeKeypair(keypair);
     }
     return 1;
 }
 
 void DeviceRecord::ReleaseDeviceRecord()
 {
-    if (device != 0) {
-        ZentoPKICryptoFreeDevice(device);
-        device = 0;
-    }
-    for (unsigned long certificate : certificates) ZentoPKICertFreeCert(certificate);
+    device = 0;
     certificates.clear();
+    m_device_.reset();
+    m_ownedCertificates_.clear();
 }
 
 DeviceRecordList& DeviceRecordList::Instance()

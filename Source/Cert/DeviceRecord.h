@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "Cert/PkiOwners.h"
+
 class DeviceRecord {
 public:
     DeviceRecord() = default;
@@ -21,9 +23,15 @@ public:
     // Frees the device handle and every certificate handle.
     void ReleaseDeviceRecord();
 
+    // The handles as readers see them; the record owns them through the
+    // owners below (writing here hands nothing to the record).
     unsigned long device = 0;
     // Key pairs by index, and within one key pair its certificates by index.
     std::vector<unsigned long> certificates;
+
+private:
+    Pki::ScopedDevice m_device_;
+    std::vector<Pki::ScopedCertificate> m_ownedCertificates_;
 };
 
 // Certificates of one key that belong together, borrowed from its record:

@@ -127,13 +127,6 @@ unsigned long __cdecl ZentoPKICertDupCert(unsigned long certificate);
 int __cdecl ZentoPKICertFreeCert(unsigned long certificate);
 int __cdecl ZentoPKICryptoFreeMemory(void* buffer);
 
-// Book-keeping of ZENTO_CRYPTO.dll, for tests and diagnostics: handles
-// (devices, key pairs, certificates) and buffers still alive, and the number
-// of frees of a handle or buffer that was not alive (double or foreign frees,
-// which are refused and counted).
-long __cdecl ZentoPKIGetLiveObjectCount(void);
-long __cdecl ZentoPKIGetBadFreeCount(void);
-
 // ---- ZENTO_CRYPTO_UI.dll ----
 int __cdecl ZentoPKIUIDisplayCert(HWND parent, unsigned long certificate);
 
@@ -157,8 +150,6 @@ unsigned long __cdecl zento_time_nowutctime(void);
 // handle is not a live time (never -1, so a bad handle is not read as "earlier").
 int __cdecl zento_time_cmp(unsigned long a, unsigned long b);
 int __cdecl zento_time_free(unsigned long time);
-long __cdecl zento_time_livecount(void);
-long __cdecl zento_time_badfreecount(void);
 
 #ifdef __cplusplus
 }

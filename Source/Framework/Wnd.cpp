@@ -8,6 +8,8 @@
 // works inside a host application's message loop that knows nothing of us.
 #include "Framework/Wnd.h"
 
+#include "DuiLib/BoundaryGuard.h"
+
 #include "DuiLib/WindowWnd.h"
 
 #include <map>
@@ -54,16 +56,18 @@ thread_local HHOOK t_cbtHook = nullptr;
 
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION && wParam == PM_REMOVE) {
-        MSG* msg = reinterpret_cast<MSG*>(lParam);
-        // A consumed message is turned into WM_NULL for the loop that got it.
-        if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && CWnd::WalkPreTranslateTree(msg)) {
-            msg->message = WM_NULL;
-            msg->wParam = 0;
-            msg->lParam = 0;
+    return DuiLib::GuardBoundary("GetMessageHook", LRESULT(0), [&]() -> LRESULT {
+        if (code == HC_ACTION && wParam == PM_REMOVE) {
+            MSG* msg = reinterpret_cast<MSG*>(lParam);
+            // A consumed message is turned into WM_NULL for the loop that got it.
+            if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && CWnd::WalkPreTranslateTree(msg)) {
+                msg->message = WM_NULL;
+                msg->wParam = 0;
+                msg->lParam = 0;
+            }
         }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    });
 }
 
 void AddThreadWindow(DWORD thread)
@@ -143,39 +147,50 @@ bool Framework::RegisterWindowClass(const WNDCLASSW& wc)
 
 LRESULT CALLBACK FrameworkCbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_creating) {
-        CWnd* wnd = t_creating;
-        t_creating = nullptr;  // only the window we asked for, not its children
-        HWND hwnd = reinterpret_cast<HWND>(wParam);
-        {
-            std::lock_guard<std::mutex> guard(MapLock());
-            PermanentMap()[hwnd] = wnd;
+    return DuiLib::GuardBoundary("FrameworkCbtHook", LRESULT(0), [&]() -> LRESULT {
+        if (code == HCBT_CREATEWND && t_creating) {
+            CWnd* wnd = t_creating;
+            t_creating = nullptr;  // only the window we asked for, not its children
+            HWND hwnd = reinterpret_cast<HWND>(wParam);
+            {
+                std::lock_guard<std::mutex> guard(MapLock());
+                PermanentMap()[hwnd] = wnd;
+            }
+            wnd->m_hWnd = hwnd;
+            wnd->m_pfnSuper = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc)));
+            wnd->m_hookThread = GetWindowThreadProcessId(hwnd, nullptr);
+            AddThreadWindow(wnd->m_hookThread);
         }
-        wnd->m_hWnd = hwnd;
-        wnd->m_pfnSuper = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc)));
-        wnd->m_hookThread = GetWindowThreadProcessId(hwnd, nullptr);
-        AddThreadWindow(wnd->m_hookThread);
-    }
-    return CallNextHookEx(t_cbtHook, code, wParam, lParam);
+        return CallNextHookEx(t_cbtHook, code, wParam, lParam);
+    });
 }
 
 LRESULT CALLBACK FrameworkWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
-    if (!wnd) return DefWindowProcW(hwnd, message, wParam, lParam);
-    CurrentMessage current = {hwnd, message, wParam, lParam};
-    CurrentMessage* previous = t_current;
-    t_current = &current;
-    LRESULT result = wnd->WindowProc(message, wParam, lParam);
-    t_current = previous;
-    if (message == WM_NCDESTROY) {
-        // A derived map that forgot the framework's handling still unbinds.
-        CWnd* still = CWnd::FromHandlePermanent(hwnd);
-        if (still == wnd) {
-            wnd->Unbind();
-            wnd->PostNcDestroy();
-        }
+    CWnd* wnd = nullptr;
+    const LRESULT result = DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
+        wnd = CWnd::FromHandlePermanent(hwnd);
+        if (!wnd) return DefWindowProcW(hwnd, message, wParam, lParam);
+        // Put back on every way out, a throw included: nested messages must
+        // never see this frame's record once it is gone.
+        struct RestoreCurrent {
+            CurrentMessage* previous;
+            ~RestoreCurrent() { t_current = previous; }
+        } restore{t_current};
+        CurrentMessage current = {hwnd, message, wParam, lParam};
+        t_current = &current;
+        return wnd->WindowProc(message, wParam, lParam);
+    });
+    if (message == WM_NCDESTROY && wnd) {
+        // A derived map that forgot the framework's handling, or one that
+        // failed, still unbinds.
+        DuiLib::GuardBoundaryVoid("FrameworkWndProc", [&] {
+            if (CWnd::FromHandlePermanent(hwnd) == wnd) {
+                wnd->Unbind();
+                wnd->PostNcDestroy();
+            }
+        });
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DuiLib/ScopedWin.h"
 #include "Plugin/HostMessaging.h"
 
 int WriteHostCommand(const std::wstring& pluginId, const std::wstring& parameters)
@@ -23,19 +24,14 @@ int WriteHostCommand(const std::wstring& pluginId, const std::wstring& parameter
 int WriteHostMailbox(const void* bytes, unsigned byteCount)
 {
     if (byteCount > kHostMailboxSize) return -1;
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kHostMailboxName);
+    DuiLib::ScopedHandle mapping(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kHostMailboxName));
     if (!mapping) return 1;
-    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kHostMailboxSize);
-    if (!view) {
-        CloseHandle(mapping);
-        return 1;
-    }
+    DuiLib::ScopedMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, kHostMailboxSize));
+    if (!view) return 1;
     // Zero the whole area first: a shorter command must not leave the tail of
     // a longer one behind for the host to read.
-    std::memset(view, 0, kHostMailboxSize);
-    if (byteCount && bytes) std::memcpy(view, bytes, byteCount);
-    UnmapViewOfFile(view);
-    CloseHandle(mapping);
+    std::memset(view.get(), 0, kHostMailboxSize);
+    if (byteCount && bytes) std::memcpy(view.get(), bytes, byteCount);
     return 0;
 }
 

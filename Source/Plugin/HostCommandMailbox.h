@@ -14,7 +14,7 @@ constexpr unsigned kHostMailboxSize = 1024;
 int WriteHostCommand(const std::wstring& pluginId, const std::wstring& parameters);
 
 // 0 written; -1 more than 1024 bytes (nothing written); 1 no mailbox or no view.
-int WriteHostMailbox(const void* bytes, unsigned byteCount);
+[[nodiscard]] int WriteHostMailbox(const void* bytes, unsigned byteCount);
 
 // Writes the command and broadcasts the message whatever the write gave:
 // the host may still act on an older command, and callers never report this.

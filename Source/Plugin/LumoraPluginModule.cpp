@@ -1,6 +1,9 @@
-// Module start and release.
+// Module start and release. Both are called by the host: nothing thrown
+// inside may reach it.
 #include "Plugin/LumoraPluginModule.h"
 
+#include "DuiLib/BoundaryGuard.h"
+#include "Plugin/PluginEntry.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/log.h"
 
@@ -17,19 +20,22 @@ CLumoraPluginModule::~CLumoraPluginModule()
 
 long CLumoraPluginModule::Initialize()
 {
-    LoadLanguageFile();
-    InitLogger();
-    ConfigureLogger();
-    // The view's own result is the host's business (it asks the view);
-    // a module without a main window still runs.
-    (void)m_view_.Create(m_host_);
-    return 0;
+    return DuiLib::GuardBoundary("CLumoraPluginModule::Initialize", 0L, [this] {
+        LoadLanguageFile();
+        InitLogger();
+        ConfigureLogger();
+        // The view's own result is the host's business (it asks the view);
+        // a module without a main window still runs.
+        (void)m_view_.Create(m_host_);
+        return 0L;
+    });
 }
 
-long CLumoraPluginModule::Release()
+long CLumoraPluginModule::Release() noexcept
 {
     ReleaseLogger();
     m_view_.Teardown();
+    PluginEntry::ForgetModule(this);
     delete this;
     return 0;
 }

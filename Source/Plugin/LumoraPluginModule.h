@@ -12,11 +12,11 @@ public:
     CLumoraPluginModule(const CLumoraPluginModule&) = delete;
     CLumoraPluginModule& operator=(const CLumoraPluginModule&) = delete;
 
-    long GetIntegerA() override { return m_integerA_; }
-    BSTR GetName() override { return m_name_; }
-    long GetIntegerB() override { return m_integerB_; }
-    long Initialize() override;
-    long Release() override;  // frees the object
+    long GetIntegerA() noexcept override { return m_integerA_; }
+    BSTR GetName() noexcept override { return m_name_; }
+    long GetIntegerB() noexcept override { return m_integerB_; }
+    long Initialize() override;         // guarded: 0 whatever happens inside
+    long Release() noexcept override;  // frees the object
 
     CLumoraPluginView& View() { return m_view_; }
 

@@ -30,10 +30,7 @@ CLumoraPluginView::CLumoraPluginView(HINSTANCE instance)
 {
 }
 
-CLumoraPluginView::~CLumoraPluginView()
-{
-    Teardown();
-}
+CLumoraPluginView::~CLumoraPluginView() { Teardown(); }
 
 long CLumoraPluginView::Create(IPluginHost* host)
 {
@@ -49,15 +46,17 @@ long CLumoraPluginView::CreateFrame(IPluginHost* host)
     if (!container) return -1;
     m_container_ = static_cast<IPluginViewContainer*>(container);
 
-    auto frame = std::make_unique<CUIMainFrame>();
     HWND parent = m_container_->GetParentWindow();
-    if (!frame->CreateWnd(parent ? CWnd::FromHandle(parent) : nullptr)) return -1;
-    m_frame_ = std::move(frame);
-    ::ShowWindow(m_frame_->GetSafeHwnd(), SW_HIDE);
-    ::UpdateWindow(m_frame_->GetSafeHwnd());
+    CUIWnd* frame = SetFrame(std::make_unique<CUIMainFrame>());
+    if (!frame->CreateWnd(parent ? CWnd::FromHandle(parent) : nullptr)) {
+        SetFrame(nullptr);
+        return -1;
+    }
+    ::ShowWindow(frame->GetSafeHwnd(), SW_HIDE);
+    ::UpdateWindow(frame->GetSafeHwnd());
 
     m_title_ = L"证书显示插件";  // the host shows it as the tab title
-    m_frameWindow_ = m_frame_->GetSafeHwnd();
+    m_frameWindow_ = frame->GetSafeHwnd();
     m_instance_ = m_moduleInstance_;
     m_titleBstr_ = SysAllocString(m_title_.c_str());
     if (!m_titleBstr_) throw std::bad_alloc();
@@ -65,14 +64,20 @@ long CLumoraPluginView::CreateFrame(IPluginHost* host)
     return 0;
 }
 
-void CLumoraPluginView::Release()
+CUIWnd* CLumoraPluginView::SetFrame(std::unique_ptr<CUIWnd> frame) noexcept
 {
     Teardown();
+    m_frame_ = std::move(frame);
+    return m_frame_.get();
 }
 
-void CLumoraPluginView::Teardown()
+void CLumoraPluginView::Release() noexcept { Teardown(); }
+
+void CLumoraPluginView::Teardown() noexcept
 {
-    // The frame ends its worker thread and destroys its window.
+    // The window goes while its object still answers its messages; the
+    // object goes after (the frame does not free itself with its window).
+    if (m_frame_ && ::IsWindow(m_frame_->GetSafeHwnd())) m_frame_->DestroyWindow();
     m_frame_.reset();
     m_frameWindow_ = nullptr;
     if (m_titleBstr_ && m_titleBstr_ != SharedEmptyString()) SysFreeString(m_titleBstr_);

@@ -7,7 +7,7 @@
 
 #include "Plugin/HostInterfaces.h"
 
-class CUIMainFrame;
+class CUIWnd;
 
 class CLumoraPluginView final : public IPluginView {
 public:
@@ -16,19 +16,24 @@ public:
     CLumoraPluginView(const CLumoraPluginView&) = delete;
     CLumoraPluginView& operator=(const CLumoraPluginView&) = delete;
 
-    long Create(IPluginHost* host) override;  // 0 on success, -1 on failure
-    void Release() override;                  // teardown; storage belongs to the module
-    long GetAttachResult() override { return m_attachResult_; }
-    long GetIntegerA() override { return m_integerA_; }
-    HINSTANCE GetInstance() override { return m_instance_; }
-    HWND GetWindow() override { return m_frameWindow_; }
-    long GetIntegerB() override { return m_integerB_; }
-    BSTR GetTitle() override { return m_titleBstr_; }
-    BYTE GetFlag() override { return m_flag_; }
-    long OperationA(long, long) override { return 0; }
-    long OperationB(long, long) override { return 0; }
+    long Create(IPluginHost* host) override;   // 0 on success, -1 on failure (also when something throws)
+    void Release() noexcept override;          // teardown; storage belongs to the module
+    long GetAttachResult() noexcept override { return m_attachResult_; }
+    long GetIntegerA() noexcept override { return m_integerA_; }
+    HINSTANCE GetInstance() noexcept override { return m_instance_; }
+    HWND GetWindow() noexcept override { return m_frameWindow_; }
+    long GetIntegerB() noexcept override { return m_integerB_; }
+    BSTR GetTitle() noexcept override { return m_titleBstr_; }
+    BYTE GetFlag() noexcept override { return m_flag_; }
+    long OperationA(long, long) noexcept override { return 0; }
+    long OperationB(long, long) noexcept override { return 0; }
 
-    void Teardown();
+    // Destroys the frame's window and the frame, frees the title.
+    void Teardown() noexcept;
+    // Takes ownership of the main frame object (its window is made after);
+    // teardown destroys the window and the object. Returns the frame.
+    CUIWnd* SetFrame(std::unique_ptr<CUIWnd> frame) noexcept;
+    CUIWnd* Frame() const noexcept { return m_frame_.get(); }
     const std::wstring& Title() const { return m_title_; }
     IPluginViewContainer* Container() const { return m_container_; }
 
@@ -42,7 +47,7 @@ private:
 
     IPluginViewContainer* m_container_ = nullptr;  // borrowed from the host
     std::wstring m_title_;
-    std::unique_ptr<CUIMainFrame> m_frame_;
+    std::unique_ptr<CUIWnd> m_frame_;  // the main frame (CUIMainFrame), owned
     long m_attachResult_ = 0;
     long m_integerA_ = 1;
     HINSTANCE m_instance_ = nullptr;  // reported once the view is created

@@ -9,6 +9,7 @@
 #include <climits>
 #include <utility>
 
+#include "DuiLib/ScopedWin.h"
 #include "Utils/StringConvert.h"
 #include "Utils/log.h"
 
@@ -31,42 +32,22 @@ const char kDeviceByIdSql[] = "SELECT *  from devices   where id = ";
 const char kRecentDevicesSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit ";
 const int kRecentDeviceCount = 10;
 
-class CriticalSectionLock {
-public:
-    explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section_(section)
-    {
-        EnterCriticalSection(&m_section_);
-    }
-    ~CriticalSectionLock() { LeaveCriticalSection(&m_section_); }
-    CriticalSectionLock(const CriticalSectionLock&) = delete;
-    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_section_;
+struct SqliteConnectionTraits {
+    using type = sqlite3*;
+    static type None() noexcept { return nullptr; }
+    static void Free(type connection) noexcept { sqlite3_close(connection); }
 };
-
-// Closes the connection held in the reader's field and clears the field, on
-// every way out of a query.
-class ConnectionCloser {
-public:
-    explicit ConnectionCloser(sqlite3*& connection) : m_connection_(connection) {}
-    ~ConnectionCloser()
-    {
-        sqlite3_close(m_connection_);
-        m_connection_ = nullptr;
-    }
-    ConnectionCloser(const ConnectionCloser&) = delete;
-    ConnectionCloser& operator=(const ConnectionCloser&) = delete;
-
-private:
-    sqlite3*& m_connection_;
+// A connection lives for one query; the error texts of sqlite3_get_table are
+// SQLite's to free.
+using SqliteConnection = DuiLib::UniqueResource<SqliteConnectionTraits>;
+struct SqliteTextTraits {
+    using type = char*;
+    static type None() noexcept { return nullptr; }
+    static void Free(type text) noexcept { sqlite3_free(text); }
 };
+using SqliteText = DuiLib::UniqueResource<SqliteTextTraits>;
 
-// Error texts handed out by sqlite3_get_table are SQLite's to free.
-struct SqliteTextFree {
-    void operator()(char* text) const { sqlite3_free(text); }
-};
-using SqliteText = std::unique_ptr<char, SqliteTextFree>;
+using DuiLib::CriticalSectionLock;
 
 bool IsBlank(char c)
 {
@@ -124,18 +105,18 @@ void StoreDeviceInfoCell(const char* column, const char* cell, CachedDeviceRecor
 
 }  // namespace
 
+void SqliteTableTraits::Free(char** table) noexcept
+{
+    sqlite3_free_table(table);
+}
+
 UsageQueryTable::UsageQueryTable(char** table, int32_t rows, int32_t columns) noexcept
     : m_table_(table), m_rows_(table ? rows : 0), m_columns_(table ? columns : 0)
 {
 }
 
-UsageQueryTable::~UsageQueryTable()
-{
-    Release();
-}
-
 UsageQueryTable::UsageQueryTable(UsageQueryTable&& other) noexcept
-    : m_table_(std::exchange(other.m_table_, nullptr)),
+    : m_table_(std::move(other.m_table_)),
       m_rows_(std::exchange(other.m_rows_, 0)),
       m_columns_(std::exchange(other.m_columns_, 0))
 {
@@ -144,32 +125,23 @@ UsageQueryTable::UsageQueryTable(UsageQueryTable&& other) noexcept
 UsageQueryTable& UsageQueryTable::operator=(UsageQueryTable&& other) noexcept
 {
     if (this != &other) {
-        Release();
-        m_table_ = std::exchange(other.m_table_, nullptr);
+        m_table_ = std::move(other.m_table_);
         m_rows_ = std::exchange(other.m_rows_, 0);
         m_columns_ = std::exchange(other.m_columns_, 0);
     }
     return *this;
 }
 
-void UsageQueryTable::Release() noexcept
-{
-    if (m_table_) sqlite3_free_table(m_table_);
-    m_table_ = nullptr;
-    m_rows_ = 0;
-    m_columns_ = 0;
-}
-
 const char* UsageQueryTable::ColumnName(int32_t column) const noexcept
 {
     if (!m_table_ || column < 0 || column >= m_columns_) return nullptr;
-    return m_table_[column];
+    return m_table_.get()[column];
 }
 
 const char* UsageQueryTable::Cell(int32_t row, int32_t column) const noexcept
 {
     if (!m_table_ || row < 0 || row >= m_rows_ || column < 0 || column >= m_columns_) return nullptr;
-    return m_table_[(static_cast<size_t>(row) + 1) * static_cast<size_t>(m_columns_) +
+    return m_table_.get()[(static_cast<size_t>(row) + 1) * static_cast<size_t>(m_columns_) +
                     static_cast<size_t>(column)];
 }
 
@@ -227,10 +199,10 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
 
     // Read-only on purpose: the file is the sibling plug-in's, and a plain
     // open would create an empty database where none exists yet.
-    ConnectionCloser closer(m_connection_);
-    int opened = sqlite3_open_v2(m_path_.c_str(), &m_connection_, SQLITE_OPEN_READONLY, nullptr);
+    SqliteConnection connection;
+    int opened = sqlite3_open_v2(m_path_.c_str(), connection.put(), SQLITE_OPEN_READONLY, nullptr);
     if (opened != SQLITE_OK) {
-        const char* message = m_connection_ ? sqlite3_errmsg(m_connection_) : nullptr;
+        const char* message = connection ? sqlite3_errmsg(connection.get()) : nullptr;
         m_lastError_ = (message && *message) ? message : kFallbackError;
         return UsageQueryTable();
     }
@@ -238,12 +210,11 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
     char** table = nullptr;
     int rows = 0;
     int columns = 0;
-    char* rawError = nullptr;
-    int result = sqlite3_get_table(m_connection_, sql.c_str(), &table, &rows, &columns, &rawError);
-    SqliteText error(rawError);
+    SqliteText error;
+    int result = sqlite3_get_table(connection.get(), sql.c_str(), &table, &rows, &columns, error.put());
     if (result == SQLITE_OK) return UsageQueryTable(table, rows, columns);
 
-    m_lastError_ = (error && *error) ? error.get() : kFallbackError;
+    m_lastError_ = (error && *error.get()) ? error.get() : kFallbackError;
     std::wstring message = L"[sqlite3_query][result != SQLITE_OK Fail][sql=" + Utf8ToWide(sql) +
                            L"][res=" + std::to_wstring(result) + L"][errorMsg=" +
                            Utf8ToWide(m_lastError_) + L"]";

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
+#include "DuiLib/ScopedWin.h"
 
 // One row of the deviceinfo table, plus two fields the expiry logic fills in
 // on the copies it keeps. The default copy is the field-by-field copy the
@@ -31,17 +31,22 @@ using CachedDeviceRecordList = std::vector<std::unique_ptr<CachedDeviceRecord>>;
 // A result table of sqlite3_get_table: column names first, then the rows,
 // every cell UTF-8 text or null. Owns the table and frees it with
 // sqlite3_free_table. An empty (invalid) table stands for a failed query.
+struct SqliteTableTraits {
+    using type = char**;
+    static type None() noexcept { return nullptr; }
+    static void Free(type table) noexcept;  // sqlite3_free_table
+};
+
 class UsageQueryTable {
 public:
     UsageQueryTable() = default;
     UsageQueryTable(char** table, int32_t rows, int32_t columns) noexcept;
-    ~UsageQueryTable();
     UsageQueryTable(UsageQueryTable&& other) noexcept;
     UsageQueryTable& operator=(UsageQueryTable&& other) noexcept;
     UsageQueryTable(const UsageQueryTable&) = delete;
     UsageQueryTable& operator=(const UsageQueryTable&) = delete;
 
-    bool IsValid() const noexcept { return m_table_ != nullptr; }
+    bool IsValid() const noexcept { return static_cast<bool>(m_table_); }
     int32_t Rows() const noexcept { return m_rows_; }
     int32_t Columns() const noexcept { return m_columns_; }
     // Null when out of range or when SQLite gave no text.
@@ -49,9 +54,7 @@ public:
     const char* Cell(int32_t row, int32_t column) const noexcept;
 
 private:
-    void Release() noexcept;
-
-    char** m_table_ = nullptr;
+    DuiLib::UniqueResource<SqliteTableTraits> m_table_;
     int32_t m_rows_ = 0;
     int32_t m_columns_ = 0;
 };
@@ -92,6 +95,5 @@ private:
 
     mutable CRITICAL_SECTION m_lock_;
     std::string m_path_;
-    sqlite3* m_connection_ = nullptr;  // only ever non-null inside Query
     std::string m_lastError_;
 };

@@ -6,13 +6,14 @@
 #include <shlwapi.h>
 
 #include "Cert/Cert_Util.h"
-#include "Cert/PkiHandles.h"
+#include "Cert/PkiOwners.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 
 namespace {
 
-constexpr const wchar_t kMarkerSubFolder[] = L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
+constexpr const wchar_t kMarkerSubFolder[] =
+    L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
 constexpr int kPemForm = 3;
 
 std::wstring MarkerPath(unsigned long certificate)
@@ -57,7 +58,7 @@ bool WriteForbidNotifyMarker(unsigned long certificate)
     unsigned char* bytes = nullptr;
     unsigned long length = 0;
     const int rc = ZentoPKICertGetCertEncode(certificate, kPemForm, &bytes, &length);
-    ScopedPkiBuffer owned(bytes);
+    Pki::ScopedBytes owned(bytes);
     if (rc != ZENTO_PKI_OK || !bytes) return false;
     DuiLib::ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));

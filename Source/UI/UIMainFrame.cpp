@@ -7,7 +7,7 @@
 #include <process.h>
 
 #include "Cert/Cert_Util.h"
-#include "Cert/PkiHandles.h"
+#include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/HostCommandMailbox.h"
@@ -82,6 +82,7 @@ BOOL CUIMainFrame::CreateWnd(CWnd* parent)
                   nullptr))
         return FALSE;
     g_hMainFrameWnd = m_hWnd;
+    CreateNotifyPopups();
     return TRUE;
 }
 
@@ -277,7 +278,7 @@ CControlUI* CUIMainFrame::BuildSubLayout(const wchar_t* file, IDialogBuilderCall
 LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
 {
     GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
-        ScopedPkiCert certificate(static_cast<unsigned long>(wParam));
+        Pki::ScopedCertificate certificate(static_cast<unsigned long>(wParam));
         if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
     });
     return 1;

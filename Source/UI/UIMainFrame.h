@@ -15,6 +15,9 @@
 #include "DuiLib/DuiLib.h"
 #include "DuiLib/ScopedWin.h"
 #include "SQlite/sqlite3Module.h"
+#include "UI/UINotifyCertEventWnd.h"
+#include "UI/UINotifyDeviceEventWnd.h"
+#include "UI/UINotifyNoDeviceCertEventWnd.h"
 #include "UI/UIWnd.h"
 #include "Utils/SecureString.h"
 
@@ -115,6 +118,9 @@ public:
     bool ProcessSQLiteCacheNotifyCertEvent();
     bool IsValidNotfiyWindowUpdateTime();
     LRESULT ShowNoDeviceCertPopup();
+    // Creation step 3: the device and certificate pop-ups' windows, owned by
+    // the frame (the absent-key pop-up is made when first shown).
+    void CreateNotifyPopups();
 
     bool IsServiceThreadRunning() const;
 
@@ -162,7 +168,12 @@ protected:
 public:
     std::wstring lastExportFolder;
     int32_t lastDeviceCount = 0;
-    // The three notification pop-ups are held here by value.
+    // The three notification pop-ups are held here by value. Their windows
+    // are owned by the frame's window and go with it; their countdown
+    // workers end in their destructors, before the frame's memory goes.
+    CUINotifyDeviceEventWnd m_notifyDeviceWnd_;
+    CUINotifyCertEventWnd m_notifyCertWnd_;
+    CUINotifyNoDeviceCertEventWnd m_notifyNoDeviceCertWnd_;
     std::vector<std::unique_ptr<CachedDeviceRecord>> NoDeviceNotifyList;
 
 protected:

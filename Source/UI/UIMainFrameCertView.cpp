@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "Cert/Cert_Util.h"
-#include "Cert/PkiHandles.h"
+#include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Framework/FileDialog.h"
@@ -45,9 +45,9 @@ std::wstring ValidityPeriod(const char* formatKey, unsigned long certificate)
     return FormatLanguageText(GetLanguageString(formatKey), {start, end});
 }
 
-ScopedPkiCert Duplicate(unsigned long certificate)
+Pki::ScopedCertificate Duplicate(unsigned long certificate)
 {
-    return ScopedPkiCert(certificate ? ZentoPKICertDupCert(certificate) : 0);
+    return Pki::ScopedCertificate(certificate ? ZentoPKICertDupCert(certificate) : 0);
 }
 
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM, LPARAM data)
@@ -112,7 +112,7 @@ bool WriteCertFile(const std::wstring& path, unsigned long certificate)
     size_t written = 0;
     const bool encoded =
         ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
-    ScopedPkiBuffer owner(bytes);
+    Pki::ScopedBytes owner(bytes);
     if (encoded && bytes) written = fwrite(bytes, 1, length, file);
     const bool closed = fclose(file) == 0;
     return closed && encoded && bytes && written == length;
@@ -323,7 +323,7 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
     }
     if (msg.sType == L"dbclick") {
         // The window that shows it frees the copy; the record may be gone by then.
-        ScopedPkiCert copy = Duplicate(tag->certificate);
+        Pki::ScopedCertificate copy = Duplicate(tag->certificate);
         if (copy && ::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy.get()), 0))
             (void)copy.release();
         return true;
@@ -351,9 +351,9 @@ bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_EXCEPTION"), MB_ICONERROR);
         return false;
     }
-    std::vector<ScopedPkiCert> copies;
+    std::vector<Pki::ScopedCertificate> copies;
     for (unsigned long certificate : groups[static_cast<size_t>(index)].certificates) {
-        ScopedPkiCert copy = Duplicate(certificate);
+        Pki::ScopedCertificate copy = Duplicate(certificate);
         if (copy) copies.push_back(std::move(copy));
     }
     if (copies.empty()) {
@@ -361,14 +361,14 @@ bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
         return false;
     }
     if (unsigned long selected = FindSelectedCert(tag->nameColumn)) {
-        ScopedPkiCert copy = Duplicate(selected);
+        Pki::ScopedCertificate copy = Duplicate(selected);
         if (copy) SaveCertAs(nullptr, copy.get());
         return false;
     }
     std::wstring folder;
     if (!ChooseExportFolder(folder)) return false;
     bool failed = false;
-    for (const ScopedPkiCert& copy : copies) {
+    for (const Pki::ScopedCertificate& copy : copies) {
         if (WriteCertFile(folder + CertExportFileName(copy.get()), copy.get())) continue;
         if (!failed) MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);
         failed = true;

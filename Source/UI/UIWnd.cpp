@@ -6,6 +6,8 @@
 // leaves alone reaches the maps of the base and the concrete window.
 #include "UI/UIWnd.h"
 
+#include "DuiLib/BoundaryGuard.h"
+
 BEGIN_MESSAGE_MAP(CUIWnd, CWnd)
 ON_MESSAGE(WM_NCCREATE, OnNcCreate)
 ON_MESSAGE(WM_CREATE, OnCreate)
@@ -121,17 +123,24 @@ BOOL CUIWnd::PreTranslateMessage(MSG* msg)
 
 LRESULT CALLBACK CUIWnd::UIWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result = 0;
-    if (self->HandleMessage(message, wParam, lParam, result)) return result;
-    // A handler may have destroyed the window and, with it, a self-owned
-    // object; the pointer is cleared at WM_NCDESTROY, so read it afresh
-    // instead of touching what may be freed memory.
-    if (reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)) != self || !::IsWindow(hwnd))
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    WNDPROC previous = self->m_oldWndProc_ ? self->m_oldWndProc_ : &::DefWindowProcW;
-    return ::CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    return DuiLib::GuardBoundary("CUIWnd::UIWndProc", LRESULT(0), [&]() -> LRESULT {
+        auto* self = reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        LRESULT result = 0;
+        // A toolkit handler that fails leaves the message to the maps and
+        // default processing: WM_NCDESTROY above all must still unbind.
+        const bool handled = DuiLib::GuardBoundary("CUIWnd::UIWndProc", false, [&] {
+            return self->HandleMessage(message, wParam, lParam, result);
+        });
+        if (handled) return result;
+        // A handler may have destroyed the window and, with it, a self-owned
+        // object; the pointer is cleared at WM_NCDESTROY, so read it afresh
+        // instead of touching what may be freed memory.
+        if (reinterpret_cast<CUIWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)) != self || !::IsWindow(hwnd))
+            return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        WNDPROC previous = self->m_oldWndProc_ ? self->m_oldWndProc_ : &::DefWindowProcW;
+        return ::CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    });
 }
 
 LRESULT CUIWnd::OnNcCreate(WPARAM, LPARAM)
@@ -198,11 +207,10 @@ LRESULT CUIWnd::OnSize(WPARAM wParam, LPARAM)
         ::OffsetRect(&rc, -rc.left, -rc.top);
         rc.right++;
         rc.bottom++;
-        HRGN region = ::CreateRoundRectRgn(rc.left, rc.top, rc.right, rc.bottom, corner.cx, corner.cy);
-        ::SetWindowRgn(m_hWnd, region, TRUE);
-        // Once set, the region belongs to the system; deleting our handle of
-        // it is harmless and keeps a failed set from leaking the region.
-        ::DeleteObject(region);
+        DuiLib::ScopedRegion region(
+            ::CreateRoundRectRgn(rc.left, rc.top, rc.right, rc.bottom, corner.cx, corner.cy));
+        // Once set, the region belongs to the system; only a refused one is ours to delete.
+        if (region && ::SetWindowRgn(m_hWnd, region.get(), TRUE)) (void)region.release();
     } else {
         ::SetWindowRgn(m_hWnd, nullptr, TRUE);
     }

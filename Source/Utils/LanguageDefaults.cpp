@@ -99,6 +99,8 @@ const LanguageDefault kDefaults[] = {
     {"STRING_LABEL_PASSWORD_NOTICE_MSG_2", L"*密码须包含数字,小写字母,大写字母,特殊字符中的一种或多种"},
     {"STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON", L"插入USBKey立即续期"},
     {"STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT", L"不再提醒后，没有插USBKey时候%s证书过期提醒不再出现，你可能忘记续期了，是不是确认?"},
+    {"STRING_NOTICE_NODEVICE_WINDOW_TITLE", L"以下证书即将过期"},
+    {"STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON", L"稍后提醒"},
 };
 
 }  // namespace

@@ -8,11 +8,19 @@
 #include <map>
 #include <mutex>
 
+#include "DuiLib/ScopedWin.h"
 #include "Plugin/PluginEntry.h"
 #include "Utils/UserSettings.h"
-#include "ZENTO_Language.h"
+#include "Utils/ZENTO_Language.h"
 
 namespace {
+
+struct LanguageHandleTraits {
+    using type = ZENTO_LANG_HANDLE;
+    static type None() noexcept { return nullptr; }
+    static void Free(type h) noexcept { ZENTO_Language_ReleaseLanguageHandle(h); }
+};
+using LanguageHandle = DuiLib::UniqueResource<LanguageHandleTraits>;
 
 class LanguageStrings {
 public:
@@ -28,18 +36,14 @@ public:
         size_t count = 0;
         const LanguageDefault* defaults = LanguageDefaults(count);
         for (size_t i = 0; i < count; ++i) m_defaults_[defaults[i].key] = defaults[i].text;
-        ReleaseHandle();
+        m_handle_.reset();
 
         std::wstring path = BuildLanguagePath(languageId);
         if (path.empty()) return;
         if (!CanOpenForReading(path)) path = BuildLanguagePath(1033);  // not checked again
-        ZENTO_LANG_HANDLE handle = ZENTO_Language_CreateLanguageHandle();
-        if (!handle) return;
-        if (ZENTO_Language_LoadLang(handle, path.c_str()) != 1) {
-            ZENTO_Language_ReleaseLanguageHandle(handle);
-            return;
-        }
-        m_handle_ = handle;
+        LanguageHandle handle(ZENTO_Language_CreateLanguageHandle());
+        if (!handle || ZENTO_Language_LoadLang(handle.get(), path.c_str()) != 1) return;
+        m_handle_ = std::move(handle);
     }
 
     std::wstring Get(const char* key)
@@ -49,7 +53,7 @@ public:
         std::lock_guard<std::mutex> guard(m_lock_);
         if (m_handle_) {
             wchar_t buffer[1024] = {};
-            (void)ZENTO_Language_GetValue(m_handle_, key, buffer, 1024);
+            (void)ZENTO_Language_GetValue(m_handle_.get(), key, buffer, 1024);
             buffer[1023] = L'\0';
             text = buffer;
         }
@@ -63,32 +67,23 @@ public:
     void Unload()
     {
         std::lock_guard<std::mutex> guard(m_lock_);
-        ReleaseHandle();
+        m_handle_.reset();
         m_defaults_.clear();
     }
 
 private:
     LanguageStrings() = default;
-    ~LanguageStrings() { ReleaseHandle(); }
 
     static bool CanOpenForReading(const std::wstring& path)
     {
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(f);
-        return true;
-    }
-
-    void ReleaseHandle()
-    {
-        if (m_handle_) ZENTO_Language_ReleaseLanguageHandle(m_handle_);
-        m_handle_ = nullptr;
+        DuiLib::ScopedFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(f);
     }
 
     std::mutex m_lock_;  // the window thread and the pop-ups' threads may ask at once
     std::map<std::string, std::wstring> m_defaults_;
-    ZENTO_LANG_HANDLE m_handle_ = nullptr;
+    LanguageHandle m_handle_;
 };
 
 }  // namespace

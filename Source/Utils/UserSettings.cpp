@@ -10,36 +10,37 @@
 #include <cwctype>
 #include <memory>
 
-#include "Ostrel.h"
+#include "DuiLib/ScopedWin.h"
+#include "Utils/Ostrel.h"
 
 namespace {
 
 const wchar_t kProductFolder[] = L"ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\";
 
-// One Ostrel handle, freed with the library's own function.
-class ConfigHandle {
-public:
-    ConfigHandle() = default;
-    ~ConfigHandle()
-    {
-        if (m_handle_) ZentoFreeConfigFileHandle(m_handle_);
-    }
-    ConfigHandle(const ConfigHandle&) = delete;
-    ConfigHandle& operator=(const ConfigHandle&) = delete;
-    [[nodiscard]] bool Create() { return ZentoCreateConfigFileHandle(&m_handle_) == 1 && m_handle_; }
-    OSTREL_HANDLE Get() const { return m_handle_; }
-
-private:
-    OSTREL_HANDLE m_handle_ = nullptr;
+// Ostrel handles and the texts Ostrel hands out, freed with its own functions.
+struct ConfigHandleTraits {
+    using type = OSTREL_HANDLE;
+    static type None() noexcept { return nullptr; }
+    static void Free(type h) noexcept { ZentoFreeConfigFileHandle(h); }
 };
+struct ConfigTextTraits {
+    using type = wchar_t*;
+    static type None() noexcept { return nullptr; }
+    static void Free(type text) noexcept { ZentoConfigFileFreeMemory(text); }
+};
+using ConfigHandle = DuiLib::UniqueResource<ConfigHandleTraits>;
 
-// A text handed out by Ostrel: copied, then freed with its free function.
+[[nodiscard]] bool CreateConfigHandle(ConfigHandle& handle)
+{
+    return ZentoCreateConfigFileHandle(handle.put()) == 1 && handle;
+}
+
+// A text handed out by Ostrel: copied, then freed.
 std::unique_ptr<std::wstring> TakeText(wchar_t* text)
 {
-    if (!text) return nullptr;
-    auto copy = std::make_unique<std::wstring>(text);
-    ZentoConfigFileFreeMemory(text);
-    return copy;
+    DuiLib::UniqueResource<ConfigTextTraits> owned(text);
+    if (!owned) return nullptr;
+    return std::make_unique<std::wstring>(owned.get());
 }
 
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const wchar_t* b)
@@ -126,23 +127,23 @@ void UserSettings::Load()
     const std::wstring installation = InstallationSettingsPath();
     const std::wstring user = UserSettingsPath();
     ConfigHandle handle;
-    if (!handle.Create()) return;
+    if (!CreateConfigHandle(handle)) return;
     // A missing file simply contributes nothing; the user's file comes last
     // so its values win.
-    (void)ZentoLoadConfigFile(handle.Get(), installation.c_str(), 1);
-    (void)ZentoLoadConfigFile(handle.Get(), user.c_str(), 1);
+    (void)ZentoLoadConfigFile(handle.get(), installation.c_str(), 1);
+    (void)ZentoLoadConfigFile(handle.get(), user.c_str(), 1);
 
     SectionTable loaded;
-    const int sections = ZentoGetConfigSectionsCount(handle.Get());
+    const int sections = ZentoGetConfigSectionsCount(handle.get());
     for (int i = 0; i < sections; ++i) {
-        auto name = TakeText(ZentoGetConfigSectionName(handle.Get(), i));
+        auto name = TakeText(ZentoGetConfigSectionName(handle.get(), i));
         if (!name) continue;
         std::map<std::wstring, std::wstring> items;
-        const int count = ZentoGetConfigItemsCount(handle.Get(), name->c_str());
+        const int count = ZentoGetConfigItemsCount(handle.get(), name->c_str());
         for (int j = 0; j < count; ++j) {
-            auto key = TakeText(ZentoGetConfigItemsKey(handle.Get(), name->c_str(), j));
+            auto key = TakeText(ZentoGetConfigItemsKey(handle.get(), name->c_str(), j));
             if (!key) continue;
-            auto value = TakeText(ZentoGetConfigItemsValue(handle.Get(), name->c_str(), key->c_str()));
+            auto value = TakeText(ZentoGetConfigItemsValue(handle.get(), name->c_str(), key->c_str()));
             if (!value) continue;
             items.emplace(*key, *value);  // a key already there keeps its first value
         }
@@ -189,8 +190,8 @@ bool UserSettings::SetValue(const std::wstring& section, const std::wstring& key
     }
     const std::wstring path = UserSettingsPath();
     ConfigHandle handle;
-    if (!handle.Create()) return false;
-    return ZentoModifyConfigFile(handle.Get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) ==
+    if (!CreateConfigHandle(handle)) return false;
+    return ZentoModifyConfigFile(handle.get(), path.c_str(), section.c_str(), key.c_str(), value.c_str()) ==
            1;
 }
 

@@ -6,11 +6,11 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <mutex>
 #include <shared_mutex>
 #include <string>
 
-#include "../../Platform/ZentoLog/ZentoLog.h"
+#include "DuiLib/ScopedWin.h"
+#include "Utils/ZentoLog.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 
@@ -19,8 +19,9 @@ namespace {
 struct Logger {
     int configured = 0;
     int enabled = 1;
+    bool loadTried = false;  // one attempt per plug-in run, found or not
     ZENTO_LOG_HANDLE handle = nullptr;
-    HMODULE library = nullptr;
+    DuiLib::ScopedModule library;
     ZentoCreateLogHandleFn create = nullptr;
     ZentoLogHandleSetConfigParamFn setConfig = nullptr;
     ZentoFreeLogHandleFn free = nullptr;
@@ -36,40 +37,50 @@ Logger& State()
     return logger;
 }
 
-std::once_flag g_loadOnce;
-
 template <typename Fn>
 Fn Resolve(HMODULE library, const char* name)
 {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-void LoadLibraryOnce()
+// Called with the guard held alone.
+void LoadLibraryLocked(Logger& s)
 {
-    Logger& s = State();
-    HMODULE library = LoadLibraryW(L"ZENTO_LOG.dll");
+    if (s.library || s.loadTried) return;
+    s.loadTried = true;
+    DuiLib::ScopedModule library(LoadLibraryW(L"ZENTO_LOG.dll"));
     if (!library) return;
-    auto create = Resolve<ZentoCreateLogHandleFn>(library, "ZentoCreateLogHandle");
-    auto setConfig = Resolve<ZentoLogHandleSetConfigParamFn>(library, "ZentoLogHandleSetConfigParam");
-    auto freeHandle = Resolve<ZentoFreeLogHandleFn>(library, "ZentoFreeLogHandle");
-    auto logger = Resolve<ZentoLogHandleLoggerFn>(library, "ZentoLogHandleLogger");
-    if (!create || !setConfig || !freeHandle || !logger) {
-        FreeLibrary(library);
-        return;
-    }
-    std::unique_lock<std::shared_mutex> hold(s.guard);
-    s.library = library;
+    auto create = Resolve<ZentoCreateLogHandleFn>(library.get(), "ZentoCreateLogHandle");
+    auto setConfig = Resolve<ZentoLogHandleSetConfigParamFn>(library.get(), "ZentoLogHandleSetConfigParam");
+    auto freeHandle = Resolve<ZentoFreeLogHandleFn>(library.get(), "ZentoFreeLogHandle");
+    auto logger = Resolve<ZentoLogHandleLoggerFn>(library.get(), "ZentoLogHandleLogger");
+    if (!create || !setConfig || !freeHandle || !logger) return;
+    s.library = std::move(library);
     s.create = create;
     s.setConfig = setConfig;
     s.free = freeHandle;
     s.logger = logger;
 }
 
+void FreeHandleLocked(Logger& s)
+{
+    if (!s.configured) return;
+    s.free(s.handle);
+    s.handle = nullptr;
+    s.configured = 0;
+}
+
 }  // namespace
 
 void InitLogger()
 {
-    std::call_once(g_loadOnce, LoadLibraryOnce);
+    Logger& s = State();
+    {
+        std::shared_lock<std::shared_mutex> hold(s.guard);
+        if (s.library || s.loadTried) return;
+    }
+    std::unique_lock<std::shared_mutex> hold(s.guard);
+    LoadLibraryLocked(s);
 }
 
 std::wstring BuildLogFileBase()
@@ -110,10 +121,32 @@ void ReleaseLogger()
 {
     Logger& s = State();
     std::unique_lock<std::shared_mutex> hold(s.guard);
-    if (!s.configured) return;
-    s.free(s.handle);
-    s.handle = nullptr;
-    s.configured = 0;
+    FreeHandleLocked(s);
+}
+
+void UnloadLogger()
+{
+    Logger& s = State();
+    std::unique_lock<std::shared_mutex> hold(s.guard);
+    FreeHandleLocked(s);
+    s.create = nullptr;
+    s.setConfig = nullptr;
+    s.free = nullptr;
+    s.logger = nullptr;
+    s.library.reset();
+    s.loadTried = false;
+}
+
+void LogBoundaryException(const char* where, const char* what) noexcept
+{
+    try {
+        const std::string line = std::string("[") + (where ? where : "") +
+                                 "] exception stopped at the boundary: " + (what ? what : "");
+        LogWrite(4, line.c_str(), __LINE__);
+    } catch (...) {
+        // Out of memory while reporting: the report is dropped, the entry
+        // still returns its failure value.
+    }
 }
 
 void LogWrite(int level, const char* message, int line, const char* file, int extra)

@@ -15,13 +15,19 @@ constexpr const char* kLogModuleSourceName = "..\\Source\\Utils\\log";
 // extra: when not 0, its decimal text is appended to the message.
 void LogWrite(int level, const char* message, int line, const char* file = nullptr, int extra = 0);
 
-// Loads ZENTO_LOG.dll and resolves its entry points; once per process.
+// Loads ZENTO_LOG.dll and resolves its entry points; one attempt until the
+// plug-in is released.
 void InitLogger();
 // Once per module start: reads IsWriteLog and, when logging is on, hands the
 // library the log file base.
 void ConfigureLogger();
 // At module release: frees the log handle; the library stays loaded.
 void ReleaseLogger();
+// At plug-in release: frees the handle and unloads the library, so nothing of
+// it stays in the host once the plug-in is gone.
+void UnloadLogger();
+// Where the boundary guard reports an exception it stopped: one line.
+void LogBoundaryException(const char* where, const char* what) noexcept;
 // The base handed to the library: <user data>\ZENTO\...\LumoraPlugin\\log\LumoraPlugin
 // (creates the folders on the way).
 std::wstring BuildLogFileBase();

@@ -35,14 +35,8 @@ bool WritePng(const std::wstring& path, int cx, int cy, DWORD argb)
 SkinFolder::SkinFolder() : m_dir_(L"duilib皮肤"), m_oldPath_(CPaintManagerUI::GetResourcePath())
 {
     std::wstring from = testsupport::SourceDir() + L"\\tests\\duilib\\skins\\";
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((from + L"*.xml").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            CopyFileW((from + fd.cFileName).c_str(), m_dir_.File(fd.cFileName).c_str(), FALSE);
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
+    for (const std::wstring& name : testsupport::ListFiles(from, L"*.xml"))
+        CopyFileW((from + name).c_str(), m_dir_.File(name).c_str(), FALSE);
     CreateDirectoryW(m_dir_.File(L"img").c_str(), nullptr);
     WritePng(m_dir_.File(L"img\\green.png"), 8, 8, 0xFF00C000);
     WritePng(m_dir_.File(L"img\\halfblue.png"), 8, 8, 0x800000FF);

@@ -286,15 +286,3 @@ TEST(UILayout, HighDpiScalesGeometryAndFonts)
     EXPECT_LE(height144 * 100, height96 * 165) << height96 << " -> " << height144;
 }
 
-TEST(UIFonts, MissingFamilyFallsBackToTheGuiFont)
-{
-    CPaintManagerUI pm;
-    pm.AddFont(3, L"No Such Family 9", 14, false, false, false);
-    std::wstring face = pm.GetFontFace(3);
-    EXPECT_NE(face, L"No Such Family 9");
-    EXPECT_FALSE(face.empty());
-    EXPECT_NE(pm.GetFont(3), nullptr);
-    // An unknown id takes the default font rather than nothing.
-    pm.AddFont(0, L"Microsoft YaHei", 12, false, false, false, true);
-    EXPECT_EQ(pm.GetFont(42), pm.GetFont(0));
-}

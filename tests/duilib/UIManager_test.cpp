@@ -91,28 +91,6 @@ TEST_F(UIWindowTest, ClickReachesHandlersThenSinksWithTheSender)
     EXPECT_EQ(order.size(), 2u);
 }
 
-TEST_F(UIWindowTest, RightAndDoubleClicksAreNotified)
-{
-    ScopedTestWindow w(L"all_controls.xml");
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    CControlUI* body = w->m_pm.FindControl(L"Text_Body");
-    w->RightClick(body);
-    EXPECT_EQ(w->CountOf(L"rclick", L"Text_Body"), 1);
-    // Pressed on one control, released on another: no right click.
-    POINT a = duitest::TestWindow::CenterOf(body);
-    POINT b = duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Label_Title"));
-    w->SendMouse(WM_RBUTTONDOWN, a, MK_RBUTTON);
-    w->SendMouse(WM_RBUTTONUP, b);
-    EXPECT_EQ(w->CountOf(L"rclick"), 1);
-
-    COptionUI* check = w->Find<COptionUI>(L"Option_Check");
-    w->ClearRecord();
-    w->DoubleClick(check);
-    EXPECT_EQ(w->CountOf(L"dbclick", L"Option_Check"), 1);
-    EXPECT_EQ(w->CountOf(L"click", L"Option_Check"), 2);
-}
-
 TEST_F(UIWindowTest, OptionGroupKeepsExactlyOneSelected)
 {
     ScopedTestWindow w(L"all_controls.xml");
@@ -250,22 +228,6 @@ TEST_F(UIWindowTest, ComboSelectsSilentlyFromCodeAndNotifiesOnUserChoice)
     EXPECT_EQ(combo->GetCurSel(), 1);
 }
 
-TEST_F(UIWindowTest, ComboListClosesWhenItsComboGoes)
-{
-    ScopedTestWindow w(L"all_controls.xml");
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    CComboUI* combo = w->Find<CComboUI>(L"Combo_Days");
-    w->Click(combo);
-    HWND list = combo->GetDropDownWindow();
-    ASSERT_NE(list, nullptr);
-    CContainerUI* root = w->Find<CContainerUI>(L"root");
-    root->Remove(combo);
-    testsupport::PumpMessages();
-    EXPECT_FALSE(IsWindow(list));
-    EXPECT_EQ(w->m_pm.FindControl(L"Combo_Days"), nullptr);
-}
-
 TEST_F(UIWindowTest, PasswordEditHidesItsTextAndReportsChanges)
 {
     ScopedTestWindow w(L"all_controls.xml");
@@ -398,6 +360,28 @@ TEST_F(UIWindowTest, HoverIsHandledLeaveIsNotAndTooltipsShow)
     EXPECT_FALSE(empty->m_handled[WM_MOUSEHOVER]);
 }
 
+TEST_F(UIWindowTest, RightAndDoubleClicksAreNotified)
+{
+    ScopedTestWindow w(L"all_controls.xml");
+    ASSERT_TRUE(w->Open());
+    w->m_pm.UpdateLayout();
+    CControlUI* body = w->m_pm.FindControl(L"Text_Body");
+    w->RightClick(body);
+    EXPECT_EQ(w->CountOf(L"rclick", L"Text_Body"), 1);
+    // Pressed on one control, released on another: no right click.
+    POINT a = duitest::TestWindow::CenterOf(body);
+    POINT b = duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Label_Title"));
+    w->SendMouse(WM_RBUTTONDOWN, a, MK_RBUTTON);
+    w->SendMouse(WM_RBUTTONUP, b);
+    EXPECT_EQ(w->CountOf(L"rclick"), 1);
+
+    COptionUI* check = w->Find<COptionUI>(L"Option_Check");
+    w->ClearRecord();
+    w->DoubleClick(check);
+    EXPECT_EQ(w->CountOf(L"dbclick", L"Option_Check"), 1);
+    EXPECT_EQ(w->CountOf(L"click", L"Option_Check"), 2);
+}
+
 TEST_F(UIWindowTest, HandlerMayRemoveTheControlThatNotified)
 {
     ScopedTestWindow w(L"all_controls.xml");
@@ -477,32 +461,6 @@ TEST_F(UIWindowTest, ImagesDrawWithAlphaAndMissingOnesAreSkipped)
     EXPECT_EQ(CRenderEngine::GetImageCacheCount(), cached);  // decoded once
 }
 
-TEST_F(UIWindowTest, CreatingAndDestroyingLeavesNoGdiOrUserObjects)
-{
-    // Warm up: shared state (GDI+, image cache, window classes) is made once.
-    for (int i = 0; i < 3; ++i) {
-        ScopedTestWindow w(L"all_controls.xml");
-        ASSERT_TRUE(w->Open());
-        w->m_pm.UpdateLayout();
-        UpdateWindow(w->GetHWND());
-    }
-    DWORD gdiBefore = testsupport::CountGdiObjects();
-    DWORD userBefore = testsupport::CountUserObjects();
-    RecordProperty("gdi_objects", static_cast<int>(gdiBefore));
-    RecordProperty("user_objects", static_cast<int>(userBefore));
-    for (int i = 0; i < 100; ++i) {
-        ScopedTestWindow w(L"all_controls.xml");
-        ASSERT_TRUE(w->Open());
-        InvalidateRect(w->GetHWND(), nullptr, FALSE);
-        UpdateWindow(w->GetHWND());
-        w->SendMouse(WM_MOUSEMOVE, duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Button_Close")));
-        w->SendMouse(WM_MOUSEHOVER, duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Button_Close")));
-    }
-    testsupport::PumpMessages();
-    EXPECT_EQ(testsupport::CountGdiObjects(), gdiBefore);
-    EXPECT_EQ(testsupport::CountUserObjects(), userBefore);
-}
-
 TEST(ObjectCounters, SeeOneBrushAndOneWindow)
 {
     // The leak checks are only as good as the counters: prove they count.
@@ -512,35 +470,12 @@ TEST(ObjectCounters, SeeOneBrushAndOneWindow)
     DeleteObject(brush);
     EXPECT_EQ(testsupport::CountGdiObjects(), gdi);
     DWORD user = testsupport::CountUserObjects();
-    HWND hwnd =
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hwnd, nullptr);
+    DuiLib::ScopedWindow window(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(window);
     EXPECT_GT(testsupport::CountUserObjects(), user);
-    DestroyWindow(hwnd);
+    window.reset();
     EXPECT_EQ(testsupport::CountUserObjects(), user);
-}
-
-TEST_F(UIWindowTest, ReleasingSharedStateLetsTheToolkitStartAgain)
-{
-    {
-        ScopedTestWindow w(L"all_controls.xml");
-        ASSERT_TRUE(w->Open());
-    }
-    CPaintManagerUI::ReleaseSharedResources();
-    EXPECT_EQ(CRenderEngine::GetImageCacheCount(), 0u);
-    ScopedTestWindow again(L"all_controls.xml");
-    ASSERT_TRUE(again->Open()) << testsupport::ToUtf8(again->m_buildError);
-    EXPECT_NE(again->m_pm.FindControl(L"Combo_Days"), nullptr);
-}
-
-TEST_F(UIWindowTest, MissingOrBrokenSkinFailsWindowCreation)
-{
-    ScopedTestWindow missing(L"no_such.xml");
-    EXPECT_FALSE(missing->Open());
-    EXPECT_EQ(missing->GetHWND(), nullptr);
-    ScopedTestWindow broken(L"broken.xml");
-    EXPECT_FALSE(broken->Open());
-    EXPECT_NE(broken->m_buildError.find(L"broken.xml(6)"), std::wstring::npos);
 }
 
 TEST_F(UIWindowTest, DpiChangeRescalesTheTreeAndTheNativeEdits)

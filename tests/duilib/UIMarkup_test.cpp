@@ -179,13 +179,3 @@ TEST(UIHtmlText, RunsCarryFontAndColour)
     EXPECT_EQ(runs[6].text, L"f");
 }
 
-TEST(UIHtmlText, BrokenTagsStayAsText)
-{
-    std::vector<THtmlRun> runs = ParseHtmlText(L"{f x}a{c red}b{zz}{/c}{/f}{");
-    // Closing tags end a run even with nothing open; nothing else is eaten.
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].text, L"{f x}a{c red}b{zz}");
-    EXPECT_EQ(runs[0].color, 0u);
-    EXPECT_EQ(runs[1].text, L"{");
-    EXPECT_TRUE(ParseHtmlText(L"").empty());
-}

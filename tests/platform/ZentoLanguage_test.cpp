@@ -7,7 +7,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "ZENTO_Language.h"
+#include "Utils/ZENTO_Language.h"
 
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
@@ -121,22 +121,6 @@ TEST(ZentoLanguageLookup, BufferLimitsAndBadArguments)
     EXPECT_EQ(ZENTO_LANG_ERR_ARGUMENT, ZENTO_Language_GetValue(nullptr, "K", buffer, 4));
     EXPECT_EQ(ZENTO_LANG_ERR_ARGUMENT, ZENTO_Language_LoadLang(lang.h(), nullptr));
     EXPECT_EQ(ZENTO_LANG_ERR_ARGUMENT, ZENTO_Language_LoadLang(lang.h(), L""));
-}
-
-TEST(ZentoLanguageLookup, ReleasedHandlesAreRefused)
-{
-    TempDir dir;
-    ASSERT_TRUE(WriteFileBytes(dir.File(L"l.lng"), "K=v\n"));
-    ZENTO_LANG_HANDLE h = ZENTO_Language_CreateLanguageHandle();
-    ASSERT_NE(nullptr, h);
-    ASSERT_EQ(ZENTO_LANG_OK, ZENTO_Language_LoadLang(h, dir.File(L"l.lng").c_str()));
-    ZENTO_Language_ReleaseLanguageHandle(h);
-    ZENTO_Language_ReleaseLanguageHandle(h);  // ignored
-    ZENTO_Language_ReleaseLanguageHandle(nullptr);
-    wchar_t buffer[8];
-    EXPECT_EQ(ZENTO_LANG_ERR_ARGUMENT, ZENTO_Language_GetValue(h, "K", buffer, 8));
-    EXPECT_EQ(L'\0', buffer[0]);
-    EXPECT_EQ(ZENTO_LANG_ERR_ARGUMENT, ZENTO_Language_LoadLang(h, dir.File(L"l.lng").c_str()));
 }
 
 TEST(ZentoLanguageFiles, FailedLoadKeepsWhatTheHandleHad)

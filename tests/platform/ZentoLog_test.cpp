@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../Platform/ZentoLog/ZentoLog.h"
+#include "ZentoLogStandIn.h"
 #include "TestSupport.h"
 
 using testsupport::TempDir;
@@ -50,13 +50,7 @@ std::string Today()
 
 std::vector<std::wstring> LogFiles(const std::wstring& folder)
 {
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*.log").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(fd.cFileName);
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
+    std::vector<std::wstring> out = testsupport::ListFiles(folder, L"*.log");
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -192,33 +186,6 @@ TEST_F(ZentoLogTest, RotatesBySizeKeepingEveryLineInOrder)
         }
     }
     EXPECT_EQ(count, next);
-}
-
-TEST_F(ZentoLogTest, FourThreadsNeverInterleaveInsideALine)
-{
-    ZENTO_LOG_HANDLE h = Open(base8);
-    const int perThread = 3000;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            std::string body(static_cast<size_t>(20 + t * 30), static_cast<char>('a' + t));
-            for (int i = 0; i < perThread; ++i) lib.logger(h, 1, "T%d %d %s", t, i, body.c_str());
-        });
-    }
-    for (auto& th : threads) th.join();
-    lib.free(h);
-
-    auto lines = Lines(dir.File(L"LumoraPlugin_" + testsupport::FromUtf8(Today()) + L".log"));
-    ASSERT_EQ(4u * perThread, lines.size());
-    int next[4] = {};
-    for (const auto& line : lines) {
-        int t = -1, i = -1;
-        char body[256] = {};
-        ASSERT_EQ(3, sscanf(TextOf(line).c_str(), "T%d %d %255s", &t, &i, body)) << line;
-        ASSERT_TRUE(t >= 0 && t < 4);
-        EXPECT_EQ(next[t]++, i);
-        EXPECT_EQ(std::string(static_cast<size_t>(20 + t * 30), static_cast<char>('a' + t)), body);
-    }
 }
 
 TEST_F(ZentoLogTest, FreeingWhileAnotherThreadLogsIsSafe)

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -91,25 +92,55 @@ bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return entries;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        entries.push_back({name, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return entries;
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<std::wstring> names;
+    for (const FolderEntry& e : ListFolder(folder, pattern)) {
+        if (!e.folder) names.push_back(e.name);
+    }
+    return names;
+}
+
 bool RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = path + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(full.c_str());
-            }
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    for (const FolderEntry& e : ListFolder(path)) {
+        std::wstring full = path + L"\\" + e.name;
+        if (e.folder) {
+            RemoveTree(full);
+        } else {
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(full.c_str());
+        }
     }
     return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to)
+{
+    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    bool ok = true;
+    for (const FolderEntry& e : ListFolder(from)) {
+        if (e.folder)
+            ok = CopyTree(from + L"\\" + e.name, to + L"\\" + e.name) && ok;
+        else
+            ok = CopyFileW((from + L"\\" + e.name).c_str(), (to + L"\\" + e.name).c_str(), FALSE) && ok;
+    }
+    return ok;
 }
 
 TempDir::TempDir(const std::wstring& nameHint)
@@ -217,6 +248,58 @@ DWORD CountGdiObjects()
 {
     DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     return n ? n : CountWineGdiTable();
+}
+
+std::vector<LogLine> ReadLogLines(const std::wstring& folder, const std::wstring& pattern)
+{
+    std::vector<std::wstring> names = ListFiles(folder, pattern);
+    std::sort(names.begin(), names.end());
+    std::vector<LogLine> lines;
+    for (const std::wstring& name : names) {
+        std::string bytes;
+        ReadFileBytes(folder + L"\\" + name, bytes);
+        size_t pos = 0;
+        while (pos < bytes.size()) {
+            size_t end = bytes.find("\r\n", pos);
+            if (end == std::string::npos) end = bytes.size();
+            const std::string raw = bytes.substr(pos, end - pos);
+            pos = end + 2;
+            size_t cut = 0;
+            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
+                cut = raw.find(' ', cut + (field ? 1 : 0));
+            LogLine line;
+            if (cut != std::string::npos && raw.size() > 24) {
+                line.level = atoi(raw.c_str() + 24);
+                line.text = raw.substr(cut + 1);
+            } else {
+                line.text = "<malformed> " + raw;
+            }
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
+DWORD CountThreads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    DWORD count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 DWORD CountUserObjects()

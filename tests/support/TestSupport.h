@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -23,6 +24,17 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool RemoveTree(const std::wstring& path);
+// Copies a folder with everything in it (the target may exist).
+bool CopyTree(const std::wstring& from, const std::wstring& to);
+
+// What a folder holds (without "." and ".."), matching a wildcard pattern.
+struct FolderEntry {
+    std::wstring name;
+    bool folder;
+};
+std::vector<FolderEntry> ListFolder(const std::wstring& folder, const std::wstring& pattern = L"*");
+// Only the files' names.
+std::vector<std::wstring> ListFiles(const std::wstring& folder, const std::wstring& pattern = L"*");
 
 // A fresh folder under %TEMP%, removed with everything in it at destruction.
 // The name may carry extra text (for example Chinese characters) so paths
@@ -58,6 +70,18 @@ private:
 // under Wine (which answers 0 there) the live entries of the process's GDI
 // handle table, found through the PEB.
 DWORD CountGdiObjects();
+// One line of a log file of ZENTO_LOG: "YYYY-MM-DD HH:MM:SS.mmm level thread text".
+struct LogLine {
+    int level = -1;
+    std::string text;  // after time, level and thread id ("<malformed> ..." otherwise)
+};
+// Every line of every file matching pattern in folder (files in name order).
+std::vector<LogLine> ReadLogLines(const std::wstring& folder, const std::wstring& pattern = L"*.log");
+// The folder of the running program.
+std::wstring ProgramFolder();
+
+// Threads of this process.
+DWORD CountThreads();
 // USER objects: GetGuiResources where counted, otherwise the windows (with
 // their children) that belong to this thread.
 DWORD CountUserObjects();

@@ -19,6 +19,7 @@
 #include "DialogDriver.h"
 #include "ProductUi.h"
 #include "HostTokenStore.h"
+#include "ZentoPKIHost.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
 #include "SettingsFolders.h"

@@ -1,13 +1,14 @@
 // Cert_Util with real certificates (the installed CA bundle and the generated
-// set) through the PKI stand-ins, and the clock as it is. The binary runs in
+// set) through the PKI stand-ins; the time arithmetic against a pinned clock. The binary runs in
 // UTC and in UTC+8 with the Chinese code page; expectations that depend on the
 // zone or the code page are chosen from the machine, never skipped.
 #include <gtest/gtest.h>
 
-#include "../platform/ZentoPKITestSupport.h"
+#include "ZentoPKITestSupport.h"
 #include "Cert/Cert_Util.h"
 #include "ZentoPKIHost.h"
 #include "SettingsFolders.h"
+#include "Utils/Clock.h"
 #include "Utils/UserSettings.h"
 
 using namespace pkitest;
@@ -33,23 +34,6 @@ protected:
 // 2026-12-31 20:30:00 UTC in calendar seconds.
 const long long kNewYearsEveUtc = 1798749000LL;
 
-// Certificates made relative to the clock hold for this long after
-// generation (see gen-certs.sh).
-const long long kFixtureLifeSeconds = 50 * 60;
-
-long long FixtureAgeSeconds()
-{
-    std::string made;
-    if (!testsupport::ReadFileBytes(CertsDir() + L"\\run.txt", made)) return -1;
-    FILETIME ft;
-    GetSystemTimeAsFileTime(&ft);
-    long long nowUnix =
-        static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) /
-                               10000000ULL) -
-        11644473600LL;
-    return nowUnix - atoll(made.c_str());
-}
-
 }  // namespace
 
 TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
@@ -63,30 +47,30 @@ TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
     for (const auto& a : answers) {
         SCOPED_TRACE(Utf8(a.path));
         Cert cert(LoadCert(a.path));
-        ASSERT_NE(0UL, cert.Get());
+        ASSERT_NE(0UL, cert.get());
         std::wstring text;
-        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.Get(), ZENTO_HASH_SHA1, text));
+        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.get(), ZENTO_HASH_SHA1, text));
         EXPECT_EQ(FromUtf8(a.sha1), text);
         EXPECT_EQ(40u, text.size());
-        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.Get(), ZENTO_HASH_SHA256, text));
+        ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.get(), ZENTO_HASH_SHA256, text));
         EXPECT_EQ(FromUtf8(a.sha256), text);
         EXPECT_EQ(64u, text.size());
-        EXPECT_EQ(a.sha1, Cert_Util::GetCertSha1Hex(cert.Get()));
-        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SERIAL, text));
+        EXPECT_EQ(a.sha1, Cert_Util::GetCertSha1Hex(cert.get()));
+        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.get(), ZENTO_CERT_ATTR_SERIAL, text));
         EXPECT_EQ(FromUtf8(a.serial), text);
         EXPECT_TRUE(
-            Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME, text));
+            Cert_Util::GetCertStringAttribute(cert.get(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME, text));
         EXPECT_EQ(a.subjectDisplay, text);
-        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME, text));
+        EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.get(), ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME, text));
         EXPECT_EQ(a.issuerDisplay, text);
         std::wstring start, end;
-        EXPECT_TRUE(Cert_Util::GetCertValidityDates(cert.Get(), start, end));
+        EXPECT_TRUE(Cert_Util::GetCertValidityDates(cert.get(), start, end));
         EXPECT_EQ(FromUtf8(east8 ? a.endDateEast8 : a.endDateUtc), end);
         EXPECT_EQ(10u, start.size());
         // Key usage through the role rule: bits within 0x63 sign, within 0x19C encrypt.
         long bits = a.keyUsage == "-" ? 0 : atol(a.keyUsage.c_str());
-        EXPECT_EQ(bits != 0 && (bits & ~0x63L) == 0, Cert_Util::IsSignCert(cert.Get()));
-        EXPECT_EQ(bits != 0 && (bits & ~0x19CL) == 0, Cert_Util::IsEncCert(cert.Get()));
+        EXPECT_EQ(bits != 0 && (bits & ~0x63L) == 0, Cert_Util::IsSignCert(cert.get()));
+        EXPECT_EQ(bits != 0 && (bits & ~0x19CL) == 0, Cert_Util::IsEncCert(cert.get()));
     }
 }
 
@@ -110,12 +94,12 @@ TEST_F(CertUtil, ZeroHandlesAndMissingAttributesGiveEmptyTexts)
 
     Cert cert(LoadCert(CertFile(L"nousage_1y")));  // no country, no e-mail, no key usage
     text = L"stale";
-    EXPECT_FALSE(Cert_Util::GetCertStringAttribute(cert.Get(), ZENTO_CERT_ATTR_COUNTRY, text));
+    EXPECT_FALSE(Cert_Util::GetCertStringAttribute(cert.get(), ZENTO_CERT_ATTR_COUNTRY, text));
     EXPECT_TRUE(text.empty());
-    EXPECT_FALSE(Cert_Util::GetCertThumbprintHex(cert.Get(), 0x1234, text));
-    EXPECT_FALSE(Cert_Util::IsSignCert(cert.Get()));
-    EXPECT_FALSE(Cert_Util::IsEncCert(cert.Get()));
-    EXPECT_FALSE(Cert_Util::GetCertRemainDays(cert.Get(), nullptr));
+    EXPECT_FALSE(Cert_Util::GetCertThumbprintHex(cert.get(), 0x1234, text));
+    EXPECT_FALSE(Cert_Util::IsSignCert(cert.get()));
+    EXPECT_FALSE(Cert_Util::IsEncCert(cert.get()));
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(cert.get(), nullptr));
 }
 
 TEST_F(CertUtil, RolesOfTheKeyUsageClasses)
@@ -131,9 +115,9 @@ TEST_F(CertUtil, RolesOfTheKeyUsageClasses)
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
         Cert cert(LoadCert(CertFile(c.name)));
-        ASSERT_NE(0UL, cert.Get());
-        EXPECT_EQ(c.sign, Cert_Util::IsSignCert(cert.Get()));
-        EXPECT_EQ(c.enc, Cert_Util::IsEncCert(cert.Get()));
+        ASSERT_NE(0UL, cert.get());
+        EXPECT_EQ(c.sign, Cert_Util::IsSignCert(cert.get()));
+        EXPECT_EQ(c.enc, Cert_Util::IsEncCert(cert.get()));
     }
 }
 
@@ -143,15 +127,15 @@ TEST_F(CertUtil, ProgramIdGoesThroughTheAnsiCodePage)
     Cert plain(LoadCert(CertFile(L"nousage_1y")));
     Cert none(LoadCert(CertFile(L"enc_1y")));
     std::wstring text;
-    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(sign.Get(), text));
+    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(sign.get(), text));
     // Code page 936 holds every character; the Western page turns the
     // Chinese ones into question marks, as the product always showed them.
     EXPECT_EQ(GetACP() == 936 ? std::wstring(L"用户服务程序-甲") : std::wstring(6, L'?') + L"-?", text)
         << "code page " << GetACP();
-    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(plain.Get(), text));
+    EXPECT_TRUE(Cert_Util::GetUserServiceProgId(plain.get(), text));
     EXPECT_EQ(L"PROG-ID-42", text);
     text = L"stale";
-    EXPECT_FALSE(Cert_Util::GetUserServiceProgId(none.Get(), text));
+    EXPECT_FALSE(Cert_Util::GetUserServiceProgId(none.get(), text));
     EXPECT_TRUE(text.empty());
     EXPECT_FALSE(Cert_Util::GetUserServiceProgId(0, text));
 }
@@ -250,16 +234,16 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
         Cert cert(LoadCert(CertFile(c.name)));
-        ASSERT_NE(0UL, cert.Get());
-        EXPECT_EQ(c.expired, Cert_Util::IsCertExpired(cert.Get()));
+        ASSERT_NE(0UL, cert.get());
+        EXPECT_EQ(c.expired, Cert_Util::IsCertExpired(cert.get()));
     }
     // The authority certificate has ended: only its flag keeps it off the list.
     Cert ca(LoadCert(CertFile(L"ca_expired")));
     long flag = 0;
-    ASSERT_EQ(1, ZentoPKICertGetCertIntegerAttribute(ca.Get(), ZENTO_CERT_ATTR_IS_CA, &flag));
+    ASSERT_EQ(1, ZentoPKICertGetCertIntegerAttribute(ca.get(), ZENTO_CERT_ATTR_IS_CA, &flag));
     EXPECT_EQ(1, flag);
     std::wstring end;
-    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(ca.Get(), ZENTO_CERT_ATTR_VALID_TO, end));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(ca.get(), ZENTO_CERT_ATTR_VALID_TO, end));
     EXPECT_LT(Cert_Util::ParseCertTimeEast8(end), Cert_Util::ParseCertTimeEast8(L"21000101000000Z"));
     SYSTEMTIME st;
     GetSystemTime(&st);
@@ -269,108 +253,128 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
     EXPECT_LT(end, std::wstring(nowText));
 }
 
-TEST_F(CertUtil, RemainingDaysAtTheWindowBoundaries)
+// The moment the product takes as "now", pinned by the test.
+long long g_pinnedNow = 0;
+long long PinnedNow()
 {
-    // The fixtures hold, per zone, certificates whose counted hours are
-    // H and 0.9 at generation time (see gen-certs.sh): they hold for
-    // 54 minutes, and only in the two zones the suite runs in.
-    ASSERT_TRUE(LocalHoursEast() == 0 || LocalHoursEast() == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
-    ASSERT_LT(FixtureAgeSeconds(), kFixtureLifeSeconds) << "the certificates are stale: run fixtures.make again";
-    std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
+    return g_pinnedNow;
+}
+
+// Expiry and remaining days against a pinned clock, around the end of one
+// real certificate. The end text E is read as UTC for "has it ended", as
+// local time plus 8 hours for expiry, and as local time for the counted
+// hours, which start from "now minus 8 hours". With the zone's offset east
+// (0 or 8 in our two runs) that gives, in seconds after the end's UTC value:
+//   expiry at (8 - east) h;  counted hours H at (8 - east) h - H h.
+class CertUtilClock : public CertUtil {
+protected:
+    void SetUp() override
+    {
+        CertUtil::SetUp();
+        m_previous_ = Clock::SetSource(&PinnedNow);
+        m_cert_.reset(LoadCert(CertFile(L"sign_1y")));
+        ASSERT_NE(0UL, m_cert_.get());
+        std::wstring end;
+        ASSERT_TRUE(Cert_Util::GetCertStringAttribute(m_cert_.get(), ZENTO_CERT_ATTR_VALID_TO, end));
+        SYSTEMTIME st = {};
+        ASSERT_EQ(6, swscanf(end.c_str(), L"%4hu%2hu%2hu%2hu%2hu%2hu", &st.wYear, &st.wMonth, &st.wDay, &st.wHour,
+                             &st.wMinute, &st.wSecond));
+        FILETIME ft;
+        ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+        m_endUtc_ = static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 |
+                                            ft.dwLowDateTime) / 10000000ULL) - 11644473600LL;
+        const int east = LocalHoursEast();
+        ASSERT_TRUE(east == 0 || east == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
+        m_shift_ = (8 - east) * 3600LL;
+    }
+    void TearDown() override
+    {
+        Clock::SetSource(m_previous_);
+        m_cert_.reset();
+        CertUtil::TearDown();
+    }
+    // Pins the clock so that H counted hours (and `plus` seconds) are left.
+    void PinHoursLeft(long long hours, long long plus = 0) { g_pinnedNow = m_endUtc_ + m_shift_ - hours * 3600 + plus; }
+
+    Clock::Source m_previous_ = nullptr;
+    Cert m_cert_;
+    long long m_endUtc_ = 0;
+    long long m_shift_ = 0;
+};
+
+TEST_F(CertUtilClock, RemainingDaysAtTheWindowBoundaries)
+{
     struct Case {
-        const wchar_t* hours;
+        long long hours, plus;
         bool result;
         int days;
     } cases[] = {
-        {L"720h", false, 0},  // the window is 30 days: 720 hours are outside, and days is cleared
-        {L"719h", true, 29},
-        {L"23h", true, 0},  // under a day: the one-day text
+        {720, 0, false, 0},   // the 30-day window holds 719 hours at most; days is cleared
+        {720, 1, true, 29},   // a second later 719 whole hours are left
+        {24, 0, true, 1},
+        {24, 1, true, 0},     // under a day: the one-day text
+        {8, 0, true, 0},
     };
     for (const auto& c : cases) {
-        std::wstring name = std::wstring(L"remain_") + c.hours + zone;
-        SCOPED_TRACE(Utf8(name));
-        Cert cert(LoadCert(CertFile(name)));
-        ASSERT_NE(0UL, cert.Get());
+        SCOPED_TRACE(std::to_string(c.hours) + "h +" + std::to_string(c.plus) + "s");
+        PinHoursLeft(c.hours, c.plus);
         int days = 99;
-        EXPECT_EQ(c.result, Cert_Util::GetCertRemainDays(cert.Get(), &days));
-        EXPECT_EQ(c.days, days);
-        EXPECT_FALSE(Cert_Util::IsCertExpired(cert.Get()));
-    }
-    // Ended: false, days untouched.
-    Cert ended(LoadCert(CertFile(L"sign_expired")));
-    int days = 99;
-    EXPECT_FALSE(Cert_Util::GetCertRemainDays(ended.Get(), &days));
-    EXPECT_EQ(99, days);
-    // Far away: outside the window.
-    Cert distant(LoadCert(CertFile(L"sign_1y")));
-    EXPECT_FALSE(Cert_Util::GetCertRemainDays(distant.Get(), &days));
-    EXPECT_EQ(0, days);
-}
-
-TEST_F(CertUtil, EndsNearThePresentInBothZones)
-{
-    // Expiry reads the end as local time plus 8 hours; "has it ended" reads
-    // it as UTC; remaining hours read it as local time. Ends a few hours
-    // either side of now tell the three readings apart, in UTC and UTC+8.
-    const int east = LocalHoursEast();
-    ASSERT_TRUE(east == 0 || east == 8) << "run with TZ=UTC or TZ=Asia/Shanghai";
-    long long age = FixtureAgeSeconds();
-    ASSERT_GE(age, 0);
-    ASSERT_LT(age, kFixtureLifeSeconds) << "the certificates are stale: run fixtures.make again";
-    struct Case {
-        const wchar_t* name;
-        bool expiredUtc0, expiredUtc8;  // IsCertExpired per zone
-        bool remain;                    // GetCertRemainDays, either zone
-        int days;                       // days after the call (99: untouched)
-    } cases[] = {
-        // Ended 4 h ago: in UTC the end plus 8 hours is still ahead, so not
-        // expired; it has ended in UTC, so no remaining days either.
-        {L"sign_ended_4h", false, true, false, 99},
-        // Ends in 4 h: in UTC+8 the local reading is 4 h ago, plus 8 is ahead.
-        {L"sign_ends_in_4h", false, false, true, 0},
-        // Ended minutes ago: in UTC+8 the counted hours are still 0 (not
-        // below), so only the UTC reading keeps it off the list.
-        {L"sign_ended_5m", false, true, false, 99},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Utf8(c.name));
-        Cert cert(LoadCert(CertFile(c.name)));
-        ASSERT_NE(0UL, cert.Get());
-        EXPECT_EQ(east == 8 ? c.expiredUtc8 : c.expiredUtc0, Cert_Util::IsCertExpired(cert.Get()));
-        int days = 99;
-        EXPECT_EQ(c.remain, Cert_Util::GetCertRemainDays(cert.Get(), &days));
+        EXPECT_EQ(c.result, Cert_Util::GetCertRemainDays(m_cert_.get(), &days));
         EXPECT_EQ(c.days, days);
     }
-}
-
-TEST_F(CertUtil, RemainDayWindowComesFromTheSettings)
-{
+    // The window comes from the settings: one day holds 23 hours at most.
     testsupport::SettingsSandbox sandbox;
     ASSERT_TRUE(sandbox.ok());
     ASSERT_TRUE(UserSettings::Instance().SetValue(L"RemainDay", L"day", L"1"));
-    ASSERT_EQ(1, UserSettings::Instance().GetRemainDay());
-    std::wstring zone = LocalHoursEast() == 8 ? L"_utc8" : L"_utc0";
-    Cert soon(LoadCert(CertFile(L"remain_23h" + zone)));
-    Cert later(LoadCert(CertFile(L"remain_719h" + zone)));
     int days = 99;
-    EXPECT_TRUE(Cert_Util::GetCertRemainDays(soon.Get(), &days));
+    PinHoursLeft(24);
+    EXPECT_FALSE(Cert_Util::GetCertRemainDays(m_cert_.get(), &days));
     EXPECT_EQ(0, days);
-    days = 99;
-    EXPECT_FALSE(Cert_Util::GetCertRemainDays(later.Get(), &days));
-    EXPECT_EQ(0, days);
+    PinHoursLeft(24, 1);
+    EXPECT_TRUE(Cert_Util::GetCertRemainDays(m_cert_.get(), &days));
+}
+
+TEST_F(CertUtilClock, ExpiryAndEndNearTheEndInBothZones)
+{
+    const bool east8 = m_shift_ == 0;
+    // Expiry is due exactly (8 - east) hours after the end's UTC value.
+    g_pinnedNow = m_endUtc_ + m_shift_ - 1;
+    EXPECT_FALSE(Cert_Util::IsCertExpired(m_cert_.get()));
+    g_pinnedNow = m_endUtc_ + m_shift_;
+    EXPECT_TRUE(Cert_Util::IsCertExpired(m_cert_.get()));
+
+    struct Case {
+        long long offset;          // seconds after the end's UTC value
+        bool expiredUtc0, expiredUtc8;
+        bool remain;
+        int days;                  // after the call (99: untouched)
+    } cases[] = {
+        {4 * 3600, false, true, false, 99},  // ended 4 h ago: in UTC expiry is still ahead; no days
+        {300, false, true, false, 99},       // ended 5 min ago: only the UTC reading keeps it off
+        {0, false, true, true, 0},           // the very second: not ended yet, under a day left
+        {-4 * 3600, false, false, true, 0},  // ends in 4 h
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        g_pinnedNow = m_endUtc_ + c.offset;
+        EXPECT_EQ(east8 ? c.expiredUtc8 : c.expiredUtc0, Cert_Util::IsCertExpired(m_cert_.get()));
+        int days = 99;
+        EXPECT_EQ(c.remain, Cert_Util::GetCertRemainDays(m_cert_.get(), &days));
+        EXPECT_EQ(c.days, days);
+    }
 }
 
 TEST_F(CertUtil, DeviceIdentityTexts)
 {
     Device zhang(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str()));
     Device li(ZentoPKIHostOpenDevice((TokensDir() + L"\\lisi").c_str()));
-    ASSERT_NE(0UL, zhang.Get());
-    ASSERT_NE(0UL, li.Get());
-    EXPECT_EQ(L"ZT2026000A", Cert_Util::GetDeviceSerialNumber(zhang.Get()));
-    EXPECT_EQ(L"张三的钥匙", Cert_Util::GetDeviceLabel(zhang.Get()));
-    EXPECT_EQ(L"ZT-KEY 1000", Cert_Util::GetDeviceTypeName(zhang.Get()));
-    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(li.Get()));
-    EXPECT_EQ(L"ZT-KEY 2000 国密", Cert_Util::GetDeviceTypeName(li.Get()));
+    ASSERT_NE(0UL, zhang.get());
+    ASSERT_NE(0UL, li.get());
+    EXPECT_EQ(L"ZT2026000A", Cert_Util::GetDeviceSerialNumber(zhang.get()));
+    EXPECT_EQ(L"张三的钥匙", Cert_Util::GetDeviceLabel(zhang.get()));
+    EXPECT_EQ(L"ZT-KEY 1000", Cert_Util::GetDeviceTypeName(zhang.get()));
+    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(li.get()));
+    EXPECT_EQ(L"ZT-KEY 2000 国密", Cert_Util::GetDeviceTypeName(li.get()));
     EXPECT_EQ(L"", Cert_Util::GetDeviceSerialNumber(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceLabel(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceTypeName(0));

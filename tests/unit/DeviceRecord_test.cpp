@@ -3,7 +3,7 @@
 // objects, and the grouping rule's edge cases.
 #include <gtest/gtest.h>
 
-#include "../platform/ZentoPKITestSupport.h"
+#include "ZentoPKITestSupport.h"
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "ZentoPKIHost.h"
@@ -25,7 +25,7 @@ std::string Sha1(unsigned long cert)
 std::string FileSha1(const wchar_t* name)
 {
     Cert cert(LoadCert(CertFile(name)));
-    return Sha1(cert.Get());
+    return Sha1(cert.get());
 }
 
 // Groups as lists of fixture names, found by thumbprint.
@@ -160,11 +160,10 @@ TEST_F(DeviceRecords, LetterCaseKeepsSubjectsApart)
 TEST_F(DeviceRecords, GroupsFollowFirstMembersAndTakeLaterMatches)
 {
     // A, B, A' where A and A' belong together: [A, A'], [B].
-    DeviceRecord record;
-    record.certificates.push_back(LoadCert(CertFile(L"sign_1y")));
-    record.certificates.push_back(LoadCert(CertFile(L"sign_10d_li")));
-    record.certificates.push_back(LoadCert(CertFile(L"enc_1y")));
-    record.certificates.push_back(LoadCert(CertFile(L"sign_1y")));  // duplicates are kept
+    Cert a(LoadCert(CertFile(L"sign_1y"))), b(LoadCert(CertFile(L"sign_10d_li")));
+    Cert a2(LoadCert(CertFile(L"enc_1y"))), again(LoadCert(CertFile(L"sign_1y")));
+    DeviceRecord record;  // grouping reads the list only
+    record.certificates = {a.get(), b.get(), a2.get(), again.get()};  // duplicates are kept
     auto groups = GroupCertificates(record);
     EXPECT_EQ((Groups{{"sign_1y", "enc_1y", "sign_1y"}, {"sign_10d_li"}}),
               Describe(groups, {L"sign_1y", L"sign_10d_li", L"enc_1y"}));
@@ -177,13 +176,13 @@ TEST_F(DeviceRecords, SameGroupComparesSubjectAndBothEnds)
     Cert e1(LoadCert(CertFile(L"enc_1y")));
     Cert s2(LoadCert(CertFile(L"sign_10d")));     // same subject, other end
     Cert li(LoadCert(CertFile(L"sign_10d_li")));  // other subject
-    EXPECT_TRUE(IsSameCertGroup(s1.Get(), e1.Get()));
-    EXPECT_TRUE(IsSameCertGroup(e1.Get(), s1.Get()));
-    EXPECT_TRUE(IsSameCertGroup(s1.Get(), s1.Get()));
-    EXPECT_FALSE(IsSameCertGroup(s1.Get(), s2.Get()));
-    EXPECT_FALSE(IsSameCertGroup(s2.Get(), li.Get()));
-    EXPECT_FALSE(IsSameCertGroup(0, s1.Get()));
-    EXPECT_FALSE(IsSameCertGroup(s1.Get(), 0));
+    EXPECT_TRUE(IsSameCertGroup(s1.get(), e1.get()));
+    EXPECT_TRUE(IsSameCertGroup(e1.get(), s1.get()));
+    EXPECT_TRUE(IsSameCertGroup(s1.get(), s1.get()));
+    EXPECT_FALSE(IsSameCertGroup(s1.get(), s2.get()));
+    EXPECT_FALSE(IsSameCertGroup(s2.get(), li.get()));
+    EXPECT_FALSE(IsSameCertGroup(0, s1.get()));
+    EXPECT_FALSE(IsSameCertGroup(s1.get(), 0));
 }
 
 TEST_F(DeviceRecords, FailedReadsCompareAsEmptyTexts)
@@ -199,7 +198,7 @@ TEST_F(DeviceRecords, FailedReadsCompareAsEmptyTexts)
     EXPECT_FALSE(Cert_Util::GetCertStringAttribute(a, ZENTO_CERT_ATTR_VALID_TO, text));
     EXPECT_TRUE(IsSameCertGroup(a, b));
     Cert live(LoadCert(CertFile(L"sign_1y")));
-    EXPECT_FALSE(IsSameCertGroup(a, live.Get()));
+    EXPECT_FALSE(IsSameCertGroup(a, live.get()));
 }
 
 TEST_F(DeviceRecords, EndsAreOnlyComparedWhenAttribute30IsRead)
@@ -211,21 +210,21 @@ TEST_F(DeviceRecords, EndsAreOnlyComparedWhenAttribute30IsRead)
     Cert s2(LoadCert(CertFile(L"sign_10d")));
     Cert li(LoadCert(CertFile(L"sign_10d_li")));
     std::wstring subject1, subject2;
-    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_SUBJECT, subject1));
-    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s2.Get(), ZENTO_CERT_ATTR_SUBJECT, subject2));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.get(), ZENTO_CERT_ATTR_SUBJECT, subject1));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s2.get(), ZENTO_CERT_ATTR_SUBJECT, subject2));
     ASSERT_FALSE(subject1.empty());
     ASSERT_EQ(subject1, subject2);
-    ASSERT_FALSE(IsSameCertGroup(s1.Get(), s2.Get()));
+    ASSERT_FALSE(IsSameCertGroup(s1.get(), s2.get()));
 
     struct FailAttribute30 {
         FailAttribute30() { ZentoPKIHostFailStringAttribute(ZENTO_CERT_ATTR_VALID_TO); }
         ~FailAttribute30() { ZentoPKIHostFailStringAttribute(0); }
     } failing;
     std::wstring text;
-    ASSERT_FALSE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_VALID_TO, text));
-    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.Get(), ZENTO_CERT_ATTR_VALID_TO_2, text));
-    EXPECT_TRUE(IsSameCertGroup(s1.Get(), s2.Get()));
-    EXPECT_TRUE(IsSameCertGroup(s2.Get(), s1.Get()));
+    ASSERT_FALSE(Cert_Util::GetCertStringAttribute(s1.get(), ZENTO_CERT_ATTR_VALID_TO, text));
+    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(s1.get(), ZENTO_CERT_ATTR_VALID_TO_2, text));
+    EXPECT_TRUE(IsSameCertGroup(s1.get(), s2.get()));
+    EXPECT_TRUE(IsSameCertGroup(s2.get(), s1.get()));
     // The subject still decides.
-    EXPECT_FALSE(IsSameCertGroup(s1.Get(), li.Get()));
+    EXPECT_FALSE(IsSameCertGroup(s1.get(), li.get()));
 }

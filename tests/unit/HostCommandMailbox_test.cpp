@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "DuiLib/ScopedWin.h"
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
 
@@ -15,29 +16,20 @@ namespace {
 // part, so writes past 1024 bytes would show.
 class HostArea {
 public:
-    HostArea()
-    {
-        m_mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, kHostMailboxName);
-        m_view_ = static_cast<unsigned char*>(MapViewOfFile(m_mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 4096));
-    }
-    ~HostArea()
-    {
-        if (m_view_) UnmapViewOfFile(m_view_);
-        if (m_mapping_) CloseHandle(m_mapping_);
-    }
-    unsigned char* Bytes() { return m_view_; }
-    std::wstring Text(size_t chars) { return std::wstring(reinterpret_cast<wchar_t*>(m_view_), chars); }
+    unsigned char* Bytes() { return static_cast<unsigned char*>(m_view_.get()); }
+    std::wstring Text(size_t chars) { return std::wstring(reinterpret_cast<wchar_t*>(Bytes()), chars); }
     bool ZeroFrom(size_t offset, size_t end)
     {
         for (size_t i = offset; i < end; ++i) {
-            if (m_view_[i] != 0) return false;
+            if (Bytes()[i] != 0) return false;
         }
         return true;
     }
 
 private:
-    HANDLE m_mapping_ = nullptr;
-    unsigned char* m_view_ = nullptr;
+    DuiLib::ScopedHandle m_mapping_{
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, kHostMailboxName)};
+    DuiLib::ScopedMappedView m_view_{MapViewOfFile(m_mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 4096)};
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "DuiLib/ScopedWin.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/LumoraPluginView.h"
@@ -161,7 +162,9 @@ TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
     ASSERT_NE(nullptr, manager);
     EXPECT_EQ(1, host.LiveManagers());
 
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DuiLib::ScopedWindow owner(
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    HWND window = owner.get();
     EXPECT_EQ(0, (CallSlot<long>(manager, 2, window, 1834u)));
     EXPECT_EQ(1u, host.Registrations().at(1834).count(window));
     EXPECT_EQ(0, (CallSlot<long>(manager, 5, 1834u, static_cast<WPARAM>(7), static_cast<LPARAM>(8))));
@@ -171,7 +174,6 @@ TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
     EXPECT_EQ(8, msg.lParam);
     CallSlot<void>(manager, 1);
     EXPECT_EQ(0, host.LiveManagers());
-    DestroyWindow(window);
 
     object = nullptr;
     EXPECT_EQ(0, (CallSlot<long>(&host, 8, &HostGuids::DeviceService, &object)));
@@ -203,19 +205,3 @@ TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
     EXPECT_EQ(&view, host.AttachedView());
 }
 
-TEST(HostInterfaceSlots, HostPluginStateBySlot)
-{
-    testsupport::TempDir dir;
-    const std::wstring ini = dir.File(L"TamuHost.ini");
-    ASSERT_TRUE(testsupport::WriteFileBytes(ini, "[Plugins]\r\n871F89C4-A418-4361-90D9-29AF05B186B3=Install\r\n"));
-    tamu::HostOptions options;
-    options.createWindow = false;
-    options.configPath = ini;
-    tamu::Host host(options);
-    BSTR id = SysAllocString(PluginIds::PinUnlock);
-    BSTR state = CallSlot<BSTR>(&host, 9, id, 1L);
-    ASSERT_NE(nullptr, state);
-    EXPECT_STREQ(L"Install", state);
-    SysFreeString(state);
-    SysFreeString(id);
-}

@@ -4,7 +4,7 @@
 // command in the mailbox).
 #include <gtest/gtest.h>
 
-#include "../platform/ZentoPKITestSupport.h"
+#include "ZentoPKITestSupport.h"
 #include "HostTokenStore.h"
 #include "Plugin/HostCommandMailbox.h"
 
@@ -39,9 +39,7 @@ protected:
     {
         PkiTest::SetUp();
         m_store_ = m_dir_.Path() + L"\\store";
-        ASSERT_TRUE(CreateDirectoryW(m_store_.c_str(), nullptr));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\zhangsan", m_store_ + L"\\zhangsan"));
-        ASSERT_TRUE(CopyTree(TokensDir() + L"\\lisi", m_store_ + L"\\lisi"));
+        ASSERT_TRUE(MakeTokenStore(m_store_, {L"zhangsan", L"lisi"}));
         m_listener_ = CreateListener();
         g_deviceSetChanged = 0;
         ASSERT_TRUE(m_host_.Start());
@@ -83,8 +81,8 @@ TEST_F(HostTokenStoreTest, PluginGetsFreshHandlesThroughTheDeviceService)
     ASSERT_NE(nullptr, list);
     ASSERT_EQ(2, list->GetDeviceCount());
     Device a(list->GetDevice(0)), b(list->GetDevice(0));
-    EXPECT_NE(0UL, a.Get());
-    EXPECT_NE(a.Get(), b.Get());
+    EXPECT_NE(0UL, a.get());
+    EXPECT_NE(a.get(), b.get());
     EXPECT_EQ(0UL, list->GetDevice(2));
     EXPECT_EQ(0UL, list->GetDevice(-1));
     list->Release();
@@ -108,27 +106,3 @@ TEST_F(HostTokenStoreTest, DisconnectCommandRemovesTheTokenAndTellsRegisteredWin
     EXPECT_EQ(1, store.Count());
 }
 
-TEST_F(HostTokenStoreTest, InsertedTokenIsAnnounced)
-{
-    tamu::TokenStoreDevices store(m_host_, m_store_);
-    ASSERT_TRUE(store.InsertToken(TokensDir() + L"\\expiring"));
-    EXPECT_TRUE(DeviceSetChangedArrives());
-    EXPECT_EQ(3, store.Count());
-    EXPECT_FALSE(store.InsertToken(TokensDir() + L"\\expiring"));  // already present
-    EXPECT_FALSE(store.InsertToken(m_dir_.Path()));                  // not a token
-}
-
-TEST_F(HostTokenStoreTest, HostWithoutStoreHasNoDevices)
-{
-    {
-        tamu::TokenStoreDevices store(m_host_, m_store_);
-        EXPECT_EQ(&store, m_host_.Devices());
-    }
-    EXPECT_EQ(nullptr, m_host_.Devices());
-    IPluginObject* object = nullptr;
-    ASSERT_EQ(0, m_host_.QueryPluginObject(HostGuids::DeviceService, &object));
-    IHostDeviceList* list = static_cast<IDeviceService*>(object)->GetDeviceList();
-    EXPECT_EQ(0, list->GetDeviceCount());
-    EXPECT_EQ(0UL, list->GetDevice(0));
-    list->Release();
-}

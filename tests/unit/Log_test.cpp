@@ -22,61 +22,12 @@ using testsupport::SettingsSandbox;
 
 namespace {
 
-std::wstring ExeFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L'\\'));
-}
-
-std::vector<std::wstring> FilesMatching(const std::wstring& folder, const std::wstring& pattern)
-{
-    std::vector<std::wstring> out;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\" + pattern).c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return out;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(fd.cFileName);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return out;
-}
-
-struct LogLine {
-    int level = -1;
-    std::string text;  // after time, level and thread id
-};
+using testsupport::LogLine;
 
 // Every line of every log file of the sandbox, in file order.
 std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
 {
-    std::vector<LogLine> lines;
-    const std::wstring folder = sandbox.UserProductFolder() + L"\\log";
-    for (const auto& name : FilesMatching(folder, L"LumoraPlugin_*.log")) {
-        std::string bytes;
-        EXPECT_TRUE(testsupport::ReadFileBytes(folder + L"\\" + name, bytes));
-        size_t pos = 0;
-        while (pos < bytes.size()) {
-            size_t end = bytes.find("\r\n", pos);
-            if (end == std::string::npos) end = bytes.size();
-            std::string raw = bytes.substr(pos, end - pos);
-            pos = end + 2;
-            // "YYYY-MM-DD HH:MM:SS.mmm level thread text"
-            size_t cut = 0;
-            for (int field = 0; field < 4 && cut != std::string::npos; ++field)
-                cut = raw.find(' ', cut + (field ? 1 : 0));
-            LogLine line;
-            if (cut != std::string::npos && raw.size() > 24) {
-                line.level = atoi(raw.c_str() + 24);
-                line.text = raw.substr(cut + 1);
-            } else {
-                line.text = "<malformed> " + raw;
-            }
-            lines.push_back(line);
-        }
-    }
-    return lines;
+    return testsupport::ReadLogLines(sandbox.UserProductFolder() + L"\\log", L"LumoraPlugin_*.log");
 }
 
 std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
@@ -182,44 +133,6 @@ TEST_F(LogTest, NothingAfterReleaseAndAgainAfterTheNextStart)
     EXPECT_EQ("[f,3] two", lines[1].text);
 }
 
-TEST_F(LogTest, TwoThreadsTenThousandLinesEachLoseNoneTearNone)
-{
-    const int perThread = 10000;
-    auto writer = [](int id) {
-        std::string prefix = "thread " + std::to_string(id) + " line ";
-        for (int i = 0; i < perThread; ++i) LogWrite(2, (prefix + std::to_string(i)).c_str(), i, "worker");
-    };
-    std::thread a(writer, 1), b(writer, 2);
-    a.join();
-    b.join();
-    auto lines = ReadLog(sandbox);
-    ASSERT_EQ(2u * perThread, lines.size());
-    std::set<std::string> seen;
-    int nextOf[3] = {0, 0, 0};
-    for (const auto& l : lines) {
-        int id = 0, n = -1, line = -1;
-        char tail = 0;
-        ASSERT_EQ(3, sscanf(l.text.c_str(), "[worker,%d] thread %d line %d%c", &line, &id, &n, &tail))
-            << l.text;
-        ASSERT_TRUE(id == 1 || id == 2) << l.text;
-        ASSERT_EQ(line, n) << l.text;
-        EXPECT_EQ(nextOf[id], n) << "lines of one thread stay in order";
-        nextOf[id] = n + 1;
-        seen.insert(l.text);
-    }
-    EXPECT_EQ(2u * perThread, seen.size());
-    EXPECT_EQ(perThread, nextOf[1]);
-    EXPECT_EQ(perThread, nextOf[2]);
-}
-
-TEST_F(LogTest, LogFileBaseIsUnderTheUsersProductFolder)
-{
-    const std::wstring base = BuildLogFileBase();
-    EXPECT_EQ(sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\\\log\\LumoraPlugin",
-              base);
-    EXPECT_TRUE(PathIsDirectoryW((sandbox.UserProductFolder() + L"\\log").c_str()));
-}
-
 // ------------------------------------------------------- in child processes
 
 TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
@@ -229,13 +142,13 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
     ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
     // The probe with every library beside it except ZENTO_LOG.dll.
-    const std::wstring from = ExeFolder(), to = sandbox.Root() + L"\\app";
+    const std::wstring from = testsupport::ProgramFolder(), to = sandbox.Root() + L"\\app";
     ASSERT_TRUE(CreateDirectoryW(to.c_str(), nullptr));
     auto copy = [&](const std::wstring& name) {
         return CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), TRUE) != 0;
     };
     ASSERT_TRUE(copy(L"LumoraSettingsProbe.exe"));
-    for (const auto& dll : FilesMatching(from, L"*.dll")) {
+    for (const auto& dll : testsupport::ListFiles(from, L"*.dll")) {
         if (lstrcmpiW(dll.c_str(), L"ZENTO_LOG.dll") != 0) {
             ASSERT_TRUE(copy(dll));
         }
@@ -243,7 +156,7 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
     ASSERT_FALSE(testsupport::FileExists(to + L"\\ZENTO_LOG.dll"));
 
     EXPECT_EQ(0, testsupport::RunChildProcess(to + L"\\LumoraSettingsProbe.exe", L"log-without-library", to));
-    EXPECT_TRUE(FilesMatching(sandbox.UserProductFolder() + L"\\log", L"*").empty());
+    EXPECT_TRUE(testsupport::ListFiles(sandbox.UserProductFolder() + L"\\log", L"*").empty());
 }
 
 TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
@@ -252,8 +165,8 @@ TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
     ASSERT_TRUE(sandbox.ok());
     ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=false\r\n"));
-    EXPECT_EQ(0, testsupport::RunChildProcess(ExeFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
-                                              ExeFolder()));
+    EXPECT_EQ(0, testsupport::RunChildProcess(testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
+                                              testsupport::ProgramFolder()));
     auto lines = ReadLog(sandbox);
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].text.find("] after the module started again"));

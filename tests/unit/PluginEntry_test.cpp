@@ -3,13 +3,14 @@
 
 #include "DuiLib/DuiLib.h"
 #include "Plugin/HostMessaging.h"
-#include "Plugin/LumoraPluginApp.h"
 #include "Plugin/LumoraPluginModule.h"
 #include "Plugin/PluginEntry.h"
 #include "Plugin/ToolkitSetup.h"
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
+
+#include <stdexcept>
 
 namespace {
 
@@ -36,17 +37,34 @@ std::string AllLogText(const testsupport::SettingsSandbox& sandbox)
 {
     const std::wstring folder = sandbox.UserProductFolder() + L"\\log";
     std::string all;
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((folder + L"\\*.log").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return all;
-    do {
+    for (const std::wstring& name : testsupport::ListFiles(folder, L"*.log")) {
         std::string bytes;
-        testsupport::ReadFileBytes(folder + L"\\" + fd.cFileName, bytes);
+        testsupport::ReadFileBytes(folder + L"\\" + name, bytes);
         all += bytes;
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
+    }
     return all;
 }
+
+void TurnLoggingOn(const testsupport::SettingsSandbox& sandbox)
+{
+    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
+    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+}
+
+// A host that fails inside the call the view makes first.
+class ThrowingHost final : public IPluginHost {
+public:
+    long Reserved0() override { return 0; }
+    long Reserved1() override { return 0; }
+    long GetLanguageId() override { return 2052; }
+    long Reserved3() override { return 0; }
+    long Reserved4() override { return 0; }
+    long Reserved5() override { return 0; }
+    long Reserved6() override { return 0; }
+    long Reserved7() override { return 0; }
+    long QueryPluginObject(const GUID&, IPluginObject**) override { throw std::runtime_error("host out of order"); }
+    BSTR GetPluginState(BSTR, long) override { return nullptr; }
+};
 
 }  // namespace
 
@@ -107,12 +125,43 @@ TEST_F(PluginEntryTest, ViewFindsTheContainerButFailsWithoutAHostWindowToLiveIn)
     EXPECT_EQ(nullptr, view.GetWindow());
 }
 
-TEST_F(PluginEntryTest, StartingTwiceReplacesTheModule)
+TEST_F(PluginEntryTest, SecondStartKeepsTheFirstModuleAndReleaseFreesBoth)
 {
     tamu::Host host(Headless());
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+    IPluginModule* first = nullptr;
+    PluginEntry::GetPluginModule(&first);
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    EXPECT_NE(nullptr, PluginEntry::Module());
+    IPluginModule* second = nullptr;
+    PluginEntry::GetPluginModule(&second);
+    ASSERT_NE(nullptr, second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(2u, PluginEntry::ModuleCount());
+    // The host may still hold the first one: it answers as before.
+    EXPECT_EQ(1, first->GetIntegerA());
+    EXPECT_EQ(0u, SysStringLen(first->GetName()));
+    // A module the host releases itself is not released again at teardown.
+    EXPECT_EQ(0, first->Release());
+    EXPECT_EQ(1u, PluginEntry::ModuleCount());
+    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+    EXPECT_EQ(0u, PluginEntry::ModuleCount());
+}
+
+TEST_F(PluginEntryTest, AnExceptionInsideAHostCallIsLoggedAndTheHostCarriesOn)
+{
+    TurnLoggingOn(m_sandbox_);
+    ThrowingHost host;
+    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));  // the view's creation threw inside
+    ASSERT_NE(nullptr, PluginEntry::Module());
+    CLumoraPluginView& view = PluginEntry::Module()->View();
+    EXPECT_EQ(-1, view.Create(&host));
+    EXPECT_EQ(0, view.GetAttachResult());
+    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+
+    const std::string log = AllLogText(m_sandbox_);
+    EXPECT_NE(std::string::npos,
+              log.find("] [CLumoraPluginView::Create] exception stopped at the boundary: host out of order"))
+        << log;
 }
 
 TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
@@ -120,7 +169,9 @@ TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
     tamu::Host host(Headless());
     ASSERT_TRUE(host.Start());
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DuiLib::ScopedWindow owner(
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    HWND window = owner.get();
     EXPECT_TRUE(RegisterHostMessage(window, HostMessages::RefreshRequested));
     BroadcastHostMessage(HostMessages::RefreshRequested);
     MSG msg;
@@ -131,16 +182,6 @@ TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
     EXPECT_FALSE(RegisterHostMessage(window, HostMessages::DeviceSetChanged));
     BroadcastHostMessage(HostMessages::RefreshRequested);
     EXPECT_FALSE(PeekMessageW(&msg, window, HostMessages::RefreshRequested, HostMessages::RefreshRequested, PM_REMOVE));
-    DestroyWindow(window);
-}
-
-TEST(ToolkitSetup, SkinFolderIsBesideTheModule)
-{
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring expected(self);
-    expected = expected.substr(0, expected.find_last_of(L'\\') + 1) + L"LumoraPlugin\\skin\\";
-    EXPECT_EQ(expected, SkinFolderForModule(nullptr));
 }
 
 TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSharedState)
@@ -162,8 +203,7 @@ TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSha
 
 TEST_F(PluginEntryTest, BroadcastWithoutServiceOrManagerLogsWhy)
 {
-    ASSERT_TRUE(testsupport::MakeFolders(m_sandbox_.UserProductFolder()));
-    ASSERT_TRUE(testsupport::WriteFileBytes(m_sandbox_.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+    TurnLoggingOn(m_sandbox_);
     tamu::Host host(Headless());
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
     host.EnableService(HostGuids::MessageService, false);
@@ -195,13 +235,4 @@ TEST_F(PluginEntryTest, TeardownForgetsTheHost)
         PluginEntry::OnReleasePlugins();
     }
     EXPECT_EQ(nullptr, PluginEntry::Host());
-}
-
-TEST(LumoraPluginApp, IsTheFrameworksApplicationAndStartsWithItsModule)
-{
-    CLumoraPluginApp& app = LumoraPluginApp();
-    EXPECT_EQ(&app, CWinApp::GetApp());
-    EXPECT_EQ(&app, &LumoraPluginApp());
-    EXPECT_TRUE(app.InitModule(GetModuleHandleW(nullptr)));
-    EXPECT_EQ(GetModuleHandleW(nullptr), app.m_hInstance);
 }

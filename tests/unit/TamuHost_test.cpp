@@ -50,26 +50,6 @@ TEST(TamuHost, PluginStateComesFromTheHostsOwnConfiguration)
     EXPECT_EQ(L"", state(PluginIds::DeviceManagement));
 }
 
-TEST(TamuHost, LanguageIdFollowsOverrideOrWindows)
-{
-    tamu::Host english(Headless(1033));
-    EXPECT_EQ(1033, english.GetLanguageId());
-    tamu::Host system(Headless(0));
-    EXPECT_EQ(static_cast<long>(GetUserDefaultUILanguage()), system.GetLanguageId());
-}
-
-TEST(TamuHost, DisabledServiceIsNotHandedOut)
-{
-    tamu::Host host(Headless());
-    host.EnableService(HostGuids::ViewContainer, false);
-    IPluginObject* object = reinterpret_cast<IPluginObject*>(1);
-    EXPECT_NE(0, host.QueryPluginObject(HostGuids::ViewContainer, &object));
-    EXPECT_EQ(nullptr, object);
-    const GUID unknown = {0x12345678, 0x1, 0x2, {0, 1, 2, 3, 4, 5, 6, 7}};
-    EXPECT_NE(0, host.QueryPluginObject(unknown, &object));
-    EXPECT_EQ(nullptr, object);
-}
-
 TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
 {
     tamu::Host host(Headless());
@@ -88,17 +68,6 @@ TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
 
     host.OnBroadcast(HostMessages::DeviceSetChanged, 0, 0);
     EXPECT_EQ(2u, host.Mailbox().size());
-}
-
-TEST(TamuHost, MailboxOf512CharactersIsReadWithoutTerminator)
-{
-    tamu::Host host(Headless());
-    ASSERT_TRUE(host.Start());
-    const std::wstring params(512 - 37, L'q');
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::Self, params));
-    host.OnBroadcast(HostMessages::RunMailboxCommand, 0, 0);
-    ASSERT_EQ(1u, host.Mailbox().size());
-    EXPECT_EQ(512u, host.Mailbox()[0].text.size());
 }
 
 TEST(TamuHostCommandLine, AcceptsKnownOptions)

@@ -93,14 +93,6 @@ TEST_F(UserSettingsTest, EveryDefaultWithNoFileAtAll)
     EXPECT_FALSE(FileExists(sandbox.UserIniPath()));
 }
 
-TEST_F(UserSettingsTest, ReadsBeforeLoadAreDefaults)
-{
-    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=7\r\n");
-    EXPECT_EQ(60, settings().GetNotifyCertDay());
-    settings().Load();
-    EXPECT_EQ(7, settings().GetNotifyCertDay());
-}
-
 TEST_F(UserSettingsTest, EveryKeyIsReadFromItsOwnSection)
 {
     LoadWith(
@@ -265,29 +257,6 @@ TEST_F(UserSettingsTest, EverySetterWritesItsOwnKey)
     }
 }
 
-TEST_F(UserSettingsTest, ChangingOneKeyKeepsTheRestOfAHandWrittenFile)
-{
-    const std::string hand =
-        "\xEF\xBB\xBF; my settings\n"
-        "[NotifyWndSetting]\n"
-        "NotifyCertDay = 60   ; sixty\n"
-        "IsShowNotifyCertWnd=true\n"
-        "\n"
-        "[PassWordFunFiter]\n"
-        "3=\n"
-        "[UserSetting]\n"
-        "LowPriorityShowDeviceSn=\xE5\xBA\x8F\xE5\x88\x97\n";
-    LoadWith(hand);
-    EXPECT_EQ(L"60   ; sixty", settings().GetString(L"NotifyWndSetting", L"NotifyCertDay", L""));
-    EXPECT_TRUE(settings().SetIsShowNotifyCertWnd(L"false"));
-    std::string expected = hand;
-    expected.replace(expected.find("=true") + 1, 4, "false");
-    EXPECT_EQ(expected, UserIniBytes());
-    EXPECT_TRUE(settings().SetLastCheckDeviceCount(L"2"));
-    expected += "LastCheckDeviceCount=2\n";
-    EXPECT_EQ(expected, UserIniBytes());
-}
-
 TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
 {
     const std::string original = "[NotifyWndSetting]\r\nNotifyCertDay=60\r\n";
@@ -336,39 +305,6 @@ TEST_F(UserSettingsTest, BadFilesNeverCrashNorLoseData)
     LoadWith("[NotifyWndSetting]\r\nNotifyCertDay=45\r\nIsShowNotifyCe");
     EXPECT_EQ(45, settings().GetNotifyCertDay());
     EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
-
-    // Ten megabytes of items before the one that matters.
-    settings().ResetForTesting();
-    std::string big = "[Bulk]\r\n";
-    for (int i = 0; big.size() < 10u * 1024 * 1024; ++i)
-        big += "K" + std::to_string(i) + "=" + std::string(80, 'x') + "\r\n";
-    big += "[NotifyWndSetting]\r\nNotifyCertDay=33\r\n";
-    LoadWith(big);
-    EXPECT_EQ(33, settings().GetNotifyCertDay());
-    EXPECT_TRUE(settings().SetNotifyCertDay(L"34"));
-    std::string after = UserIniBytes();
-    EXPECT_EQ(big.size(), after.size());
-    EXPECT_EQ(big.substr(0, big.size() - 4) + "34\r\n", after);
-}
-
-TEST_F(UserSettingsTest, TwoThreadsReadAndWriteTogether)
-{
-    auto worker = [](const wchar_t* key, int rounds) {
-        for (int i = 0; i < rounds; ++i) {
-            (void)UserSettings::Instance().SetValue(L"Race", key, std::to_wstring(i));
-            UserSettings::Instance().GetInt(L"Race", key, -1);
-            UserSettings::Instance().GetNotifyCertDay();
-        }
-    };
-    std::thread a(worker, L"A", 100), b(worker, L"B", 100);
-    a.join();
-    b.join();
-    EXPECT_EQ(99, settings().GetInt(L"Race", L"A", -1));
-    EXPECT_EQ(99, settings().GetInt(L"Race", L"B", -1));
-    settings().ResetForTesting();
-    settings().Load();
-    EXPECT_EQ(99, settings().GetInt(L"Race", L"A", -1));
-    EXPECT_EQ(99, settings().GetInt(L"Race", L"B", -1));
 }
 
 TEST_F(UserSettingsTest, FolderOperationsUseTheShellFolders)

@@ -1,15 +1,16 @@
 // Helpers for tests that use the PKI stand-ins: the generated certificate and
-// token fixtures, openssl's answer files, RAII owners for library handles, and
-// a fixture base that proves every test leaves no live handle or buffer.
+// token fixtures, openssl's answer files, and a fixture base that proves every test leaves no live handle or buffer.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "Cert/ZentoPKI.h"
+#include "Cert/PkiOwners.h"
+#include "ZentoPKIHost.h"
 #include "TestSupport.h"
 
 namespace pkitest {
@@ -82,29 +83,9 @@ inline int LocalHoursEast()
     return static_cast<int>(-bias / 60);
 }
 
-// Owns one certificate handle.
-class Cert {
-public:
-    Cert() = default;
-    explicit Cert(unsigned long handle) : m_handle_(handle) {}
-    ~Cert() { Reset(); }
-    Cert(const Cert&) = delete;
-    Cert& operator=(const Cert&) = delete;
-    void Reset(unsigned long handle = 0)
-    {
-        if (m_handle_) ZentoPKICertFreeCert(m_handle_);
-        m_handle_ = handle;
-    }
-    unsigned long Get() const { return m_handle_; }
-    unsigned long* Out()
-    {
-        Reset();
-        return &m_handle_;
-    }
-
-private:
-    unsigned long m_handle_ = 0;
-};
+// Owners of library handles: the product's own.
+using Cert = Pki::ScopedCertificate;
+using Device = Pki::ScopedDevice;
 
 inline unsigned long LoadCert(const std::wstring& path)
 {
@@ -114,46 +95,16 @@ inline unsigned long LoadCert(const std::wstring& path)
                                static_cast<unsigned long>(bytes.size()));
 }
 
-// Owns one device handle.
-class Device {
-public:
-    explicit Device(unsigned long handle = 0) : m_handle_(handle) {}
-    ~Device()
-    {
-        if (m_handle_) ZentoPKICryptoFreeDevice(m_handle_);
-    }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
-    unsigned long Get() const { return m_handle_; }
-    unsigned long Release()
-    {
-        unsigned long h = m_handle_;
-        m_handle_ = 0;
-        return h;
-    }
+using testsupport::CopyTree;
 
-private:
-    unsigned long m_handle_;
-};
-
-// Copies a fixture token into a private folder, so a test may change it.
-inline bool CopyTree(const std::wstring& from, const std::wstring& to)
+// A token store folder (made when missing) holding copies of fixture tokens.
+inline bool MakeTokenStore(const std::wstring& store, std::initializer_list<const wchar_t*> tokens)
 {
-    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((from + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = CopyTree(from + L"\\" + name, to + L"\\" + name) && ok;
-        else
-            ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return ok;
+    if (!CreateDirectoryW(store.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    for (const wchar_t* token : tokens) {
+        if (!CopyTree(TokensDir() + L"\\" + token, store + L"\\" + token)) return false;
+    }
+    return true;
 }
 
 // Base for every test that touches the libraries: after the test no handle,

@@ -1,6 +1,7 @@
 // ZENTO_LOG: dated log files under a base path. The plug-in loads the DLL at
-// run time and resolves these entry points by name (it never links it), so
-// the header also gives the pointer types it resolves them to.
+// run time and resolves these entry points by name (it never links it); the
+// pointer types it resolves them to are taken from the declarations, so the
+// library built against this header and the plug-in cannot disagree.
 //
 // Files: with daily rotation the current file is "<base>_YYYYMMDD.log",
 // otherwise "<base>.log". A file that would grow past the size limit is
@@ -33,11 +34,8 @@ ZENTO_LOG_API void ZentoFreeLogHandle(ZENTO_LOG_HANDLE handle);
 // printf-style, narrow (UTF-8) arguments. Lines before a successful
 // configuration are dropped.
 ZENTO_LOG_API void ZentoLogHandleLogger(ZENTO_LOG_HANDLE handle, int level, const char* format, ...);
-// Size at which a file is rotated (at least 1024 bytes). 1 on success.
-ZENTO_LOG_API int ZentoLogHandleSetMaxFileSize(ZENTO_LOG_HANDLE handle, unsigned long bytes);
 
-typedef int (*ZentoCreateLogHandleFn)(ZENTO_LOG_HANDLE*);
-typedef int (*ZentoLogHandleSetConfigParamFn)(ZENTO_LOG_HANDLE, int, int, const char*);
-typedef void (*ZentoFreeLogHandleFn)(ZENTO_LOG_HANDLE);
-typedef void (*ZentoLogHandleLoggerFn)(ZENTO_LOG_HANDLE, int, const char*, ...);
-typedef int (*ZentoLogHandleSetMaxFileSizeFn)(ZENTO_LOG_HANDLE, unsigned long);
+using ZentoCreateLogHandleFn = decltype(&ZentoCreateLogHandle);
+using ZentoLogHandleSetConfigParamFn = decltype(&ZentoLogHandleSetConfigParam);
+using ZentoFreeLogHandleFn = decltype(&ZentoFreeLogHandle);
+using ZentoLogHandleLoggerFn = decltype(&ZentoLogHandleLogger);

@@ -1,0 +1,228 @@
+// The absent-key pop-up; see UINotifyNoDeviceCertEventWnd.h.
+#include "UI/UINotifyNoDeviceCertEventWnd.h"
+
+#include <algorithm>
+
+#include "Cert/Cert_Util.h"
+#include "Plugin/HostInterfaces.h"
+#include "UI/ForbidNotifyMarkers.h"
+#include "UI/MenuWnd.h"
+#include "UI/UIMainFrame.h"
+#include "UI/NoDeviceNotifySchedule.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/TextFormat.h"
+#include "Utils/UserSettings.h"
+
+namespace {
+
+const NotifyPopupClassInfo kNoDeviceInfo = {
+    L"ZentoLumoraNoDeviceNotifyCertEventWnd",
+    L"NotifyNoDeviceCertEventWnd.xml",
+    WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
+    WS_POPUP | WS_VISIBLE | WS_SYSMENU,
+    0,  // no countdown: the user closes it
+    0,
+    0,  // no mouse tracking
+    nullptr,
+    true,
+    true,  // placed off-screen before it shows, so it never flashes in place
+    SWP_NOSIZE | SWP_SHOWWINDOW,
+    false,
+    true,  // created visible at the slide-in start
+};
+
+constexpr int kSubjectDisplayName = 16;
+
+std::wstring DisplayName(unsigned long certificate)
+{
+    std::wstring name;
+    (void)Cert_Util::GetCertStringAttribute(certificate, kSubjectDisplayName, name);
+    return name;
+}
+
+unsigned long NewCertificate(const std::string& stored)
+{
+    if (stored.empty()) return 0;
+    return ZentoPKICertNewCert(reinterpret_cast<const unsigned char*>(stored.data()),
+                               static_cast<unsigned long>(stored.size()));
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CUINotifyNoDeviceCertEventWnd, CUINotifyPopupWnd)
+ON_MESSAGE(CNoDeviceNotifiyCertMenuWnd::kForbidNotifyMessage, ForbidNoDeviceCertNotify)
+ON_MESSAGE(WM_DESTROY, OnDestroyPopup)
+END_MESSAGE_MAP()
+
+CUINotifyNoDeviceCertEventWnd::CUINotifyNoDeviceCertEventWnd() : CUINotifyPopupWnd(kNoDeviceInfo) {}
+
+void CUINotifyNoDeviceCertEventWnd::InitPopupContent()
+{
+    BindClick(L"Button_UseKeyReviewCert", &CUINotifyNoDeviceCertEventWnd::OnRenewClick);
+    BindClick(L"Button_Close", &CUINotifyNoDeviceCertEventWnd::OnCloseClick);
+    BindClick(L"Button_NotifySomeTime", &CUINotifyNoDeviceCertEventWnd::OnNotifyLaterClick);
+    SetControlText(L"Label_Title", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_TITLE"));
+    SetControlText(L"Button_NotifySomeTime", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON"));
+    SetControlText(L"Button_UseKeyReviewCert",
+                   GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON"));
+    HideUnlessPluginInstalled(L"Button_UseKeyReviewCert", PluginIds::CertRenewal);
+    if (m_records_) {
+        for (const auto& record : *m_records_) {
+            if (record && !AddNoDeviceCertItem(*record)) break;
+        }
+    }
+    PostMessage(WM_NOTIFY_SLIDE, kSlideIn, 0);
+}
+
+bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord& record)
+{
+    auto* list = DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
+    if (!list) return false;
+    DuiLib::CDialogBuilder builder;
+    DuiLib::CControlUI* line =
+        builder.Create(L"SubXml/HLayoutNoDeviceCertNotifyItem.xml", nullptr, this, &m_pm_, nullptr);
+    if (!line) return false;
+
+    Pki::ScopedCertificate certificate(NewCertificate(record.m_signCert_));
+    if (!certificate) certificate.reset(NewCertificate(record.m_encCert_));
+    if (!certificate) {
+        delete line;
+        return true;
+    }
+    const unsigned long handle = certificate.get();
+    m_lineCerts_.push_back(std::move(certificate));
+    const std::wstring name = DisplayName(handle);
+
+    if (DuiLib::CControlUI* label = m_pm_.FindSubControlByName(line, L"Lable_CertDisplayNameItem"))
+        label->SetText(name);
+    if (DuiLib::CControlUI* option = m_pm_.FindSubControlByName(line, L"Option_CertShow")) {
+        option->SetToolTip(name);
+        option->SetTag(handle);
+        option->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyNoDeviceCertEventWnd::OnCertLineDoubleClick);
+    }
+    if (DuiLib::CControlUI* menu = m_pm_.FindSubControlByName(line, L"Button_Menu")) {
+        menu->SetTag(handle);
+        menu->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyNoDeviceCertEventWnd::OnLineMenuClick);
+    }
+    if (DuiLib::CControlUI* days = m_pm_.FindSubControlByName(line, L"Lable_CertRemainDayItem")) {
+        days->SetText(record.m_remainDays_ == 0
+                          ? GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY")
+                          : FormatTextWithNumber(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"),
+                                                 record.m_remainDays_));
+    }
+    list->Add(line);
+    return true;
+}
+
+LRESULT CUINotifyNoDeviceCertEventWnd::ForbidNoDeviceCertNotify(WPARAM, LPARAM)
+{
+    if (!m_selectedCert_) return 1;
+    const std::wstring question = FormatTextWithText(
+        GetLanguageString("STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT"), DisplayName(m_selectedCert_.get()));
+    const std::wstring caption = GetLanguageString("STRING_TITLE_NOTICE");
+    const int answer = ::MessageBoxW(nullptr, question.c_str(), caption.c_str(),
+                                     MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND);
+    if (answer != IDYES) {
+        m_selectedCert_.reset();
+        return 1;
+    }
+    // A marker that cannot be written is not reported: the line goes anyway,
+    // and the worst case is one more reminder later.
+    (void)WriteForbidNotifyMarker(m_selectedCert_.get());
+    m_selectedCert_.reset();
+    if (m_selectedLine_ && m_hWnd) {
+        auto* list =
+            DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
+        if (list) {
+            list->Remove(m_selectedLine_);
+            if (list->GetCount() == 0) PostMessage(WM_CLOSE);
+        }
+        m_selectedLine_ = nullptr;
+    }
+    return 1;
+}
+
+void CUINotifyNoDeviceCertEventWnd::PostponeNoDeviceNotify()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    if (!m_records_) return;
+    bool any = false;
+    int smallest = 0;
+    for (const auto& record : *m_records_) {
+        if (!record) continue;
+        smallest = any ? std::min(smallest, record->m_remainDays_) : record->m_remainDays_;
+        any = true;
+    }
+    if (!any) return;
+    const int days = NoDeviceNotifyPostponeDays(smallest);
+    if (days == 0) return;
+    (void)UserSettings::Instance().SetNextNotifyDate(FormatPostponedNotifyDate(now, days));
+}
+
+void CUINotifyNoDeviceCertEventWnd::OnSlideFinished(int)
+{
+    if (DuiLib::CControlUI* renew = m_pm_.FindControl(L"Button_UseKeyReviewCert")) renew->SetFocus();
+}
+
+LRESULT CUINotifyNoDeviceCertEventWnd::OnDestroyPopup(WPARAM, LPARAM)
+{
+    // The lines go with the window; what they pointed at goes now.
+    m_selectedCert_.reset();
+    m_selectedLine_ = nullptr;
+    m_lineCerts_.clear();
+    return Default();
+}
+
+bool CUINotifyNoDeviceCertEventWnd::OnRenewClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
+    RequestHostCommand(PluginIds::CertRenewal, kShowWindowCommand);
+    PostMessage(WM_CLOSE);
+    return true;
+}
+
+bool CUINotifyNoDeviceCertEventWnd::OnCloseClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
+    PostMessage(WM_CLOSE);
+    return true;
+}
+
+bool CUINotifyNoDeviceCertEventWnd::OnNotifyLaterClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
+    PostponeNoDeviceNotify();
+    PostMessage(WM_CLOSE);
+    return true;
+}
+
+bool CUINotifyNoDeviceCertEventWnd::OnCertLineDoubleClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_DBCLICK) return false;
+    const unsigned long handle = static_cast<unsigned long>(msg.pSender->GetTag());
+    if (!handle) return true;
+    Pki::ScopedCertificate copy(ZentoPKICertDupCert(handle));
+    if (!copy) return true;
+    // The main window frees the copy once it has shown it.
+    if (::PostMessageW(g_hMainFrameWnd, kMsgDisplayCert, copy.get(), 0)) (void)copy.release();
+    return true;
+}
+
+bool CUINotifyNoDeviceCertEventWnd::OnLineMenuClick(DuiLib::TNotifyUI& msg)
+{
+    if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
+    const unsigned long handle = static_cast<unsigned long>(msg.pSender->GetTag());
+    if (!handle) return true;
+    m_selectedCert_.reset(ZentoPKICertDupCert(handle));
+    m_selectedLine_ = msg.pSender->GetParent();
+    POINT at = {msg.ptMouse.x - 70, msg.ptMouse.y + 8};
+    ::ClientToScreen(m_hWnd, &at);
+    ShowPopupMenuAt(m_hWnd, at.x, at.y);
+    return true;
+}
+
+void CUINotifyNoDeviceCertEventWnd::ShowPopupMenuAt(HWND owner, int x, int y)
+{
+    (void)CNoDeviceNotifiyCertMenuWnd::Open(owner, x, y);
+}

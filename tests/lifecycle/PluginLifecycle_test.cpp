@@ -1,0 +1,97 @@
+// The real LumoraPlugin.dll through its whole life, as a Windows host drives
+// it: loaded by our host, started with two inserted tokens, released and
+// unloaded, fifty times in one process. This binary links nothing of the
+// plug-in, so the libraries only the plug-in uses (language, log) must be
+// gone from the process after each round, and every count must stay flat.
+#include <gtest/gtest.h>
+
+#include "HostTokenStore.h"
+#include "SettingsFolders.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+#include "ZentoPKITestSupport.h"
+
+namespace {
+
+tamu::HostOptions Windowed()
+{
+    tamu::HostOptions options;
+    options.languageId = 2052;
+    options.pluginPath = tamu::BesideProgram(L"LumoraPlugin.dll");
+    return options;
+}
+
+struct ProcessCounts {
+    DWORD threads, gdi, user;
+};
+
+ProcessCounts Counts()
+{
+    return {testsupport::CountThreads(), testsupport::CountGdiObjects(), testsupport::CountUserObjects()};
+}
+
+}  // namespace
+
+TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
+{
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    // Logging on and a language file in place, so each round really loads
+    // the log library and opens a language handle.
+    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
+    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+    const std::wstring langFolder = sandbox.CommonProductFolder() + L"\\lang";
+    ASSERT_TRUE(testsupport::MakeFolders(langFolder));
+    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\2052.lng").c_str(),
+                          (langFolder + L"\\2052.lng").c_str(), FALSE));
+    testsupport::TempDir store(L"tokens");
+    ASSERT_TRUE(pkitest::MakeTokenStore(store.Path(), {L"zhangsan", L"lisi"}));
+
+    tamu::Host host(Windowed());
+    ASSERT_TRUE(host.Start());
+    tamu::TokenStoreDevices devices(host, store.Path());
+    ASSERT_EQ(2, devices.Count());
+
+    auto round = [&] {
+        ASSERT_TRUE(host.LoadPlugin());
+        ASSERT_NE(nullptr, host.Module());
+        EXPECT_NE(nullptr, GetModuleHandleW(L"ZENTO_Language.dll"));
+        EXPECT_NE(nullptr, GetModuleHandleW(L"ZENTO_LOG.dll"));
+        host.NotifyDeviceSetChanged();  // what the host does once the tokens are in
+        testsupport::PumpMessages();
+        host.UnloadPlugin();
+        testsupport::PumpMessages();
+        EXPECT_EQ(nullptr, GetModuleHandleW(L"LumoraPlugin.dll"));
+        EXPECT_EQ(nullptr, GetModuleHandleW(L"ZENTO_Language.dll"));
+        EXPECT_EQ(nullptr, GetModuleHandleW(L"ZENTO_LOG.dll"));
+        EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
+        EXPECT_EQ(0, zento_time_livecount());
+    };
+    // One warm-up round: the first use of system classes and fonts makes
+    // objects that live as long as the process.
+    round();
+    ASSERT_FALSE(HasFailure());
+    const ProcessCounts before = Counts();
+    ASSERT_GT(before.gdi, 0u) << "the counter must see this process's objects";
+    ASSERT_GT(before.threads, 0u);
+    for (int i = 0; i < 50 && !HasFailure(); ++i) {
+        SCOPED_TRACE(i);
+        round();
+    }
+    // A thread the plug-in ended may take a moment to leave the process.
+    testsupport::WaitFor([&] { return testsupport::CountThreads() <= before.threads; });
+    const ProcessCounts after = Counts();
+    EXPECT_EQ(before.threads, after.threads);
+    EXPECT_EQ(before.gdi, after.gdi);
+    EXPECT_EQ(before.user, after.user);
+}
+
+TEST(PluginLifecycle, MissingLibraryIsReportedNotFatal)
+{
+    tamu::HostOptions options = Windowed();
+    options.pluginPath = tamu::BesideProgram(L"NoSuchPlugin.dll");
+    tamu::Host host(options);
+    ASSERT_TRUE(host.Start());
+    EXPECT_FALSE(host.LoadPlugin());
+    EXPECT_EQ(nullptr, host.Module());
+}

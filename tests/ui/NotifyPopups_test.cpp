@@ -1,0 +1,572 @@
+// The three sliding pop-ups on real windows: slide geometry step by step,
+// a slide-in that interrupts a slide-out, the auto-hide countdowns and the
+// mouse, the certificate pop-up's message and lead time, the absent-key
+// pop-up's lines and its do-not-remind question (answered by automation),
+// teardown in the middle of a slide or a countdown, no objects left behind
+// after many cycles, and nothing ticking while idle.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ZentoPKITestSupport.h"
+#include "Cert/Cert_Util.h"
+#include "DuiLib/DuiLib.h"
+#include "SettingsFolders.h"
+#include "TestSupport.h"
+#include "UI/ForbidNotifyMarkers.h"
+#include "UI/UINotifyCertEventWnd.h"
+#include "UI/UINotifyDeviceEventWnd.h"
+#include "UI/UINotifyNoDeviceCertEventWnd.h"
+#include "Utils/LanguageStrings.h"
+#include "Utils/UserSettings.h"
+
+using namespace DuiLib;
+using testsupport::WaitFor;
+
+namespace {
+
+DWORD CountThreads()
+{
+    DWORD count = 0;
+    ScopedHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 te = {};
+    te.dwSize = sizeof(te);
+    for (BOOL ok = Thread32First(snap.get(), &te); ok; ok = Thread32Next(snap.get(), &te)) {
+        if (te.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    return count;
+}
+
+// GetTickCount advances in steps of 10 to 16 ms.
+constexpr DWORD kTickAllowance = 32;
+
+RECT WindowRectOf(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    return rc;
+}
+
+// Asks for a work area with its right edge at 1920, as on a full-HD screen.
+// Where the system keeps its own, the tests read back what the pop-ups will
+// see and shift every expected position by the difference.
+class ScopedWorkArea {
+public:
+    explicit ScopedWorkArea(const RECT& area)
+    {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &m_old_, 0);
+        RECT copy = area;
+        SystemParametersInfoW(SPI_SETWORKAREA, 0, &copy, 0);
+    }
+    ~ScopedWorkArea() { SystemParametersInfoW(SPI_SETWORKAREA, 0, &m_old_, 0); }
+
+private:
+    RECT m_old_ = {};
+};
+
+class PopupTest : public pkitest::PkiTest {
+protected:
+    void SetUp() override
+    {
+        pkitest::PkiTest::SetUp();
+        ASSERT_TRUE(sandbox.ok());
+        UserSettings::Instance().ResetForTesting();
+        LoadLanguageFileFor(2052);
+        m_oldPath_ = CPaintManagerUI::GetResourcePath();
+        CPaintManagerUI::SetResourcePath(testsupport::SourceDir() + L"\\skin");
+    }
+    void TearDown() override
+    {
+        CPaintManagerUI::SetResourcePath(m_oldPath_);
+        UserSettings::Instance().ResetForTesting();
+        pkitest::PkiTest::TearDown();
+    }
+
+    // Runs the slide to its end with messages pumped; false on time-out.
+    static bool FinishSlide(CUINotifyPopupWnd& popup)
+    {
+        return WaitFor([&] { return !popup.IsSliding(); }, 3000);
+    }
+
+    testsupport::SettingsSandbox sandbox;
+
+private:
+    std::wstring m_oldPath_;
+};
+
+}  // namespace
+
+TEST_F(PopupTest, SlideInFollowsTheCurveAndSlideOutIsLinear)
+{
+    ScopedWorkArea area({0, 0, 1920, 1040});
+    const RECT work = CUINotifyPopupWnd::GetPopupWorkArea();
+    auto at1920 = [&](LONG right) { return right - work.right + 1920; };  // as if the edge were at 1920
+    CUINotifyDeviceEventWnd popup;
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    ASSERT_TRUE(
+        SetWindowPos(popup.m_hWnd, nullptr, 0, 0, 300, 132, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE));
+    popup.SetDeviceEventMode(0);
+
+    // Steps driven one by one, without pumping, so no timer tick interferes.
+    ASSERT_EQ(1, SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0));
+    EXPECT_TRUE(IsWindowVisible(popup.m_hWnd));
+    EXPECT_EQ(2220, at1920(WindowRectOf(popup.m_hWnd).right));
+    EXPECT_EQ(work.bottom - 132, WindowRectOf(popup.m_hWnd).top);
+    std::vector<LONG> rights;
+    for (int step = 1; step <= 24; ++step) {
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+        rights.push_back(at1920(WindowRectOf(popup.m_hWnd).right));
+        EXPECT_EQ(work.bottom, WindowRectOf(popup.m_hWnd).bottom) << step;
+    }
+    EXPECT_EQ(2130, rights[0]);   // 0.2986 of the way in one step
+    EXPECT_EQ(1872, rights[7]);   // overshoot 48 px to the left
+    EXPECT_EQ(1991, rights[18]);  // swung back past the edge
+    EXPECT_EQ(1920, rights[23]);
+    EXPECT_FALSE(popup.IsSliding());
+    EXPECT_FALSE(KillTimer(popup.m_hWnd, CUINotifyPopupWnd::kMoveTimerId)) << "timer left running";
+
+    ASSERT_EQ(1, SendMessageW(popup.m_hWnd, WM_USER + 101, 1, 0));
+    for (int step = 1; step <= 23; ++step) {
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+        EXPECT_EQ(1920 + 300 * step / 25, at1920(WindowRectOf(popup.m_hWnd).right)) << step;
+    }
+    EXPECT_EQ(1920 + 276, at1920(WindowRectOf(popup.m_hWnd).right));  // 92 %
+    EXPECT_TRUE(IsWindowVisible(popup.m_hWnd));
+    SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+    EXPECT_FALSE(IsWindowVisible(popup.m_hWnd));
+    EXPECT_FALSE(KillTimer(popup.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+}
+
+TEST_F(PopupTest, SlideInDuringSlideOutStartsAgainFromOffScreen)
+{
+    const RECT work = CUINotifyPopupWnd::GetPopupWorkArea();
+    CUINotifyDeviceEventWnd popup;
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    popup.SetDeviceEventMode(0);
+    const LONG width = WindowRectOf(popup.m_hWnd).right - WindowRectOf(popup.m_hWnd).left;
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+    for (int step = 1; step <= 24; ++step)
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 1, 0);
+    for (int step = 1; step <= 10; ++step)
+        SendMessageW(popup.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+    EXPECT_EQ(work.right + width * 10 / 25, WindowRectOf(popup.m_hWnd).right);
+
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+    EXPECT_EQ(0, popup.GetMoveStep());
+    EXPECT_EQ(0, popup.GetSlideDirection());
+    EXPECT_EQ(work.right + width, WindowRectOf(popup.m_hWnd).right) << "restarts outside the work area";
+    ASSERT_TRUE(FinishSlide(popup));
+    EXPECT_EQ(work.right, WindowRectOf(popup.m_hWnd).right);
+    EXPECT_TRUE(IsWindowVisible(popup.m_hWnd));
+}
+
+TEST_F(PopupTest, DevicePopupHidesAfterItsDelayAndTheMousePausesIt)
+{
+    CUINotifyDeviceEventWnd popup;
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    EXPECT_FALSE(IsWindowVisible(popup.m_hWnd));
+    EXPECT_EQ(2, popup.GetDeviceEventMode());
+
+    // Inserted: the slide takes about half a second, then 8 s on screen.
+    popup.SetDeviceEventMode(0);
+    EXPECT_EQ(8000, popup.GetHideDelay());
+    const DWORD slideStart = GetTickCount();
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+    ASSERT_TRUE(FinishSlide(popup));
+    const DWORD slideEnd = GetTickCount();
+    std::printf("[ measured ] slide: %lu ms for 24 steps (%.1f ms a step)\n", slideEnd - slideStart,
+                (slideEnd - slideStart) / 24.0);
+    ASSERT_TRUE(WaitFor([&] { return popup.GetSlideDirection() == 1; }, 20000));
+    const DWORD hideStart = GetTickCount();
+    // slideEnd is read just after the step that started the countdown; the
+    // allowance covers the tick counter's granularity, not a late worker.
+    EXPECT_GE(hideStart - slideEnd + kTickAllowance, 8000u);
+    EXPECT_LE(hideStart - slideEnd, 12000u);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(popup.m_hWnd); }, 3000));
+
+    // Removed: 3 s; the mouse resting on it keeps it, leaving restarts 3 s.
+    popup.SetDeviceEventMode(1);
+    EXPECT_EQ(3000, popup.GetHideDelay());
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+    ASSERT_TRUE(FinishSlide(popup));
+    SendMessageW(popup.m_hWnd, WM_MOUSEHOVER, 0, MAKELPARAM(20, 20));
+    EXPECT_TRUE(popup.IsMouseOver());
+    const DWORD hoverStart = GetTickCount();
+    EXPECT_FALSE(WaitFor([&] { return popup.GetSlideDirection() == 1; }, 4500)) << "hid under the mouse";
+    EXPECT_GE(GetTickCount() - hoverStart, 4500u);
+    SendMessageW(popup.m_hWnd, WM_MOUSELEAVE, 0, 0);
+    const DWORD left = GetTickCount();
+    ASSERT_TRUE(WaitFor([&] { return popup.GetSlideDirection() == 1; }, 10000));
+    EXPECT_GE(GetTickCount() - left + kTickAllowance, 3000u);
+    EXPECT_LE(GetTickCount() - left, 7000u);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(popup.m_hWnd); }, 3000));
+    EXPECT_FALSE(KillTimer(popup.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+}
+
+TEST_F(PopupTest, CertificatePopupStaysTwentySecondsAndFillsMessageAndLeadTime)
+{
+    ASSERT_TRUE(UserSettings::Instance().SetNotifyCertDay(L"30"));
+    CUINotifyCertEventWnd popup;
+    EXPECT_EQ(10000, popup.GetHideDelay());
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    CPaintManagerUI& pm = popup.GetPaintManager();
+    pm.UpdateLayout();  // "windowinit" without waiting for the first paint
+    auto* combo = ControlCast<CComboUI>(pm.FindControl(L"Combo_CertRemaindaysSetting"));
+    ASSERT_NE(nullptr, combo);
+
+    popup.ShowCertificateList(7);
+    EXPECT_EQ(L"{f  3}您的证书{f  4}{c #faf55f}7{/c}{/f}天后过期,请尽快续期!{/f}",
+              pm.FindControl(L"label_Msg")->GetText());
+    EXPECT_EQ(1, combo->GetCurSel());
+    EXPECT_EQ(L"过期前60天提醒", combo->GetItemAt(0)->GetText());
+    for (int days : {0, -2}) {
+        popup.ShowCertificateList(days);
+        EXPECT_EQ(L"{f 3}您的证书即将过期,请尽快续期!{/f}", pm.FindControl(L"label_Msg")->GetText());
+    }
+    ASSERT_TRUE(UserSettings::Instance().SetNotifyCertDay(L"45"));
+    popup.ShowCertificateList(3);
+    EXPECT_EQ(-1, combo->GetCurSel());
+
+    // Picking an item stores the lead time; the first showing hid the
+    // renewal button (no host says it is installed).
+    const DWORD slideStart = GetTickCount();
+    SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+    EXPECT_EQ(20000, popup.GetHideDelay());
+    ASSERT_TRUE(FinishSlide(popup));
+    EXPECT_FALSE(pm.FindControl(L"Button_ShowReviewCert")->IsVisible());
+    combo->SelectItem(2, false, true);
+    EXPECT_EQ(15, UserSettings::Instance().GetNotifyCertDay());
+
+    const DWORD slideEnd = GetTickCount();
+    ASSERT_TRUE(WaitFor([&] { return popup.GetSlideDirection() == 1; }, 40000));
+    EXPECT_GE(GetTickCount() - slideEnd + kTickAllowance, 20000u);
+    EXPECT_LE(GetTickCount() - slideStart, 30000u);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(popup.m_hWnd); }, 3000));
+}
+
+TEST_F(PopupTest, TeardownDuringSlideOrCountdownEndsTheWorkerAtOnce)
+{
+    for (int phase = 0; phase < 2; ++phase) {
+        SCOPED_TRACE(phase == 0 ? "during the slide" : "during the countdown");
+        const DWORD before = CountThreads();
+        auto popup = std::make_unique<CUINotifyCertEventWnd>();
+        ASSERT_TRUE(popup->CreateWnd(nullptr));
+        EXPECT_TRUE(popup->HasAutoHideWorker());
+        SendMessageW(popup->m_hWnd, WM_USER + 101, 0, 0);
+        if (phase == 1)
+            ASSERT_TRUE(FinishSlide(*popup));
+        else
+            EXPECT_TRUE(popup->IsSliding());
+        const DWORD withWorker = CountThreads();
+        EXPECT_GT(withWorker, before);
+        const DWORD start = GetTickCount();
+        popup.reset();
+        EXPECT_LT(GetTickCount() - start, 1000u);
+        EXPECT_EQ(withWorker - 1, CountThreads());
+    }
+}
+
+TEST_F(PopupTest, HundredShowHideCyclesLeaveNothingBehind)
+{
+    auto cycle = [] {
+        CUINotifyDeviceEventWnd device;
+        if (!device.CreateWnd(nullptr)) return false;
+        device.SetDeviceEventMode(1);
+        SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
+        for (int step = 1; step <= 24; ++step)
+            SendMessageW(device.m_hWnd, WM_TIMER, CUINotifyPopupWnd::kMoveTimerId, 0);
+        SendMessageW(device.m_hWnd, WM_USER + 100, 0, 0);
+        testsupport::PumpMessages();
+        return true;
+    };
+    ASSERT_TRUE(cycle());  // first use makes the shared events, fonts and caches
+    const DWORD gdi = testsupport::CountGdiObjects();
+    const DWORD user = testsupport::CountUserObjects();
+    const DWORD threads = CountThreads();
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(cycle()) << i;
+    EXPECT_EQ(threads, CountThreads());
+    EXPECT_LE(testsupport::CountGdiObjects(), gdi);
+    EXPECT_LE(testsupport::CountUserObjects(), user);
+}
+
+TEST_F(PopupTest, IdlePopupsSetNoTimerAndUseNoCpu)
+{
+    CUINotifyDeviceEventWnd device;
+    CUINotifyCertEventWnd cert;
+    ASSERT_TRUE(device.CreateWnd(nullptr));
+    ASSERT_TRUE(cert.CreateWnd(nullptr));
+    // One full notification first: in, countdown started, out, hidden.
+    device.SetDeviceEventMode(0);
+    SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
+    ASSERT_TRUE(FinishSlide(device));
+    SendMessageW(device.m_hWnd, WM_USER + 101, 1, 0);
+    ASSERT_TRUE(FinishSlide(device));
+    ASSERT_FALSE(IsWindowVisible(device.m_hWnd));
+    EXPECT_FALSE(KillTimer(device.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+    EXPECT_FALSE(KillTimer(cert.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+
+    auto cpu = [] {
+        FILETIME c, e, k, u;
+        GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
+        return ((static_cast<unsigned long long>(k.dwHighDateTime) << 32 | k.dwLowDateTime) +
+                (static_cast<unsigned long long>(u.dwHighDateTime) << 32 | u.dwLowDateTime)) /
+               10000;
+    };
+    const unsigned long long before = cpu();
+    // Waiting, not spinning: only messages would wake this thread.
+    const DWORD until = GetTickCount() + 30000;
+    while (GetTickCount() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, until - GetTickCount(), QS_ALLINPUT);
+        testsupport::PumpMessages();
+    }
+    const unsigned long long used = cpu() - before;
+    std::printf("[ measured ] CPU time over 30 s idle: %llu ms\n", used);
+    EXPECT_LE(used, 300u);
+}
+
+namespace {
+
+// Answers the next message box of this process: its text, then the button.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer(const wchar_t* caption, int button)
+        : m_thread_([this, caption, button] {
+              const DWORD until = GetTickCount() + 10000;
+              while (GetTickCount() < until) {
+                  HWND box = FindWindowW(L"#32770", caption);
+                  if (box) {
+                      EnumChildWindows(box, &MessageBoxAnswerer::CollectText,
+                                       reinterpret_cast<LPARAM>(&m_text_));
+                      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+                      m_answered_ = true;
+                      return;
+                  }
+                  Sleep(20);
+              }
+          })
+    {
+    }
+    ~MessageBoxAnswerer()
+    {
+        if (m_thread_.joinable()) m_thread_.join();
+    }
+    bool Finish()
+    {
+        m_thread_.join();
+        return m_answered_;
+    }
+    const std::wstring& Text() const { return m_text_; }
+
+private:
+    static BOOL CALLBACK CollectText(HWND child, LPARAM param)
+    {
+        wchar_t text[1024] = {};
+        GetWindowTextW(child, text, 1024);
+        *reinterpret_cast<std::wstring*>(param) += text;
+        return TRUE;
+    }
+    std::wstring m_text_;
+    bool m_answered_ = false;
+    std::thread m_thread_;
+};
+
+std::string FileBytes(const std::wstring& name)
+{
+    std::string bytes;
+    testsupport::ReadFileBytes(pkitest::CertFile(name), bytes);
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(PopupTest, AbsentKeyLinesAndTheDoNotRemindQuestion)
+{
+    CachedDeviceRecordList records;
+    records.push_back(std::make_unique<CachedDeviceRecord>());
+    records.back()->m_signCert_ = FileBytes(L"sign_10d");
+    records.back()->m_remainDays_ = 10;
+    records.push_back(nullptr);
+    records.push_back(std::make_unique<CachedDeviceRecord>());
+    records.back()->m_signCert_ = "not a certificate";  // falls back to the encryption certificate
+    records.back()->m_encCert_ = FileBytes(L"enc_10d");
+    records.back()->m_remainDays_ = 0;
+    records.push_back(std::make_unique<CachedDeviceRecord>());  // nothing to show: no line
+    ASSERT_FALSE(records[0]->m_signCert_.empty());
+
+    CUINotifyNoDeviceCertEventWnd popup;
+    popup.SetNoDeviceNotifyList(&records);
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    const HWND hwnd = popup.m_hWnd;
+    CPaintManagerUI& pm = popup.GetPaintManager();
+    auto* list = ControlCast<CContainerUI>(pm.FindControl(L"VLayout_CertNotifyContain"));
+    ASSERT_NE(nullptr, list);
+    ASSERT_TRUE(WaitFor([&] { return popup.GetMoveStep() >= 24 && !popup.IsSliding(); }, 5000));
+    ASSERT_EQ(2, list->GetCount());
+    EXPECT_EQ(CUINotifyPopupWnd::GetPopupWorkArea().right, WindowRectOf(hwnd).right);
+
+    std::wstring names[2];
+    for (int i = 0; i < 2; ++i) {
+        Cert_Util::GetCertStringAttribute(
+            static_cast<unsigned long>(
+                pm.FindSubControlByName(list->GetItemAt(i), L"Option_CertShow")->GetTag()),
+            16, names[i]);
+        EXPECT_EQ(names[i],
+                  pm.FindSubControlByName(list->GetItemAt(i), L"Lable_CertDisplayNameItem")->GetText());
+    }
+    EXPECT_EQ(L"10天后过期",
+              pm.FindSubControlByName(list->GetItemAt(0), L"Lable_CertRemainDayItem")->GetText());
+    EXPECT_EQ(L"24小时内过期",
+              pm.FindSubControlByName(list->GetItemAt(1), L"Lable_CertRemainDayItem")->GetText());
+
+    auto openMenu = [&](int line) {
+        CControlUI* button = pm.FindSubControlByName(list->GetItemAt(line), L"Button_Menu");
+        pm.SendNotify(button, DUI_MSGTYPE_CLICK);
+    };
+    openMenu(0);
+    openMenu(1);  // the first selection's copy is freed (checked at teardown)
+    EXPECT_EQ(list->GetItemAt(1), popup.GetSelectedLine());
+    ASSERT_NE(0u, popup.GetSelectedCertificate());
+
+    {
+        MessageBoxAnswerer no(L"提示", IDNO);
+        EXPECT_EQ(1, SendMessageW(hwnd, WM_USER + 102, 0, 0));
+        ASSERT_TRUE(no.Finish());
+        EXPECT_NE(std::wstring::npos, no.Text().find(names[1])) << testsupport::ToUtf8(no.Text());
+    }
+    EXPECT_EQ(2, list->GetCount());
+    EXPECT_EQ(0u, popup.GetSelectedCertificate());
+    const unsigned long second =
+        static_cast<unsigned long>(pm.FindSubControlByName(list->GetItemAt(1), L"Option_CertShow")->GetTag());
+    EXPECT_FALSE(HasForbidNotifyMarker(second));
+
+    openMenu(1);
+    {
+        MessageBoxAnswerer yes(L"提示", IDYES);
+        SendMessageW(hwnd, WM_USER + 102, 0, 0);
+        ASSERT_TRUE(yes.Finish());
+    }
+    EXPECT_TRUE(HasForbidNotifyMarker(second));
+    testsupport::PumpMessages();
+    ASSERT_EQ(1, list->GetCount());
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    openMenu(0);
+    {
+        MessageBoxAnswerer yes(L"提示", IDYES);
+        SendMessageW(hwnd, WM_USER + 102, 0, 0);
+        ASSERT_TRUE(yes.Finish());
+    }
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hwnd); }, 3000)) << "the last line closes the pop-up";
+    EXPECT_EQ(nullptr, popup.m_hWnd);
+
+    // The next reminder makes a fresh window from the same object.
+    ASSERT_TRUE(popup.CreateWnd(nullptr));
+    ASSERT_TRUE(WaitFor([&] { return popup.GetMoveStep() >= 24 && !popup.IsSliding(); }, 5000));
+    auto* again = ControlCast<CContainerUI>(pm.FindControl(L"VLayout_CertNotifyContain"));
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ(2, again->GetCount());
+    EXPECT_EQ(0u, popup.GetSelectedCertificate());
+}
+
+namespace {
+
+// Renders the window's tree at 100 % and 150 % into build/screenshots.
+void Snapshot(CUINotifyPopupWnd& popup, const std::wstring& name)
+{
+    const std::wstring dir = testsupport::BuildDir() + L"\\screenshots";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CPaintManagerUI& pm = popup.GetPaintManager();
+    for (int dpi : {96, 144}) {
+        pm.SetDPI(dpi);
+        const SIZE size = pm.GetInitSize();
+        const std::wstring png = dir + L"\\" + name + (dpi == 96 ? L"" : L"-150") + L".png";
+        EXPECT_TRUE(pm.SaveSnapshot(png, size.cx, size.cy)) << testsupport::ToUtf8(png);
+    }
+    pm.SetDPI(96);
+}
+
+}  // namespace
+
+TEST_F(PopupTest, ScreenshotsOfEveryPopupInChineseAndEnglish)
+{
+    const std::wstring langFolder =
+        sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang";
+    ASSERT_TRUE(testsupport::MakeFolders(langFolder));
+    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\1033.lng").c_str(),
+                          (langFolder + L"\\1033.lng").c_str(), FALSE));
+    CachedDeviceRecordList records;
+    for (const wchar_t* name : {L"sign_10d", L"enc_10d", L"mixed_45d"}) {
+        records.push_back(std::make_unique<CachedDeviceRecord>());
+        records.back()->m_signCert_ = FileBytes(name);
+        records.back()->m_remainDays_ = name[0] == L'm' ? 45 : (name[0] == L'e' ? 0 : 10);
+    }
+    for (int language : {2052, 1033}) {
+        LoadLanguageFileFor(language);
+        const std::wstring suffix = language == 2052 ? L"-zh" : L"-en";
+        {
+            CUINotifyDeviceEventWnd device;
+            ASSERT_TRUE(device.CreateWnd(nullptr));
+            device.GetPaintManager().UpdateLayout();  // "windowinit"
+            device.SetDeviceEventMode(0);
+            Snapshot(device, L"popup-device-inserted" + suffix);
+            device.SetDeviceEventMode(1);
+            Snapshot(device, L"popup-device-removed" + suffix);
+        }
+        {
+            CUINotifyCertEventWnd cert;
+            ASSERT_TRUE(cert.CreateWnd(nullptr));
+            cert.GetPaintManager().UpdateLayout();
+            cert.ShowCertificateList(10);
+            // As a host with the renewal plug-in installed shows it.
+            cert.GetPaintManager().FindControl(L"Button_ShowReviewCert")->SetVisible(true);
+            Snapshot(cert, L"popup-cert" + suffix);
+        }
+        {
+            CUINotifyNoDeviceCertEventWnd absent;
+            absent.SetNoDeviceNotifyList(&records);
+            ASSERT_TRUE(absent.CreateWnd(nullptr));
+            absent.GetPaintManager().UpdateLayout();
+            absent.GetPaintManager().FindControl(L"Button_UseKeyReviewCert")->SetVisible(true);
+            Snapshot(absent, L"popup-nodevice" + suffix);
+        }
+    }
+    LoadLanguageFileFor(2052);
+}
+
+TEST_F(PopupTest, ButtonsAskTheHostThroughTheMailboxAndHideEvenWithoutHostObjects)
+{
+    // The host's side of the mailbox; no host object is there to broadcast.
+    ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                            L"{B0EC4E51-7782-4901-866E-C043C98A3CBA}"));
+    ASSERT_TRUE(mapping);
+    ScopedMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 4096));
+    ASSERT_TRUE(view);
+    auto mailbox = [&] { return std::wstring(static_cast<const wchar_t*>(view.get())); };
+
+    CUINotifyDeviceEventWnd device;
+    ASSERT_TRUE(device.CreateWnd(nullptr));
+    device.GetPaintManager().UpdateLayout();
+    device.SetDeviceEventMode(0);
+    SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
+    device.GetPaintManager().SendNotify(device.GetPaintManager().FindControl(L"Button_ShowCert"),
+                                        DUI_MSGTYPE_CLICK);
+    EXPECT_EQ(L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=show", mailbox());
+    EXPECT_FALSE(IsWindowVisible(device.m_hWnd));
+    EXPECT_EQ(L"查看", device.GetPaintManager().FindControl(L"Button_ShowCert")->GetText());
+
+    CUINotifyCertEventWnd cert;
+    ASSERT_TRUE(cert.CreateWnd(nullptr));
+    cert.GetPaintManager().UpdateLayout();
+    SendMessageW(cert.m_hWnd, WM_USER + 101, 0, 0);
+    cert.GetPaintManager().SendNotify(cert.GetPaintManager().FindControl(L"Button_ShowReviewCert"),
+                                      DUI_MSGTYPE_CLICK);
+    EXPECT_EQ(L"DAECF30F-E1F7-4b78-829A-1B778A83530A|/ShowWindow=show", mailbox());
+    EXPECT_FALSE(IsWindowVisible(cert.m_hWnd));
+}

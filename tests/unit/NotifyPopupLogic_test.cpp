@@ -1,0 +1,213 @@
+// The pop-ups' logic without windows: the slide curve's table, filling the
+// one field of a language text, the do-not-remind marker files, and "remind
+// me later" (delay table and the stored NextNotifyDate).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <memory>
+#include <string>
+
+#include "ZentoPKITestSupport.h"
+#include "Cert/Cert_Util.h"
+#include "SettingsFolders.h"
+#include "TestSupport.h"
+#include "UI/ForbidNotifyMarkers.h"
+#include "UI/NoDeviceNotifySchedule.h"
+#include "UI/SlideCurve.h"
+#include "UI/UINotifyNoDeviceCertEventWnd.h"
+#include "Utils/TextFormat.h"
+#include "Utils/UserSettings.h"
+
+using pkitest::Cert;
+using pkitest::CertFile;
+using pkitest::LoadCert;
+
+TEST(SlideCurve, TellingValuesToFourDecimals)
+{
+    const SlideCurve& curve = SlideCurve::Instance();
+    const struct {
+        int index;
+        double y;
+    } expected[] = {{1, 0.2986}, {5, 1.0122}, {8, 1.1587}, {13, 0.9944}, {19, 0.7618}, {22, 0.8923}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.index);
+        EXPECT_NEAR(e.y, curve[e.index].y, 0.00005);
+    }
+    EXPECT_EQ(0.0, curve[0].y);
+    EXPECT_EQ(0.0, curve[0].x);
+    EXPECT_EQ(1.0, curve[23].y);  // the slide ends exactly at rest
+    EXPECT_EQ(1.0, curve[23].x);
+    // The single-precision control points show in the low digits: with exact
+    // decimal 2.5 and 0.03 the value at i = 1 would differ from this.
+    EXPECT_DOUBLE_EQ(
+        3.0 / 23 * (22.0 / 23) * (22.0 / 23) * 2.5 + 3.0 / 529 * (22.0 / 23) * double(0.03f) + 1.0 / 12167,
+        curve[1].y);
+}
+
+TEST(SlideCurve, NegativeStepMovesLinearly)
+{
+    const SlidePlan plan = PlanSlide(RECT{0, 0, 1920, 1040}, 300, 120, kSlideIn);
+    const POINT p = SlidePositionAt(plan, -5);
+    EXPECT_EQ(2220 + (1920 - 2220) * -5 / 25, p.x);
+    EXPECT_EQ(920, p.y);
+}
+
+TEST(TextFormat, FillsOnlyTheFirstFieldAndNeverTrustsTheText)
+{
+    EXPECT_EQ(L"7天后过期", FormatTextWithNumber(L"%d天后过期", 7));
+    EXPECT_EQ(L"-3 days", FormatTextWithNumber(L"%d days", -3));
+    EXPECT_EQ(L"证书张三过期", FormatTextWithText(L"证书%s过期", L"张三"));
+    // A translator's wrong field still shows the value, a second one stays.
+    EXPECT_EQ(L"12 of %d", FormatTextWithNumber(L"%s of %d", 12));
+    EXPECT_EQ(L"100% sure: 5", FormatTextWithNumber(L"100%% sure: %d", 5));
+    EXPECT_EQ(L"no field %x %", FormatTextWithNumber(L"no field %x %", 5));
+    EXPECT_EQ(L"", FormatTextWithText(L"", L"x"));
+}
+
+class ForbidMarkerTest : public pkitest::PkiTest {
+protected:
+    void SetUp() override
+    {
+        pkitest::PkiTest::SetUp();
+        ASSERT_TRUE(sandbox.ok());
+    }
+    testsupport::SettingsSandbox sandbox;
+};
+
+TEST_F(ForbidMarkerTest, FolderUnderTheUsersDataWithTrailingBackslash)
+{
+    const std::wstring folder = GetForbidNotifyFolder();
+    const std::wstring expectedStart =
+        sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
+    ASSERT_EQ(0u, folder.find(expectedStart)) << testsupport::ToUtf8(folder);
+    EXPECT_EQ(L'\\', folder.back());
+    EXPECT_TRUE(PathIsDirectoryW(folder.c_str()));
+}
+
+TEST_F(ForbidMarkerTest, MarkerIsNamedByThumbprintHoldsThePemAndIsFoundByName)
+{
+    Cert marked(LoadCert(CertFile(L"sign_10d")));
+    Cert other(LoadCert(CertFile(L"enc_10d")));
+    ASSERT_NE(0u, marked.get());
+    ASSERT_NE(0u, other.get());
+    EXPECT_FALSE(HasForbidNotifyMarker(marked.get()));
+
+    ASSERT_TRUE(WriteForbidNotifyMarker(marked.get()));
+    ASSERT_TRUE(WriteForbidNotifyMarker(marked.get())) << "an existing marker is overwritten";
+    const std::string hex = Cert_Util::GetCertSha1Hex(marked.get());
+    const std::wstring path = GetForbidNotifyFolder() + testsupport::FromUtf8(hex);
+    std::string bytes;
+    ASSERT_TRUE(testsupport::ReadFileBytes(path, bytes));
+    EXPECT_EQ(0u, bytes.find("-----BEGIN CERTIFICATE-----"));
+    Cert reread(ZentoPKICertNewCert(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                    static_cast<unsigned long>(bytes.size())));
+    EXPECT_EQ(hex, Cert_Util::GetCertSha1Hex(reread.get()));
+
+    EXPECT_TRUE(HasForbidNotifyMarker(marked.get()));
+    EXPECT_TRUE(IsForbidNotifyMarked(testsupport::FromUtf8(hex)));
+    EXPECT_FALSE(HasForbidNotifyMarker(other.get()));
+    EXPECT_FALSE(IsForbidNotifyMarked(L""));
+    EXPECT_FALSE(HasForbidNotifyMarker(0));
+    EXPECT_FALSE(WriteForbidNotifyMarker(0));
+
+    // Only a file counts: a folder with the other certificate's name does not.
+    const std::wstring otherHex = testsupport::FromUtf8(Cert_Util::GetCertSha1Hex(other.get()));
+    ASSERT_TRUE(CreateDirectoryW((GetForbidNotifyFolder() + otherHex).c_str(), nullptr));
+    EXPECT_FALSE(HasForbidNotifyMarker(other.get()));
+}
+
+// "Remind me later" through the pop-up object (no window is needed).
+class PostponeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.ok());
+        UserSettings::Instance().ResetForTesting();
+    }
+    void TearDown() override { UserSettings::Instance().ResetForTesting(); }
+
+    static std::unique_ptr<CachedDeviceRecord> Record(int remainDays)
+    {
+        auto r = std::make_unique<CachedDeviceRecord>();
+        r->m_remainDays_ = remainDays;
+        return r;
+    }
+    // Seconds from now to the stored NextNotifyDate (local time).
+    static long long StoredOffsetSeconds(const SYSTEMTIME& before)
+    {
+        const std::wstring text = UserSettings::Instance().GetNextNotifyDate();
+        SYSTEMTIME next = {};
+        if (swscanf(text.c_str(), L"%hu-%hu-%hu %hu:%hu:%hu", &next.wYear, &next.wMonth, &next.wDay,
+                    &next.wHour, &next.wMinute, &next.wSecond) != 6)
+            return -1;
+        FILETIME a, b;
+        SystemTimeToFileTime(&before, &a);
+        SystemTimeToFileTime(&next, &b);
+        auto ticks = [](const FILETIME& f) {
+            return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                          f.dwLowDateTime);
+        };
+        return (ticks(b) - ticks(a)) / 10000000LL;
+    }
+    testsupport::SettingsSandbox sandbox;
+};
+
+TEST_F(PostponeTest, DelayTableAtEveryBoundary)
+{
+    const struct {
+        int smallest;
+        int days;
+    } table[] = {{60, 7}, {59, 4}, {30, 4}, {29, 2}, {15, 2}, {14, 1}, {10, 1}, {9, 0}, {0, 0}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.smallest);
+        EXPECT_EQ(row.days, NoDeviceNotifyPostponeDays(row.smallest));
+        ASSERT_TRUE(UserSettings::Instance().SetNextNotifyDate(L"unchanged"));
+        CachedDeviceRecordList records;
+        records.push_back(Record(row.smallest + 40));
+        records.push_back(nullptr);
+        records.push_back(Record(row.smallest));
+        CUINotifyNoDeviceCertEventWnd popup;
+        popup.SetNoDeviceNotifyList(&records);
+        SYSTEMTIME before;
+        GetLocalTime(&before);
+        before.wMilliseconds = 0;
+        popup.PostponeNoDeviceNotify();
+        if (row.days == 0) {
+            EXPECT_EQ(L"unchanged", UserSettings::Instance().GetNextNotifyDate());
+            continue;
+        }
+        const long long expected = row.days * 86400LL - 7200;
+        const long long got = StoredOffsetSeconds(before);
+        EXPECT_GE(got, expected);
+        EXPECT_LE(got, expected + 5);
+    }
+}
+
+TEST_F(PostponeTest, NoRecordsStoresNothing)
+{
+    ASSERT_TRUE(UserSettings::Instance().SetNextNotifyDate(L"unchanged"));
+    CachedDeviceRecordList records;
+    records.push_back(nullptr);
+    CUINotifyNoDeviceCertEventWnd popup;
+    popup.PostponeNoDeviceNotify();  // no list at all
+    popup.SetNoDeviceNotifyList(&records);
+    popup.PostponeNoDeviceNotify();
+    EXPECT_EQ(L"unchanged", UserSettings::Instance().GetNextNotifyDate());
+}
+
+TEST(PostponeFormat, CrossesYearAndLeapDayOnTheWallClock)
+{
+    SYSTEMTIME now = {};
+    now.wYear = 2024;
+    now.wMonth = 12;
+    now.wDay = 30;
+    now.wHour = 1;
+    now.wMinute = 7;
+    now.wSecond = 9;
+    EXPECT_EQ(L"2025-01-05 23:07:09", FormatPostponedNotifyDate(now, 7));
+    now.wMonth = 2;
+    now.wDay = 28;
+    now.wHour = 3;
+    EXPECT_EQ(L"2024-02-29 01:07:09", FormatPostponedNotifyDate(now, 1));
+}
