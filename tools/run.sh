@@ -38,6 +38,24 @@ if [ -f "$src/tests/fixtures/gen-certs.sh" ]; then
   bash "$src/tests/fixtures/gen-certs.sh" "$sample" >"$build/sample.log" 2>&1 \
     || { tail -5 "$build/sample.log"; echo "[run] could not make the sample tokens"; exit 1; }
   args+=(--store "$(winepath -w "$sample/tokens")")
+
+  # The device-management plug-in's usage database, naming a remembered key
+  # that is not inserted and whose certificate ends within 30 days, in the
+  # user's application-data folder where the plug-in reads it.
+  appdata=$(winepath -u "$(wine cmd.exe /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  if [ -n "$appdata" ] && bash "$src/tests/fixtures/gen-usagedb.sh" "$sample" >>"$build/sample.log" 2>&1; then
+    dbdir=$appdata/ZENTO/tamu/Plugin/CertApp/QuendaPlugin
+    mkdir -p "$dbdir" && cp "$sample/usagedb/sample.db" "$dbdir/usingRecorder.db" \
+      && echo "[run] usage database of remembered keys in $dbdir"
+    # Check the absent keys at once instead of 20 minutes after start.
+    ini=$appdata/ZENTO/Tamu/Plugin/CertApp/LumoraPlugin/LumoraPlugin.ini
+    mkdir -p "$(dirname "$ini")"
+    if grep -qs '^[[:space:]]*NoDeviceCertNotifyTime[[:space:]]*=' "$ini"; then
+      sed -i 's/^\([[:space:]]*NoDeviceCertNotifyTime[[:space:]]*=\).*$/\10\r/' "$ini"
+    else
+      printf '[UserSetting]\r\nNoDeviceCertNotifyTime=0\r\n' >>"$ini"
+    fi
+  fi
 fi
 
 # The product's users run Chinese Windows: code page 936, UI language 2052.

@@ -56,6 +56,7 @@ ON_MESSAGE(kMsgChangeDevicePin, OnChangeDevicePinMessage)
 ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
 ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
 ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
+ON_MESSAGE(kMsgShowNoDeviceCertPopup, OnShowNoDeviceCertPopupMessage)
 ON_MESSAGE(WM_DESTROY, OnDestroyMessage)
 END_MESSAGE_MAP()
 
@@ -201,6 +202,7 @@ void CUIMainFrame::RefreshDeviceViews()
         AddDeviceView(record.get(), L"");
     }
     if (heldBack) AddDeviceView(heldBack, settings.GetLowPriorityShowDeviceProId());
+    ProcessDeviceCountNotify();
 }
 
 void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displayText)
@@ -354,7 +356,7 @@ unsigned __stdcall CUIMainFrame::ServiceThreadProc(void* argument)
         LogWrite(4, "[ServiceThreadProc][enter]", __LINE__);
         if (::WaitForSingleObject(frame->m_serviceStop_.get(), ServiceDelayMilliseconds()) != WAIT_TIMEOUT)
             return 1;  // the frame is going away
-        // The delay has passed: the pass over the usage database follows here.
+        frame->RunServicePass();
         return 1;
     });
 }

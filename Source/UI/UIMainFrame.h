@@ -118,6 +118,9 @@ public:
     bool ProcessSQLiteCacheNotifyCertEvent();
     bool IsValidNotfiyWindowUpdateTime();
     LRESULT ShowNoDeviceCertPopup();
+    // The service thread's pass once its wait is over: the usage database,
+    // then WM_USER + 102 to this window when the reminder may show.
+    void RunServicePass();
     // Creation step 3: the device and certificate pop-ups' windows, owned by
     // the frame (the absent-key pop-up is made when first shown).
     void CreateNotifyPopups();

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoggingSandbox.h"
 #include "SettingsFolders.h"
 #include "TestSupport.h"
 #include "Utils/UserSettings.h"
@@ -22,34 +23,12 @@ using testsupport::SettingsSandbox;
 
 namespace {
 
-using testsupport::LogLine;
-
-// Every line of every log file of the sandbox, in file order.
-std::vector<LogLine> ReadLog(const SettingsSandbox& sandbox)
-{
-    return testsupport::ReadLogLines(sandbox.UserProductFolder() + L"\\log", L"LumoraPlugin_*.log");
-}
-
 std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.ok());
-        UserSettings::Instance().ResetForTesting();
-        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-        ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
-        UserSettings::Instance().Load();
-        ReleaseLogger();
-        ConfigureLogger();
-    }
-    void TearDown() override
-    {
-        ReleaseLogger();
-        UserSettings::Instance().ResetForTesting();
-    }
-    SettingsSandbox sandbox;
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(sandbox.Start()); }
+    testsupport::LoggingSandbox sandbox;
 };
 
 }  // namespace
@@ -59,7 +38,7 @@ TEST_F(LogTest, LineShapeWithFileLineAndLevel)
     LogWrite(4, "OnDeviceRefreshEvent failed", 1234, "..\\Source\\UI\\UIMainFrame", 0);
     LogWrite(2, "routine", 1, "..\\Source\\SQlite\\sqlite3Module");
     LogWrite(1, "100% %s %d kept as text", 0, "f");
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(3u, lines.size());
     EXPECT_EQ(4, lines[0].level);
     EXPECT_EQ("[..\\Source\\UI\\UIMainFrame,1234] OnDeviceRefreshEvent failed", lines[0].text);
@@ -73,7 +52,7 @@ TEST_F(LogTest, NullFileNameLogsTheLoggingModulesOwnPath)
 {
     LogWrite(4, "short call", 77);
     LogWrite(4, nullptr, 78);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("[" + SourcePathOfLogModule() + ",77] short call", lines[0].text);
     EXPECT_EQ("[" + SourcePathOfLogModule() + ",78] ", lines[1].text);
@@ -85,7 +64,7 @@ TEST_F(LogTest, ExtraNumberIsAppendedWithoutSeparator)
     LogWrite(4, "zero:", 11, "x", 0);
     LogWrite(4, "minus:", 12, "x", -5);
     LogWrite(4, "min:", 13, "x", INT_MIN);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(4u, lines.size());
     EXPECT_EQ("[x,10] if(iNotifyCertCount>0)   NotifyCertremaindays  is12", lines[0].text);
     EXPECT_EQ("[x,11] zero:", lines[1].text);
@@ -112,7 +91,7 @@ TEST_F(LogTest, SystemCodePageTextArrivesAsUtf8)
     ASSERT_FALSE(wide.empty()) << "no candidate fits code page " << GetACP();
     ASSERT_NE(testsupport::ToUtf8(wide), ansi);  // the conversion has something to do
     LogWrite(4, ansi.c_str(), 5, ansi.c_str(), 3);
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(1u, lines.size());
     const std::string utf8 = testsupport::ToUtf8(wide);
     EXPECT_EQ("[" + utf8 + ",5] " + utf8 + "3", lines[0].text);
@@ -127,7 +106,7 @@ TEST_F(LogTest, NothingAfterReleaseAndAgainAfterTheNextStart)
     ConfigureLogger();
     ConfigureLogger();  // already configured: no second handle
     LogWrite(4, "two", 3, "f");
-    auto lines = ReadLog(sandbox);
+    auto lines = sandbox.Lines();
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("[f,1] one", lines[0].text);
     EXPECT_EQ("[f,3] two", lines[1].text);
@@ -167,7 +146,7 @@ TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
     ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=false\r\n"));
     EXPECT_EQ(0, testsupport::RunChildProcess(testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
                                               testsupport::ProgramFolder()));
-    auto lines = ReadLog(sandbox);
+    auto lines = testsupport::ReadPluginLog(sandbox);
     ASSERT_EQ(1u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].text.find("] after the module started again"));
     std::string ini;

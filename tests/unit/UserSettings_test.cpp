@@ -159,6 +159,13 @@ TEST_F(UserSettingsTest, IntegersParseLeadingDecimalDigits)
     }
 }
 
+TEST_F(UserSettingsTest, ZeroMinutesBeforeTheAbsentKeyCheckIsKept)
+{
+    // The host and the tests ask for the check at once; 0 is not the default 20.
+    LoadWith("[UserSetting]\r\nNoDeviceCertNotifyTime=0\r\n");
+    EXPECT_EQ(0, settings().GetNoDeviceCertNotifyTime());
+}
+
 TEST_F(UserSettingsTest, EmptyTextIsNotTheDefault)
 {
     LoadWith("[UserSetting]\r\nNextNotifyDate=\r\n[Mine]\r\nText=\r\n");
