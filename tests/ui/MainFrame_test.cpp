@@ -668,7 +668,11 @@ TEST_F(MainFrameTest, KeyButtonsFollowTheDeviceTypeListsAndTheHostsPlugins)
 
 TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
 {
-    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"}});
+    // The pop-ups slide and count down on timers of their own; they stay out
+    // so every count below is taken with the window at rest.
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"},
+           {L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"0"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"0"}});
     auto cycle = [&] {
         Insert(L"zhangsan");
         DeviceEvent();
@@ -696,13 +700,15 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
 
 TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
 {
+    const DWORD before = ThreadCount();
     Start({{L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"1"},
            {L"UserSetting", L"NoDeviceCertNotifyTime", L"600"}});
     EXPECT_TRUE(m_frame_->IsServiceThreadRunning());
-    const DWORD threads = ThreadCount();
-    PluginEntry::OnReleasePlugins();  // returns only once the thread has ended
+    PluginEntry::OnReleasePlugins();  // returns once the waiting thread has ended
     EXPECT_EQ(nullptr, g_hMainFrameWnd);
-    EXPECT_EQ(threads - 1, ThreadCount());
+    // Ended threads leave the process list a moment after they end.
+    EXPECT_TRUE(testsupport::WaitFor([&] { return ThreadCount() <= before; }))
+        << ThreadCount() << " threads, " << before << " before the start";
 }
 
 namespace {
