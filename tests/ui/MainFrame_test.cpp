@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <array>
 #include <atomic>
@@ -44,17 +43,26 @@ std::wstring FixtureCert(const wchar_t* name)
     return testsupport::FixturesDir() + L"\\certs\\" + name + L".cer";
 }
 
-DWORD ThreadCount()
+void ClearClipboard()
 {
-    DWORD count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+// The clipboard's CF_TEXT (empty when there is none), checked against the
+// value as the system code page spells it, and under Chinese Windows as GBK.
+void ExpectClipboardHolds(const std::wstring& value, const char* gbk)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const std::string copied = data ? static_cast<const char*>(GlobalLock(data)) : "";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(WideToAnsi(value), copied);
+    if (GetACP() == 936) {
+        EXPECT_EQ(gbk, copied) << "GBK under Chinese Windows";
     }
-    CloseHandle(snapshot);
-    return count;
 }
 
 SIZE_T PrivateBytes()
@@ -456,17 +464,9 @@ TEST_F(MainFrameTest, CtrlCCopiesTheRowValueInTheSystemCodePage)
     event.Type = UIEVENT_KEYDOWN;
     event.chKey = 'C';
     event.pSender = option;
+    ClearClipboard();
     option->DoEvent(event);
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    ASSERT_NE(nullptr, data);
-    const std::string copied(static_cast<const char*>(GlobalLock(data)));
-    GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(WideToAnsi(L"张三"), copied);
-    if (GetACP() == 936) {
-        EXPECT_EQ("\xD5\xC5\xC8\xFD", copied) << "GBK under Chinese Windows";
-    }
+    ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
 }
 
 TEST_F(MainFrameTest, RightClickMenuCopiesTheRowValue)
@@ -477,24 +477,14 @@ TEST_F(MainFrameTest, RightClickMenuCopiesTheRowValue)
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
     CControlUI* row =
         ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    CloseClipboard();
+    ClearClipboard();
     Pm().SendNotify(Find(L"Option_CertArritube", row), L"rclick");
     HWND menu = FindWindowW(L"ZENTO_PluginMenuWnd", nullptr);
     ASSERT_NE(nullptr, menu);
     testsupport::PumpMessages();
     productui::ClickCentre(menu);
     ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    const std::string copied = data ? static_cast<const char*>(GlobalLock(data)) : "";
-    if (data) GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(WideToAnsi(L"张三"), copied);
-    if (GetACP() == 936) {
-        EXPECT_EQ("\xD5\xC5\xC8\xFD", copied) << "GBK under Chinese Windows";
-    }
+    ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
 }
 
 TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
@@ -683,7 +673,7 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
     const long pki = ZentoPKIGetLiveObjectCount();
     const DWORD gdi = testsupport::CountGdiObjects();
     const DWORD user = testsupport::CountUserObjects();
-    const DWORD threads = ThreadCount();
+    const DWORD threads = testsupport::CountThreads();
     const SIZE_T bytes = PrivateBytes();
     for (int i = 0; i < 200; ++i) {
         SCOPED_TRACE(i);
@@ -693,22 +683,22 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
     EXPECT_EQ(pki, ZentoPKIGetLiveObjectCount());
     EXPECT_EQ(gdi, testsupport::CountGdiObjects());
     EXPECT_EQ(user, testsupport::CountUserObjects());
-    EXPECT_EQ(threads, ThreadCount());
+    EXPECT_EQ(threads, testsupport::CountThreads());
     // The heap may settle a little; a leak of one page set per cycle would be 800 KB and more.
     EXPECT_LT(PrivateBytes(), bytes + 256 * 1024);
 }
 
 TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
 {
-    const DWORD before = ThreadCount();
+    const DWORD before = testsupport::CountThreads();
     Start({{L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"1"},
            {L"UserSetting", L"NoDeviceCertNotifyTime", L"600"}});
     EXPECT_TRUE(m_frame_->IsServiceThreadRunning());
     PluginEntry::OnReleasePlugins();  // returns once the waiting thread has ended
     EXPECT_EQ(nullptr, g_hMainFrameWnd);
     // Ended threads leave the process list a moment after they end.
-    EXPECT_TRUE(testsupport::WaitFor([&] { return ThreadCount() <= before; }))
-        << ThreadCount() << " threads, " << before << " before the start";
+    EXPECT_TRUE(testsupport::WaitFor([&] { return testsupport::CountThreads() <= before; }))
+        << testsupport::CountThreads() << " threads, " << before << " before the start";
 }
 
 namespace {
