@@ -432,8 +432,12 @@ CControlUI* CPaintManagerUI::FindControl(POINT pt)
 
 void CPaintManagerUI::NeedUpdate()
 {
+    // While a layout is pending the whole window is invalid already: building
+    // a page adds hundreds of controls, and every further InvalidateRect would
+    // be one more round trip to the window system for nothing.
+    const bool pending = m_bUpdateNeeded;
     m_bUpdateNeeded = true;
-    if (m_hWndPaint) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
+    if (m_hWndPaint && !pending) ::InvalidateRect(m_hWndPaint, nullptr, FALSE);
 }
 
 void CPaintManagerUI::LayoutTo(const RECT& rc)

@@ -14,8 +14,8 @@
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/HostMessaging.h"
 #include "Plugin/PluginEntry.h"
+#include "UI/MenuWnd.h"
 #include "Utils/LanguageStrings.h"
-#include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
 #include "Utils/log.h"
 
@@ -27,32 +27,6 @@ namespace {
 
 constexpr DWORD kMainFrameStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr const wchar_t* kShowSelfParameters = L"/ShowWindow=none|/ChangeViewWhileOnHomeControl=true";
-
-// Puts text on the clipboard as CF_TEXT in the system code page; false when
-// the text is empty or the clipboard cannot take it.
-bool CopyTextToClipboard(const std::wstring& text)
-{
-    if (text.empty()) return false;
-    const std::string narrow = WideToAnsi(text);
-    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, narrow.size() + 1));
-    if (!block) return false;
-    void* bytes = ::GlobalLock(block.get());
-    if (!bytes) return false;
-    memcpy(bytes, narrow.data(), narrow.size());
-    ::GlobalUnlock(block.get());
-    if (!::OpenClipboard(nullptr)) return false;
-    ::EmptyClipboard();
-    // The clipboard owns the block once it accepted it.
-    if (::SetClipboardData(CF_TEXT, block.get())) (void)block.release();
-    ::CloseClipboard();
-    return true;
-}
-
-template <class T>
-T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
-{
-    return ControlCast<T>(parent ? pm.FindSubControlByName(parent, name) : pm.FindControl(name));
-}
 
 }  // namespace
 
@@ -69,7 +43,7 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
         // Only a Ctrl that is toggled but not held stops the copy; a held
         // Ctrl is the shortcut, and so is a plain C on a focused row.
         if (::GetKeyState(VK_CONTROL) > 0) return;
-        if (!CopyTextToClipboard(GetUserData())) return;
+        if (GetUserData().empty() || !PutTextOnClipboard(GetUserData())) return;
     }
     COptionUI::DoEvent(event);
 }
@@ -78,6 +52,7 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
 
 BEGIN_MESSAGE_MAP(CUIMainFrame, CUIWnd)
 ON_MESSAGE(kMsgDisplayCert, OnDisplayCertMessage)
+ON_MESSAGE(kMsgChangeDevicePin, OnChangeDevicePinMessage)
 ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
 ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
 ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
@@ -123,7 +98,8 @@ void CUIMainFrame::InitWindow()
     };
     static const ControlText kControls[] = {
         {L"Button_RefreshDevice", "STRING_BUTTON_STATUS_NO_DEVICE", &CUIMainFrame::OnRefreshDeviceClick},
-        {L"Button_RefreshDevice_Try", "STRING_BUTTON_STATUS_CONNECTING_DEVICE", &CUIMainFrame::OnRefreshTryClick},
+        {L"Button_RefreshDevice_Try", "STRING_BUTTON_STATUS_CONNECTING_DEVICE",
+         &CUIMainFrame::OnRefreshTryClick},
         {L"Button_CertInfo_RefreshDevice", "STRING_BUTTON_CERT_REFRESH", &CUIMainFrame::OnRefreshDeviceClick},
         {L"Label_status_no_device", "STRING_LABEL_STATUS_NO_DEVICE", nullptr},
         {L"Label_status_connecting_device", "STRING_LABEL_STATUS_CONNECTING_DEVICE", nullptr},
@@ -188,7 +164,8 @@ LRESULT CUIMainFrame::OnDeviceRefreshEvent(WPARAM, LPARAM)
                 if (UserSettings::Instance().GetIsShowSelfWhileInsertUSBKey()) OnBeginChangeShowSelf();
                 SelectMainView(1);
                 for (long i = 0; i < count; ++i) {
-                    if (unsigned long device = list->GetDevice(i)) DeviceRecordList::Instance().AddDevice(device);
+                    if (unsigned long device = list->GetDevice(i))
+                        DeviceRecordList::Instance().AddDevice(device);
                 }
             }
             list->Release();
@@ -201,8 +178,10 @@ LRESULT CUIMainFrame::OnDeviceRefreshEvent(WPARAM, LPARAM)
 void CUIMainFrame::ClearDeviceViews()
 {
     DeviceRecordList::Instance().Clear();
-    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items"))) list->RemoveAll();
-    if (auto* pages = ControlCast<CContainerUI>(m_pm_.FindControl(L"TLayout_MainCertView"))) pages->RemoveAll();
+    if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items")))
+        list->RemoveAll();
+    if (auto* pages = ControlCast<CContainerUI>(m_pm_.FindControl(L"TLayout_MainCertView")))
+        pages->RemoveAll();
     // The tags belong to the controls just removed; those are deleted after
     // the current message, and nothing reads a tag before then.
     m_certItemTags_.clear();
@@ -251,8 +230,9 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
     if (!page) return;
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
-    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow")) {
-        if (auto* rows = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow")) {
+        if (auto* rows =
+                ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
                             Cert_Util::GetDeviceSerialNumber(record->device), rows);
@@ -274,7 +254,7 @@ bool CUIMainFrame::OnDeviceOptionNotify(TNotifyUI& msg)
     if (!pages) return false;
     const int index = static_cast<int>(msg.pSender->GetTag());
     pages->SelectItem(index);
-    if (auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, pages->GetItemAt(index), L"TLayout_CertArrShow"))
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(pages->GetItemAt(index), L"TLayout_CertArrShow"))
         attributeTabs->SelectItem(0);
     return false;
 }
@@ -306,6 +286,13 @@ LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
     return 1;
 }
 
+LRESULT CUIMainFrame::OnChangeDevicePinMessage(WPARAM wParam, LPARAM)
+{
+    GuardBoundaryVoid("CUIMainFrame::OnChangeDevicePinMessage",
+                      [&] { ChangeDevicePin(m_hWnd, static_cast<unsigned long>(wParam)); });
+    return 1;
+}
+
 LRESULT CUIMainFrame::OnHostRunCommandMessage(WPARAM, LPARAM)
 {
     return 1;
@@ -330,8 +317,8 @@ void CUIMainFrame::RunServiceThread()
     // The wait ends early when the frame goes, so a plug-in unloaded before
     // the delay has passed does not leave a thread behind in the host.
     m_serviceStop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    uintptr_t thread = m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr)
-                                      : 0;
+    uintptr_t thread =
+        m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr) : 0;
     if (!thread) {
         LogWrite(4, "[RunServiceThread][_beginthreadex Fail]", __LINE__);
         m_serviceStop_.reset();

@@ -19,10 +19,11 @@
 #include "UI/UINotifyDeviceEventWnd.h"
 #include "UI/UINotifyNoDeviceCertEventWnd.h"
 #include "UI/UIWnd.h"
+#include "Utils/SecureString.h"
 
 // The main window's private messages.
-constexpr UINT kMsgDisplayCert = WM_USER + 100;        // wParam: duplicated certificate, freed here
-constexpr UINT kMsgChangeDevicePin = WM_USER + 101;    // wParam: device handle
+constexpr UINT kMsgDisplayCert = WM_USER + 100;      // wParam: duplicated certificate, freed here
+constexpr UINT kMsgChangeDevicePin = WM_USER + 101;  // wParam: device handle
 constexpr UINT kMsgShowNoDeviceCertPopup = WM_USER + 102;
 // Host message numbers the main window hears or sends.
 constexpr UINT kHostMsgRunCommand = 1734;
@@ -64,7 +65,7 @@ struct CertItemTag {
 
 // Tag of a group's export button.
 struct ExportButtonTag {
-    DeviceRecord* record = nullptr;          // borrowed from DeviceRecordList
+    DeviceRecord* record = nullptr;  // borrowed from DeviceRecordList
     DuiLib::CContainerUI* nameColumn = nullptr;
 };
 
@@ -85,7 +86,7 @@ public:
     void InitWindow() override;
     DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
 
-    // Part of the frame's interface used by the view, the pop-ups and tests.
+    // The key list and pages (the host's device events).
     void SelectMainView(int page);
     void ClearDeviceViews();
     void RefreshDeviceViews();
@@ -96,16 +97,18 @@ public:
     // Certificate view.
     void SetupKeyButtons(DuiLib::CControlUI* page, DeviceRecord* record);
     void AddCertGroupView(DuiLib::CControlUI* page, const CertGroup& group, DeviceRecord* record, int index);
-    void AddCertItems(DuiLib::CTabLayoutUI* attributeTabs, const CertGroup& group, DuiLib::CContainerUI* nameColumn);
+    void AddCertItems(DuiLib::CTabLayoutUI* attributeTabs, const CertGroup& group,
+                      DuiLib::CContainerUI* nameColumn);
     void AddCertAttributes(DuiLib::CContainerUI* page, unsigned long certificate);
-    void AddAttributeRow(const std::wstring& label, const std::wstring& value, DuiLib::CContainerUI* container);
+    void AddAttributeRow(const std::wstring& label, const std::wstring& value,
+                         DuiLib::CContainerUI* container);
     DuiLib::CControlUI* BuildValidityBlock(unsigned long certificate, int& state);
     unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
     void SaveCertAs(HWND owner, unsigned long certificate);
     void ChangeDevicePin(HWND owner, unsigned long device);
     // The change itself once the PINs are known (UTF-8): reports the outcome
     // and wipes both PINs whatever happened; true when the PIN was changed.
-    bool ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin);
+    bool ChangePinOnDevice(unsigned long device, SecureUtf8String& oldPin, SecureUtf8String& newPin);
 
     // Expiry notification logic, defined in UIMainFrameCoreLogic.cpp together
     // with the WM_USER + 102 handler OnShowNoDeviceCertPopupMessage.
@@ -154,7 +157,14 @@ protected:
     // The folder browser for a group export; false when cancelled.
     bool ChooseExportFolder(std::wstring& folder);
 
-    // Sub-layouts are parsed once per frame and cloned from then on.
+    // A named control of a given class inside parent; null when either is missing.
+    template <class T = DuiLib::CControlUI>
+    T* FindIn(DuiLib::CControlUI* parent, const wchar_t* name)
+    {
+        return parent ? DuiLib::ControlCast<T>(m_pm_.FindSubControlByName(parent, name)) : nullptr;
+    }
+    // A sub-layout of the skin folder: parsed at its first use, built from the
+    // parsed markup from then on.
     DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
     int MessageBoxNotice(const std::wstring& text, UINT icon);
 

@@ -14,7 +14,9 @@
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/HostMessaging.h"
+#include "UI/MenuWnd.h"
 #include "UI/UIMainFrame.h"
+#include "UI/UIModifyPasswordDlg.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
@@ -43,12 +45,6 @@ std::wstring ValidityPeriod(const char* formatKey, unsigned long certificate)
     return FormatLanguageText(GetLanguageString(formatKey), {start, end});
 }
 
-template <class T>
-T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name)
-{
-    return parent ? ControlCast<T>(pm.FindSubControlByName(parent, name)) : nullptr;
-}
-
 Pki::ScopedCertificate Duplicate(unsigned long certificate)
 {
     return Pki::ScopedCertificate(certificate ? ZentoPKICertDupCert(certificate) : 0);
@@ -57,8 +53,7 @@ Pki::ScopedCertificate Duplicate(unsigned long certificate)
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM, LPARAM data)
 {
     // The last folder chosen is selected as soon as the browser can take it.
-    if (message == BFFM_INITIALIZED && data)
-        ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    if (message == BFFM_INITIALIZED && data) ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
 }
 
@@ -76,7 +71,8 @@ int CertValidityState(unsigned long certificate)
 std::wstring FormatPinFailText(int retries)
 {
     if (retries > 0)
-        return FormatLanguageText(GetLanguageString("STRING_PIN_MODIFY_FAIL_WITH_RETRYNUM"), {std::to_wstring(retries)});
+        return FormatLanguageText(GetLanguageString("STRING_PIN_MODIFY_FAIL_WITH_RETRYNUM"),
+                                  {std::to_wstring(retries)});
     if (retries == 0) return GetLanguageString("STRING_PIN_MODIFY_FAIL_LOCK");
     return FormatLanguageText(GetLanguageString("STRING_PIN_MODIFY_FAIL"), {std::to_wstring(retries)});
 }
@@ -91,15 +87,19 @@ std::wstring SanitizeExportFileName(const std::wstring& name)
     // A leading dot hides the file; trailing blanks and dots are dropped by
     // the file system, which would make two names one.
     if (!safe.empty() && safe.front() == L'.') safe.front() = L'_';
-    for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L' ' || safe[i - 1] == L'.'); --i) safe[i - 1] = L'_';
+    for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L' ' || safe[i - 1] == L'.'); --i)
+        safe[i - 1] = L'_';
     return safe;
 }
 
 std::wstring CertExportFileName(unsigned long certificate)
 {
-    std::wstring name = SanitizeExportFileName(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME));
-    if (Cert_Util::IsSignCert(certificate)) return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_SIGN_NAME");
-    if (Cert_Util::IsEncCert(certificate)) return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_ENC_NAME");
+    std::wstring name =
+        SanitizeExportFileName(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME));
+    if (Cert_Util::IsSignCert(certificate))
+        return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_SIGN_NAME");
+    if (Cert_Util::IsEncCert(certificate))
+        return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_ENC_NAME");
     return name + L".cer";
 }
 
@@ -110,7 +110,8 @@ bool WriteCertFile(const std::wstring& path, unsigned long certificate)
     unsigned char* bytes = nullptr;
     unsigned long length = 0;
     size_t written = 0;
-    const bool encoded = ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
+    const bool encoded =
+        ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
     Pki::ScopedBytes owner(bytes);
     if (encoded && bytes) written = fwrite(bytes, 1, length, file);
     const bool closed = fclose(file) == 0;
@@ -157,13 +158,13 @@ void CUIMainFrame::SetupKeyButtons(CControlUI* page, DeviceRecord* record)
 
 void CUIMainFrame::AddCertGroupView(CControlUI* page, const CertGroup& group, DeviceRecord* record, int index)
 {
-    auto* column = FindIn<CContainerUI>(m_pm_, page, L"VLayout_AllCertView");
+    auto* column = FindIn<CContainerUI>(page, L"VLayout_AllCertView");
     if (group.certificates.empty() || !column) return;
     std::unique_ptr<CControlUI> row(BuildSubLayout(L"SubXml/HLayoutCertPairContain.xml", nullptr));
     auto* rowLayout = ControlCast<CContainerUI>(row.get());
     if (!rowLayout) return;
-    auto* names = FindIn<CContainerUI>(m_pm_, row.get(), L"VLayout_CertItemsDispalyName");
-    auto* attributeTabs = FindIn<CTabLayoutUI>(m_pm_, page, L"TLayout_CertArrShow");
+    auto* names = FindIn<CContainerUI>(row.get(), L"VLayout_CertItemsDispalyName");
+    auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow");
     if (!names || !attributeTabs) return;
 
     AddCertItems(attributeTabs, group, names);
@@ -208,8 +209,9 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
         const bool encryption = Cert_Util::IsEncCert(certificate);
         if (CControlUI* label = m_pm_.FindSubControlByName(item, L"Lable_CertDisplayName")) {
             label->SetText(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME) +
-                           GetLanguageString(encryption ? "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_ENC"
-                                                        : "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_SIGN"));
+                           GetLanguageString(encryption
+                                                 ? "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_ENC"
+                                                 : "STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME_TYPESUFFIX_SIGN"));
         }
         if (CControlUI* button = m_pm_.FindSubControlByName(item, L"Button_CertDisplayName")) {
             m_certItemTags_.push_back(std::make_unique<CertItemTag>(
@@ -217,7 +219,8 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
             button->SetTag(reinterpret_cast<UINT_PTR>(m_certItemTags_.back().get()));
             button->OnNotify += MakeDelegate(this, &CUIMainFrame::OnCertItemNotify);
         }
-        if (auto* page = ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+        if (auto* page =
+                ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
             AddCertAttributes(page, certificate);
             attributeTabs->Add(page);
         }
@@ -239,11 +242,14 @@ void CUIMainFrame::AddCertAttributes(CContainerUI* page, unsigned long certifica
         std::wstring value;
     } rows[] = {
         {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID", serviceId},
-        {"STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME)},
-        {"STRING_SHOW_CERTATT_CERTTYPE",
-         GetLanguageString(encryption ? "STRING_SHOW_CERTATT_CERTTYPE_ENC" : "STRING_SHOW_CERTATT_CERTTYPE_SIGN")},
-        {"STRING_SHOW_CERTATT_VALIDTIME", ValidityPeriod("STRING_SHOW_CERTATT_VALIDTIME_FORMAT", certificate)},
-        {"STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME)},
+        {"STRING_SHOW_CERTATT_SUBJECTDISPLAYNAME",
+         StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME)},
+        {"STRING_SHOW_CERTATT_CERTTYPE", GetLanguageString(encryption ? "STRING_SHOW_CERTATT_CERTTYPE_ENC"
+                                                                      : "STRING_SHOW_CERTATT_CERTTYPE_SIGN")},
+        {"STRING_SHOW_CERTATT_VALIDTIME",
+         ValidityPeriod("STRING_SHOW_CERTATT_VALIDTIME_FORMAT", certificate)},
+        {"STRING_SHOW_CERTATT_ISSUSERDISPLAYNAME",
+         StringAttribute(certificate, ZENTO_CERT_ATTR_ISSUER_DISPLAY_NAME)},
         {"STRING_SHOW_CERTATT_FRIENDLYNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_FRIENDLY_NAME)},
         {"STRING_SHOW_CERTATT_UNITNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_ORGANIZATION)},
         {"STRING_SHOW_CERTATT_SECTIONNAME", StringAttribute(certificate, ZENTO_CERT_ATTR_UNIT)},
@@ -258,7 +264,8 @@ void CUIMainFrame::AddCertAttributes(CContainerUI* page, unsigned long certifica
     for (const auto& row : rows) AddAttributeRow(GetLanguageString(row.label), row.value, page);
 }
 
-void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring& value, CContainerUI* container)
+void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring& value,
+                                   CContainerUI* container)
 {
     if (label.empty() || value.empty() || !container) return;
     std::unique_ptr<CControlUI> row(BuildSubLayout(L"SubXml/HLayoutCertArrShow.xml", this));
@@ -273,6 +280,7 @@ void CUIMainFrame::AddAttributeRow(const std::wstring& label, const std::wstring
         option->SetUserData(value);
         // Long values (thumbprints) end in an ellipsis; the tooltip shows them whole.
         option->SetToolTip(value);
+        option->OnNotify += MakeDelegate(this, &CUIMainFrame::OnAttributeRightClick);
     }
     container->Add(row.release());
 }
@@ -292,9 +300,10 @@ CControlUI* CUIMainFrame::BuildValidityBlock(unsigned long certificate, int& sta
         int days = 0;
         Cert_Util::GetCertRemainDays(certificate, &days);
         if (CControlUI* label = m_pm_.FindSubControlByName(block, L"Label_Deadline")) {
-            label->SetText(days == 0 ? GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY")
-                                     : FormatLanguageText(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"),
-                                                          {std::to_wstring(days)}));
+            label->SetText(
+                days == 0 ? GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY")
+                          : FormatLanguageText(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"),
+                                               {std::to_wstring(days)}));
         }
     }
     if (CControlUI* period = m_pm_.FindSubControlByName(block, L"Label_CertValidDate"))
@@ -315,10 +324,20 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
     if (msg.sType == L"dbclick") {
         // The window that shows it frees the copy; the record may be gone by then.
         Pki::ScopedCertificate copy = Duplicate(tag->certificate);
-        if (copy && ::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy.get()), 0)) (void)copy.release();
+        if (copy && ::PostMessageW(m_hWnd, kMsgDisplayCert, static_cast<WPARAM>(copy.get()), 0))
+            (void)copy.release();
         return true;
     }
     return false;
+}
+
+bool CUIMainFrame::OnAttributeRightClick(TNotifyUI& msg)
+{
+    if (msg.sType != L"rclick" || !msg.pSender) return false;
+    POINT point = msg.ptMouse;
+    ::ClientToScreen(m_hWnd, &point);
+    CPluginMenuWnd::Open(msg.pSender->GetUserData(), point.x, point.y);
+    return true;
 }
 
 bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
@@ -382,7 +401,8 @@ unsigned long CUIMainFrame::FindSelectedCert(CContainerUI* nameColumn)
 {
     if (!nameColumn) return 0;
     for (int i = 0; i < nameColumn->GetCount(); ++i) {
-        auto* button = ControlCast<COptionUI>(m_pm_.FindSubControlByName(nameColumn->GetItemAt(i), L"Button_CertDisplayName"));
+        auto* button = ControlCast<COptionUI>(
+            m_pm_.FindSubControlByName(nameColumn->GetItemAt(i), L"Button_CertDisplayName"));
         if (!button || !button->IsSelected()) continue;
         auto* tag = reinterpret_cast<CertItemTag*>(button->GetTag());
         return tag ? tag->certificate : 0;
@@ -394,7 +414,8 @@ void CUIMainFrame::SaveCertAs(HWND owner, unsigned long certificate)
 {
     const std::wstring fileName = CertExportFileName(certificate);
     const std::wstring filter = GetLanguageString("STRING_SAVE_CERT_TYPE_NAME") + L"(*.cer)|*.cer||";
-    CFileDialog dialog(FALSE, L".cer", fileName.c_str(), OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, filter.c_str(), owner);
+    CFileDialog dialog(FALSE, L".cer", fileName.c_str(), OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
+                       filter.c_str(), owner);
     if (dialog.DoModal() != IDOK) return;
     if (WriteCertFile(dialog.GetPathName(), certificate))
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), MB_ICONINFORMATION);
@@ -409,15 +430,28 @@ bool CUIMainFrame::OnModifyPinClick(TNotifyUI& msg)
     return true;
 }
 
-bool CUIMainFrame::ChangePinOnDevice(unsigned long device, std::string& oldPin, std::string& newPin)
+void CUIMainFrame::ChangeDevicePin(HWND owner, unsigned long device)
+{
+    SecureUtf8String oldPin;
+    SecureUtf8String newPin;
+    {
+        CUIModifyPasswordDlg dialog(device);
+        if (dialog.RunModal(owner) != IDOK) return;
+        oldPin = ToSecureUtf8(dialog.GetOldPin());
+        newPin = ToSecureUtf8(dialog.GetNewPin());
+        dialog.WipePins();
+    }  // the dialog and its window go before the key is asked
+    ChangePinOnDevice(device, oldPin, newPin);
+}
+
+bool CUIMainFrame::ChangePinOnDevice(unsigned long device, SecureUtf8String& oldPin, SecureUtf8String& newPin)
 {
     int retries = -1;
-    const int result = ZentoPKICryptoChangePwd(device, ZENTO_PIN_USER, oldPin.c_str(), newPin.c_str(), &retries);
+    const int result =
+        ZentoPKICryptoChangePwd(device, ZENTO_PIN_USER, oldPin.c_str(), newPin.c_str(), &retries);
     // The PINs are of no use to anyone from here on.
-    SecureZeroMemory(&oldPin[0], oldPin.size());
-    SecureZeroMemory(&newPin[0], newPin.size());
-    oldPin.clear();
-    newPin.clear();
+    oldPin.Clear();
+    newPin.Clear();
     if (result == ZENTO_PKI_OK) {
         MessageBoxNotice(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), MB_ICONINFORMATION);
         return true;
@@ -442,13 +476,14 @@ bool CUIMainFrame::OnDisconnectClick(TNotifyUI& msg)
 {
     if (msg.sType != L"click" || !msg.pSender) return false;
     const auto device = static_cast<unsigned long>(msg.pSender->GetTag());
-    const std::wstring parameters = L"type=" + std::to_wstring(ZentoPKICryptoGetType(device)) +
-                                    L"|sn=" + Cert_Util::GetDeviceSerialNumber(device) + L"|opeator=disconnect";
+    const std::wstring parameters = L"type=" + std::to_wstring(ZentoPKICryptoGetType(device)) + L"|sn=" +
+                                    Cert_Util::GetDeviceSerialNumber(device) + L"|opeator=disconnect";
     SendHostCommand(PluginIds::DeviceManagement, parameters, kHostMsgRunDisconnect);
     return false;
 }
 
 int CUIMainFrame::MessageBoxNotice(const std::wstring& text, UINT icon)
 {
-    return ::MessageBoxW(m_hWnd, text.c_str(), GetLanguageString("STRING_TITLE_NOTICE").c_str(), MB_OK | icon);
+    return ::MessageBoxW(m_hWnd, text.c_str(), GetLanguageString("STRING_TITLE_NOTICE").c_str(),
+                         MB_OK | icon);
 }

@@ -78,13 +78,15 @@ bool MakeStore(const std::wstring& folder, const std::wstring& fixtures, int tok
         CreateDirectoryW(token.c_str(), nullptr);
         char ini[160];
         snprintf(ini, sizeof ini,
-                 "[Token]\r\nType=1\r\nSerial=BENCH%04d\r\nLabel=Bench %d\r\nPin=123456\r\nRetries=6\r\nMaxRetries=6\r\n",
+                 "[Token]\r\nType=1\r\nSerial=BENCH%04d\r\nLabel=Bench "
+                 "%d\r\nPin=123456\r\nRetries=6\r\nMaxRetries=6\r\n",
                  t, t);
         if (!testsupport::WriteFileBytes(token + L"\\token.ini", ini)) return false;
         for (int c = 0; c < certs; ++c) {
             const std::wstring pair = token + L"\\kp" + std::to_wstring(c / 2);
             CreateDirectoryW(pair.c_str(), nullptr);
-            if (!testsupport::WriteFileBytes(pair + L"\\" + std::to_wstring(c % 2 + 1) + L".cer", c % 2 ? enc : sign))
+            if (!testsupport::WriteFileBytes(pair + L"\\" + std::to_wstring(c % 2 + 1) + L".cer",
+                                             c % 2 ? enc : sign))
                 return false;
         }
     }
@@ -127,11 +129,14 @@ int main()
         return 1;
     }
     // Only the refresh is measured: no pop-ups, no show-self command, no worker.
-    WritePrivateProfileStringW(L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0", sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0",
+                               sandbox.UserIniPath().c_str());
     WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"0",
                                sandbox.UserIniPath().c_str());
-    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"0", sandbox.UserIniPath().c_str());
-    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"0", sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"0",
+                               sandbox.UserIniPath().c_str());
+    WritePrivateProfileStringW(L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"0",
+                               sandbox.UserIniPath().c_str());
 
     tamu::HostOptions options;
     options.languageId = 2052;
@@ -207,7 +212,7 @@ int main()
     printf("| OnInitPlugins to painted | | | %.2f / %.2f |\n", start.median, start.minimum);
     const double ratio = rows[1].view.median > 0 ? rows[2].view.median / rows[1].view.median : 0;
     printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio);
-    printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n", static_cast<unsigned long>(afterOne / 1024),
-           static_cast<unsigned long>(afterThousand / 1024));
+    printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n",
+           static_cast<unsigned long>(afterOne / 1024), static_cast<unsigned long>(afterThousand / 1024));
     return 0;
 }

@@ -64,16 +64,6 @@ private:
 };
 int PopupStandIn::s_reports = 0;
 
-void ClickCentre(HWND menu)
-{
-    RECT rc;
-    ::GetClientRect(menu, &rc);
-    LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
-    ::SendMessageW(menu, WM_MOUSEMOVE, 0, at);
-    ::SendMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    ::SendMessageW(menu, WM_LBUTTONUP, 0, at);
-}
-
 CToolkitWnd* ObjectOf(HWND hwnd)
 {
     auto* base = reinterpret_cast<DuiLib::CWindowWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -125,7 +115,7 @@ TEST_F(MenuWndTest, CopyPutsTheValueOnTheClipboardAndCloses)
     HWND menu = CPluginMenuWnd::Open(value, 100, 100);
     ASSERT_TRUE(::IsWindow(menu));
     testsupport::PumpMessages();
-    ClickCentre(menu);
+    productui::ClickCentre(menu);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(menu); }));
     EXPECT_EQ(value, ClipboardUnicode());
 }
@@ -137,7 +127,7 @@ TEST_F(MenuWndTest, EmptyValueDoesNothingUntilTheFocusGoes)
     HWND menu = CPluginMenuWnd::Open(L"", 100, 100);
     ASSERT_TRUE(::IsWindow(menu));
     testsupport::PumpMessages();
-    ClickCentre(menu);
+    productui::ClickCentre(menu);
     testsupport::PumpMessages();
     EXPECT_TRUE(::IsWindow(menu));
     other.TakeFocus();
@@ -151,7 +141,7 @@ TEST_F(MenuWndTest, StopRemindingReportsToThePopupOnceAndCloses)
     HWND menu = CNoDeviceNotifiyCertMenuWnd::Open(popup.hwnd, 100, 100);
     ASSERT_TRUE(::IsWindow(menu));
     testsupport::PumpMessages();
-    ClickCentre(menu);
+    productui::ClickCentre(menu);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(menu) && PopupStandIn::Reports() == 1; }));
     testsupport::PumpMessages();
     EXPECT_EQ(1, PopupStandIn::Reports());
@@ -159,7 +149,7 @@ TEST_F(MenuWndTest, StopRemindingReportsToThePopupOnceAndCloses)
     // Without a pop-up to report to, the button only closes the menu.
     menu = CNoDeviceNotifiyCertMenuWnd::Open(nullptr, 100, 100);
     testsupport::PumpMessages();
-    ClickCentre(menu);
+    productui::ClickCentre(menu);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(menu); }));
     EXPECT_EQ(1, PopupStandIn::Reports());
 }

@@ -44,6 +44,16 @@ std::wstring ScreenshotPath(const std::wstring& name)
     return folder + L"\\" + name;
 }
 
+void ClickCentre(HWND window)
+{
+    RECT rc;
+    ::GetClientRect(window, &rc);
+    LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+    ::SendMessageW(window, WM_MOUSEMOVE, 0, at);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
 bool HeapsHold(const void* bytes, size_t size)
 {
     std::vector<HANDLE> heaps(256);

@@ -32,6 +32,9 @@ private:
 // <build>\screenshots\<name>, the folder made when missing.
 std::wstring ScreenshotPath(const std::wstring& name);
 
+// A left click in the middle of a window's client area, as the mouse gives it.
+void ClickCentre(HWND window);
+
 // Whether any allocated block of any heap of the process holds these bytes.
 bool HeapsHold(const void* bytes, size_t size);
 

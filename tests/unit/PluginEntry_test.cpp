@@ -113,8 +113,10 @@ TEST_F(PluginEntryTest, WithoutViewContainerTheModuleStillRunsAndTheViewKeepsIts
     EXPECT_EQ(-1, view.Create(nullptr));
 }
 
-TEST_F(PluginEntryTest, ViewFindsTheContainerButReportsFailureWithoutMainWindow)
+TEST_F(PluginEntryTest, ViewFindsTheContainerButFailsWithoutAHostWindowToLiveIn)
 {
+    // A headless host's container gives no parent window: the main window,
+    // a child window, cannot be made, and the view says so.
     tamu::Host host(Headless());
     ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
     CLumoraPluginView& view = PluginEntry::Module()->View();
