@@ -6,7 +6,6 @@
 #include "Plugin/HostInterfaces.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
-#include "Utils/TextFormat.h"
 #include "Utils/UserSettings.h"
 
 namespace {
@@ -65,7 +64,7 @@ void CUINotifyCertEventWnd::ShowCertificateList(int remainDays)
     const std::wstring message =
         remainDays < 1
             ? GetLanguageString("STRING_NOTICE_WINDOW_MSG")
-            : FormatTextWithNumber(GetLanguageString("STRING_NOTICE_WINDOW_MSG_FORMAT"), remainDays);
+            : FormatLanguageText(GetLanguageString("STRING_NOTICE_WINDOW_MSG_FORMAT"), {std::to_wstring(remainDays)});
     SetControlText(L"label_Msg", message);
 }
 

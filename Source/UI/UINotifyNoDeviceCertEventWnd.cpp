@@ -10,7 +10,6 @@
 #include "UI/UIMainFrame.h"
 #include "UI/NoDeviceNotifySchedule.h"
 #include "Utils/LanguageStrings.h"
-#include "Utils/TextFormat.h"
 #include "Utils/UserSettings.h"
 
 namespace {
@@ -107,8 +106,7 @@ bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord
     if (DuiLib::CControlUI* days = m_pm_.FindSubControlByName(line, L"Lable_CertRemainDayItem")) {
         days->SetText(record.m_remainDays_ == 0
                           ? GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY")
-                          : FormatTextWithNumber(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"),
-                                                 record.m_remainDays_));
+                          : FormatLanguageText(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"), {std::to_wstring(record.m_remainDays_)}));
     }
     list->Add(line);
     return true;
@@ -117,8 +115,7 @@ bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord
 LRESULT CUINotifyNoDeviceCertEventWnd::ForbidNoDeviceCertNotify(WPARAM, LPARAM)
 {
     if (!m_selectedCert_) return 1;
-    const std::wstring question = FormatTextWithText(
-        GetLanguageString("STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT"), DisplayName(m_selectedCert_.get()));
+    const std::wstring question = FormatLanguageText(GetLanguageString("STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT"), {DisplayName(m_selectedCert_.get())});
     const std::wstring caption = GetLanguageString("STRING_TITLE_NOTICE");
     const int answer = ::MessageBoxW(nullptr, question.c_str(), caption.c_str(),
                                      MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND);

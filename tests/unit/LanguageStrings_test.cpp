@@ -302,3 +302,16 @@ TEST(ShippedLanguageFiles, EveryKeyOnceWithTheDefaultsFieldsAndMarkup)
         ZENTO_Language_ReleaseLanguageHandle(h);
     }
 }
+
+// Translations are data: a wrong or missing field shows odd text, never reads
+// an argument that is not there.
+TEST(FormatLanguageText, FillsFieldsInTurnAndNeverTrustsTheText)
+{
+    EXPECT_EQ(L"7天后过期", FormatLanguageText(L"%d天后过期", {L"7"}));
+    EXPECT_EQ(L"证书张三过期", FormatLanguageText(L"证书%s过期", {L"张三"}));
+    EXPECT_EQ(L"a 1 b 2", FormatLanguageText(L"a %s b %d", {L"1", L"2"}));
+    EXPECT_EQ(L"12 of %d", FormatLanguageText(L"%s of %d", {L"12"}));
+    EXPECT_EQ(L"100% sure: 5", FormatLanguageText(L"100%% sure: %d", {L"5"}));
+    EXPECT_EQ(L"no field %x %", FormatLanguageText(L"no field %x %", {L"5"}));
+    EXPECT_EQ(L"", FormatLanguageText(L"", {L"x"}));
+}

@@ -16,7 +16,6 @@
 #include "UI/NoDeviceNotifySchedule.h"
 #include "UI/SlideCurve.h"
 #include "UI/UINotifyNoDeviceCertEventWnd.h"
-#include "Utils/TextFormat.h"
 #include "Utils/UserSettings.h"
 
 using pkitest::Cert;
@@ -51,18 +50,6 @@ TEST(SlideCurve, NegativeStepMovesLinearly)
     const POINT p = SlidePositionAt(plan, -5);
     EXPECT_EQ(2220 + (1920 - 2220) * -5 / 25, p.x);
     EXPECT_EQ(920, p.y);
-}
-
-TEST(TextFormat, FillsOnlyTheFirstFieldAndNeverTrustsTheText)
-{
-    EXPECT_EQ(L"7天后过期", FormatTextWithNumber(L"%d天后过期", 7));
-    EXPECT_EQ(L"-3 days", FormatTextWithNumber(L"%d days", -3));
-    EXPECT_EQ(L"证书张三过期", FormatTextWithText(L"证书%s过期", L"张三"));
-    // A translator's wrong field still shows the value, a second one stays.
-    EXPECT_EQ(L"12 of %d", FormatTextWithNumber(L"%s of %d", 12));
-    EXPECT_EQ(L"100% sure: 5", FormatTextWithNumber(L"100%% sure: %d", 5));
-    EXPECT_EQ(L"no field %x %", FormatTextWithNumber(L"no field %x %", 5));
-    EXPECT_EQ(L"", FormatTextWithText(L"", L"x"));
 }
 
 class ForbidMarkerTest : public pkitest::PkiTest {
