@@ -209,10 +209,18 @@ namespace {
 // through it) but lose their type byte, so the type tells a live object.
 DWORD CountWineGdiTable()
 {
-#if defined(__i386__)
+#if defined(__i386__) || defined(__x86_64__)
     const BYTE* peb = nullptr;
+#if defined(__i386__)
     asm("movl %%fs:0x30, %0" : "=r"(peb));
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
+    const size_t tableField = 0x94;
+#else
+    asm("movq %%gs:0x60, %0" : "=r"(peb));
+    const size_t tableField = 0xF8;
+#endif
+    // The entries hold a 64-bit object pointer on both architectures, so
+    // their size and the type byte's place are the same.
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + tableField);
     if (!table) return 0;
     const size_t entrySize = 24, entries = 0x10000;
     MEMORY_BASIC_INFORMATION mbi;

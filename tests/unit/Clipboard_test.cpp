@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "DuiLib/ScopedWin.h"
 #include "TestSupport.h"
@@ -66,26 +65,6 @@ TEST(CopyToClipboard, TextIsPlacedInTheProcessCodePage)
 
     ASSERT_TRUE(PutTextOnClipboard(L""));
     EXPECT_EQ("", ClipboardBytes());
-}
-
-TEST(CopyToClipboard, ABusyClipboardKeepsItsContent)
-{
-    ASSERT_TRUE(PutTextOnClipboard(L"before"));
-    DuiLib::ScopedHandle opened(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    DuiLib::ScopedHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    bool heldByOther = false;
-    std::thread holder([&] {
-        heldByOther = ::OpenClipboard(nullptr) != FALSE;
-        ::SetEvent(opened.get());
-        ::WaitForSingleObject(release.get(), 10000);
-        if (heldByOther) ::CloseClipboard();
-    });
-    ::WaitForSingleObject(opened.get(), 10000);
-    EXPECT_FALSE(PutTextOnClipboard(L"after"));
-    ::SetEvent(release.get());
-    holder.join();
-    EXPECT_TRUE(heldByOther);
-    EXPECT_EQ("before", ClipboardBytes());
 }
 
 }  // namespace
