@@ -12,7 +12,7 @@ using namespace DuiLib;
 HWND CMenuWndBase::OpenAt(int x, int y)
 {
     if (!Create(nullptr, kWindowTitle, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, kWidth, kHeight)) {
-        // No window means no final message: the object goes here.
+        // Creation failed: the final message (if any) left the object to us.
         delete this;
         return nullptr;
     }
@@ -38,7 +38,8 @@ bool CMenuWndBase::OnWindowMessage(UINT uMsg, WPARAM, LPARAM, LRESULT&)
 
 void CMenuWndBase::OnFinalMessage(HWND)
 {
-    delete this;
+    // After a failed creation OpenAt still holds the object and frees it.
+    if (m_created_) delete this;
 }
 
 void CMenuWndBase::BindButton(const wchar_t* name, const char* captionKey)

@@ -22,6 +22,7 @@ LRESULT CToolkitWnd::OnCreate()
     m_pm_.AttachDialog(root);
     m_pm_.AddNotifier(this);
     OnSkinBuilt();
+    m_created_ = true;
     return 0;
 }
 

@@ -35,6 +35,9 @@ protected:
     void SetControlText(const wchar_t* name, const char* languageKey);
 
     DuiLib::CPaintManagerUI m_pm_;
+    // True once WM_CREATE succeeded. A window whose creation failed still
+    // gets its final message, while its creator is still holding the object.
+    bool m_created_ = false;
 
 private:
     LRESULT OnCreate();

@@ -155,6 +155,7 @@ bool CUIConfigModuleWnd::OnOpenLogClick(TNotifyUI& msg)
 
 void CUIConfigModuleWnd::PostNcDestroy()
 {
+    if (!m_created_) return;
     // The settings object may still hold us: it must not reach a deleted page.
     if (m_ownerLink_) *m_ownerLink_ = nullptr;
     delete this;

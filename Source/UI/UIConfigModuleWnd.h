@@ -21,6 +21,7 @@ public:
     void SetOwnerLink(CUIConfigModuleWnd** link) { m_ownerLink_ = link; }
 
 protected:
+    void InitWindow() override { m_created_ = true; }
     void PostNcDestroy() override;
 
 private:
@@ -29,6 +30,9 @@ private:
     bool OnOpenLogClick(DuiLib::TNotifyUI& msg);
 
     CUIConfigModuleWnd** m_ownerLink_ = nullptr;
+    // Set when WM_CREATE succeeded; a page whose creation failed stays with
+    // its creator instead of deleting itself under it.
+    bool m_created_ = false;
 };
 
 // <user data>\ZENTO\Tamu\Plugin\CertApp\LumoraPlugin\ + "\log": the folder the

@@ -123,4 +123,37 @@ void PressKey(HWND hwnd, UINT vk)
     ::PostMessageW(hwnd, WM_KEYUP, vk, 0xC0000001);
 }
 
+namespace {
+UINT RunMessage()
+{
+    static const UINT message = ::RegisterWindowMessageW(L"LumoraTestRunOnUiThread");
+    return message;
+}
+constexpr WPARAM kRunMagic = 0x4C756D6F;
+}  // namespace
+
+UiThreadRunner::UiThreadRunner()
+    : m_hook_(::SetWindowsHookExW(WH_CALLWNDPROC, &UiThreadRunner::Hook, nullptr, ::GetCurrentThreadId()))
+{
+}
+
+UiThreadRunner::~UiThreadRunner()
+{
+    if (m_hook_) ::UnhookWindowsHookEx(m_hook_);
+}
+
+LRESULT CALLBACK UiThreadRunner::Hook(int code, WPARAM wParam, LPARAM lParam)
+{
+    auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call && call->message == RunMessage() && call->wParam == kRunMagic) {
+        (*reinterpret_cast<const std::function<void()>*>(call->lParam))();
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void UiThreadRunner::Run(HWND windowOfUiThread, const std::function<void()>& code)
+{
+    ::SendMessageW(windowOfUiThread, RunMessage(), kRunMagic, reinterpret_cast<LPARAM>(&code));
+}
+
 }  // namespace dialogdriver

@@ -41,6 +41,24 @@ void SetEditText(HWND edit, const wchar_t* text);
 // the modal loop's keyboard handling like a real key).
 void PressKey(HWND hwnd, UINT vk);
 
+// Lets the driving thread run code on the thread that owns the windows
+// (control trees are not to be touched from elsewhere). Made on the window
+// thread before its modal loop starts; Run is called from the driver and
+// returns once the code has run there.
+class UiThreadRunner {
+public:
+    UiThreadRunner();
+    ~UiThreadRunner();
+    UiThreadRunner(const UiThreadRunner&) = delete;
+    UiThreadRunner& operator=(const UiThreadRunner&) = delete;
+    // windowOfUiThread: any window that belongs to the window thread.
+    void Run(HWND windowOfUiThread, const std::function<void()>& code);
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK m_hook_ = nullptr;
+};
+
 // Runs the script on its own thread; joins at destruction.
 class Driver {
 public:

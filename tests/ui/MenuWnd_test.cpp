@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ProductUi.h"
+#include "ClipboardReader.h"
 #include "TestSupport.h"
 #include "UI/MenuWnd.h"
 #include "Utils/LanguageStrings.h"
@@ -13,20 +14,6 @@
 using testsupport::WaitFor;
 
 namespace {
-
-std::wstring ClipboardUnicode()
-{
-    std::wstring out;
-    if (!::OpenClipboard(nullptr)) return L"<clipboard not available>";
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const wchar_t* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            out = text;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return out;
-}
 
 // A plain window standing for the absent-key pop-up: counts the menu's
 // report and can take the focus away from a menu.
@@ -117,7 +104,7 @@ TEST_F(MenuWndTest, CopyPutsTheValueOnTheClipboardAndCloses)
     testsupport::PumpMessages();
     productui::ClickCentre(menu);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(menu); }));
-    EXPECT_EQ(value, ClipboardUnicode());
+    EXPECT_EQ(value, testsupport::ClipboardUnicodeText());
 }
 
 TEST_F(MenuWndTest, EmptyValueDoesNothingUntilTheFocusGoes)
@@ -132,7 +119,7 @@ TEST_F(MenuWndTest, EmptyValueDoesNothingUntilTheFocusGoes)
     EXPECT_TRUE(::IsWindow(menu));
     other.TakeFocus();
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(menu); }));
-    EXPECT_EQ(L"kept", ClipboardUnicode());
+    EXPECT_EQ(L"kept", testsupport::ClipboardUnicodeText());
 }
 
 TEST_F(MenuWndTest, StopRemindingReportsToThePopupOnceAndCloses)

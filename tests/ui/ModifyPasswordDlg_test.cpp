@@ -80,7 +80,8 @@ TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
         windowName = WindowText(w);
         ::GetWindowRect(w, &dlgRect);
         ::GetWindowRect(owner.hwnd, &ownerRect);
-        ownerDisabled = !::IsWindowEnabled(owner.hwnd);
+        // The modal loop disables the owner right after showing the dialog.
+        ownerDisabled = Poll([&] { return !::IsWindowEnabled(owner.hwnd); });
         std::vector<HWND> edits = EditsTopToBottom(w);
         editCount = edits.size();
         if (edits.size() != 3) return;

@@ -6,38 +6,11 @@
 #include <string>
 
 #include "DuiLib/ScopedWin.h"
+#include "ClipboardReader.h"
 #include "TestSupport.h"
 #include "UI/MenuWnd.h"
 
 namespace {
-
-std::string ClipboardBytes()
-{
-    std::string out;
-    if (!::OpenClipboard(nullptr)) return "<clipboard not available>";
-    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
-        if (const char* text = static_cast<const char*>(::GlobalLock(data))) {
-            out = text;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return out;
-}
-
-std::wstring ClipboardUnicode()
-{
-    std::wstring out;
-    if (!::OpenClipboard(nullptr)) return L"<clipboard not available>";
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const wchar_t* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            out = text;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return out;
-}
 
 TEST(CopyToClipboard, TextIsPlacedInTheProcessCodePage)
 {
@@ -59,12 +32,12 @@ TEST(CopyToClipboard, TextIsPlacedInTheProcessCodePage)
     }
     SCOPED_TRACE(testing::Message() << "code page " << ::GetACP());
     ASSERT_TRUE(PutTextOnClipboard(value));
-    EXPECT_EQ(expected, ClipboardBytes());
+    EXPECT_EQ(expected, testsupport::ClipboardText());
     // A program that pastes Unicode gets the text back through the system.
-    EXPECT_EQ(value, ClipboardUnicode());
+    EXPECT_EQ(value, testsupport::ClipboardUnicodeText());
 
     ASSERT_TRUE(PutTextOnClipboard(L""));
-    EXPECT_EQ("", ClipboardBytes());
+    EXPECT_EQ("", testsupport::ClipboardText());
 }
 
 }  // namespace
