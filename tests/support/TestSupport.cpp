@@ -310,6 +310,36 @@ DWORD CountThreads()
     return count;
 }
 
+std::string DescribeThreads()
+{
+    // Where each thread started (module of its start address): tells a
+    // thread of ours from one the system keeps.
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    std::string text;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return text;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        void* start = nullptr;
+        if (thread && query) query(thread, 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof(start), nullptr);
+        if (thread) CloseHandle(thread);
+        HMODULE module = nullptr;
+        char name[MAX_PATH] = "?";
+        if (start && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                        static_cast<LPCWSTR>(start), &module))
+            GetModuleFileNameA(module, name, MAX_PATH);
+        text += std::to_string(entry.th32ThreadID) + " " + name + "\n";
+    }
+    CloseHandle(snapshot);
+    return text;
+}
+
 DWORD CountUserObjects()
 {
     DWORD n = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);

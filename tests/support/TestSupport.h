@@ -82,6 +82,8 @@ std::wstring ProgramFolder();
 
 // Threads of this process.
 DWORD CountThreads();
+// One line per thread of this process: id and the module it started in.
+std::string DescribeThreads();
 // USER objects: GetGuiResources where counted, otherwise the windows (with
 // their children) that belong to this thread.
 DWORD CountUserObjects();
