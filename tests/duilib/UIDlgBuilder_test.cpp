@@ -256,33 +256,3 @@ TEST(UILayout, TabLayoutShowsOnePage)
     EXPECT_EQ(tabs->GetCount(), 0);
 }
 
-TEST(UILayout, HighDpiScalesGeometryAndFonts)
-{
-    CPaintManagerUI pm;
-    CDialogBuilder b;
-    CControlUI* root = b.Create(
-        L"<Window size=\"200,100\" sizebox=\"4,4,4,4\" caption=\"0,0,0,30\" roundcorner=\"4,4\">"
-        L"<Font id=\"0\" name=\"Microsoft YaHei\" size=\"12\"/>"
-        L"<HorizontalLayout><Control name=\"w\" width=\"100\"/><Label name=\"l\" "
-        L"text=\"中文\"/></HorizontalLayout>"
-        L"</Window>",
-        nullptr, nullptr, &pm);
-    ASSERT_NE(root, nullptr);
-    pm.AttachDialog(root);
-    pm.SetDPI(96);
-    int height96 = pm.GetFontHeight(0);
-    pm.UpdateLayout();
-    EXPECT_EQ(pm.FindControl(L"w")->GetWidth(), 100);
-    pm.SetDPI(144);
-    EXPECT_EQ(pm.GetInitSize().cx, 300);
-    EXPECT_EQ(pm.GetSizeBox().left, 6);
-    EXPECT_EQ(pm.GetCaptionRect().bottom, 45);
-    EXPECT_EQ(pm.GetRoundCorner().cy, 6);
-    pm.UpdateLayout();
-    EXPECT_EQ(pm.FindControl(L"w")->GetWidth(), 150);
-    EXPECT_EQ(pm.FindControl(L"l")->GetWidth(), 150);
-    int height144 = pm.GetFontHeight(0);
-    EXPECT_GE(height144 * 100, height96 * 135) << height96 << " -> " << height144;
-    EXPECT_LE(height144 * 100, height96 * 165) << height96 << " -> " << height144;
-}
-

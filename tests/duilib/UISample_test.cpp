@@ -185,23 +185,3 @@ TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
     EXPECT_EQ(canvas.At(rc.right - 1, rc.bottom - 1), edge);
     EXPECT_EQ(canvas.At(rc.right - 1, (rc.top + rc.bottom) / 2), edge);
 }
-
-TEST(UISample, SkinFontFamilyIsMadeOrFallsBack)
-{
-    duitest::SkinFolder skins;
-    CPaintManagerUI pm;
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create(L"sample_dialog.xml", nullptr, nullptr, &pm);
-    ASSERT_NE(root, nullptr);
-    pm.AttachDialog(root);
-    std::wstring face = pm.GetFontFace(0);
-    RecordProperty("font_face", testsupport::ToUtf8(face));
-    EXPECT_FALSE(face.empty());
-    // The text is drawn with a font that has Chinese glyphs: the width of
-    // two CJK characters is far more than that of two narrow Latin letters.
-    HDC screen = GetDC(nullptr);
-    SIZE cjk = CRenderEngine::MeasureText(screen, &pm, L"中文", 0);
-    SIZE latin = CRenderEngine::MeasureText(screen, &pm, L"il", 0);
-    ReleaseDC(nullptr, screen);
-    EXPECT_GT(cjk.cx, latin.cx * 2);
-}

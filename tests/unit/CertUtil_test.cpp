@@ -237,20 +237,6 @@ TEST_F(CertUtil, ExpiryUsesAttribute30AndTheAuthorityFlag)
         ASSERT_NE(0UL, cert.get());
         EXPECT_EQ(c.expired, Cert_Util::IsCertExpired(cert.get()));
     }
-    // The authority certificate has ended: only its flag keeps it off the list.
-    Cert ca(LoadCert(CertFile(L"ca_expired")));
-    long flag = 0;
-    ASSERT_EQ(1, ZentoPKICertGetCertIntegerAttribute(ca.get(), ZENTO_CERT_ATTR_IS_CA, &flag));
-    EXPECT_EQ(1, flag);
-    std::wstring end;
-    ASSERT_TRUE(Cert_Util::GetCertStringAttribute(ca.get(), ZENTO_CERT_ATTR_VALID_TO, end));
-    EXPECT_LT(Cert_Util::ParseCertTimeEast8(end), Cert_Util::ParseCertTimeEast8(L"21000101000000Z"));
-    SYSTEMTIME st;
-    GetSystemTime(&st);
-    wchar_t nowText[32];
-    swprintf(nowText, 32, L"%04d%02d%02d%02d%02d%02dZ", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
-             st.wSecond);
-    EXPECT_LT(end, std::wstring(nowText));
 }
 
 // The moment the product takes as "now", pinned by the test.

@@ -59,14 +59,6 @@ protected:
 
 }  // namespace
 
-TEST_F(LanguageStringsTest, LookUpsBeforeLoadingAreEmpty)
-{
-    PutShippedFile(1033);
-    EXPECT_EQ(L"", GetLanguageString("STRING_TITLE"));
-    EXPECT_EQ(L"", GetLanguageString("STRING_TITLE_NOTICE"));
-    EXPECT_EQ(L"", GetLanguageString(nullptr));
-}
-
 TEST_F(LanguageStringsTest, BuildLanguagePathUnderTheCommonDataFolder)
 {
     const std::wstring base =
@@ -91,16 +83,6 @@ TEST_F(LanguageStringsTest, NoFilesGiveEveryDefaultAndUnknownKeysAreEmpty)
     EXPECT_EQ(L"", GetLanguageString("STRING_LABEL_EXPIRE_ITEM_45"));
     EXPECT_EQ(L"\u8fc7\u671f\u524d15\u5929\u63d0\u9192",
               GetLanguageString(std::string("STRING_LABEL_EXPIRE_ITEM_") + "15"));
-}
-
-TEST_F(LanguageStringsTest, Host1033WithItsFileShowsEnglish)
-{
-    PutShippedFile(1033);
-    LoadLanguageFileFor(1033);
-    EXPECT_EQ(L"Notice", GetLanguageString("STRING_TITLE_NOTICE"));
-    EXPECT_EQ(L"   Refresh", GetLanguageString("STRING_BUTTON_CERT_REFRESH"));
-    EXPECT_EQ(L"Expires in %d days", GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_FORMAT_DAY"));
-    EXPECT_EQ(L"", GetLanguageString("STRING_NO_SUCH_KEY"));
 }
 
 TEST_F(LanguageStringsTest, TheModuleTakesTheLanguageFromTheHostsLow16Bits)

@@ -68,24 +68,23 @@ public:
 
 }  // namespace
 
-TEST_F(PluginEntryTest, ModuleBeforeStartIsNull)
+TEST_F(PluginEntryTest, NoModuleBeforeStartAndReleaseTwiceForgetsModuleAndHost)
 {
     IPluginModule* module = reinterpret_cast<IPluginModule*>(0x1234);
     EXPECT_EQ(0, PluginEntry::GetPluginModule(&module));
     EXPECT_EQ(nullptr, module);
     EXPECT_EQ(0, PluginEntry::GetPluginModule(nullptr));
-}
-
-TEST_F(PluginEntryTest, ReleaseWithoutModuleAndTwiceIsHarmless)
-{
     EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
     EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
-
-    tamu::Host host(Headless());
-    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
-    EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
-    IPluginModule* module = reinterpret_cast<IPluginModule*>(0x1234);
+    {
+        tamu::Host host(Headless());
+        ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
+        EXPECT_EQ(&host, PluginEntry::Host());
+        EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+        EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
+    }
+    EXPECT_EQ(nullptr, PluginEntry::Host());
+    module = reinterpret_cast<IPluginModule*>(0x1234);
     PluginEntry::GetPluginModule(&module);
     EXPECT_EQ(nullptr, module);
 }
@@ -224,15 +223,4 @@ TEST_F(PluginEntryTest, ReleaseWithoutModuleStillReleasesTheToolkit)
     ASSERT_EQ(nullptr, PluginEntry::Module());
     EXPECT_EQ(0, PluginEntry::OnReleasePlugins());
     EXPECT_EQ(nullptr, DuiLib::CPaintManagerUI::CreateRegisteredControl(L"ProbeControl"));
-}
-
-TEST_F(PluginEntryTest, TeardownForgetsTheHost)
-{
-    {
-        tamu::Host host(Headless());
-        ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-        EXPECT_EQ(&host, PluginEntry::Host());
-        PluginEntry::OnReleasePlugins();
-    }
-    EXPECT_EQ(nullptr, PluginEntry::Host());
 }

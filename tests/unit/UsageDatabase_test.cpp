@@ -172,53 +172,38 @@ TEST_F(UsageDatabaseTest, PathFallsBackToTheRelativePartWithoutAnApplicationData
 
 // --- the ten most recent keys ----------------------------------------------
 
-TEST_F(UsageDatabaseTest, FifteenRowsGiveTheTenNewestNewestFirst)
-{
-    Install(L"recent15.db");
-    CachedDeviceRecordList records;
-    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
-    ASSERT_EQ(10u, records.size());
-    // deviceid holds the rank by last use; ranks 1 and 2 are in the opposite
-    // order as plain text, 10 and 11 one second apart.
-    for (size_t i = 0; i < records.size(); ++i) {
-        SCOPED_TRACE(i);
-        const int rank = static_cast<int>(i) + 1;
-        ASSERT_NE(nullptr, records[i]);
-        EXPECT_EQ(rank, records[i]->m_deviceId_);
-        EXPECT_EQ("SIGN-" + std::to_string(rank), records[i]->m_signCert_);
-        EXPECT_EQ("ENC-" + std::to_string(rank), records[i]->m_encCert_);
-        EXPECT_EQ(3 * rank, records[i]->m_usageCount_);
-        EXPECT_EQ(0, records[i]->m_remainDays_);
-        EXPECT_EQ(0, records[i]->m_handled_);
-    }
-    EXPECT_EQ("2026-11-30 09:00:00", records[0]->m_lastTime_);
-    EXPECT_EQ("2026-11-30T07:00:00", records[1]->m_lastTime_);
-    EXPECT_EQ("2026-11-29 00:00", records[2]->m_lastTime_);
-    EXPECT_EQ("2026-09-01 10:00:01", records[9]->m_lastTime_);
-}
-
-TEST_F(UsageDatabaseTest, RecentDevicesAreAppendedAfterWhatTheListHeld)
-{
-    Install(L"recent15.db");
-    CachedDeviceRecordList records;
-    records.push_back(std::make_unique<CachedDeviceRecord>());
-    records.back()->m_deviceId_ = 4242;
-    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
-    ASSERT_EQ(11u, records.size());
-    EXPECT_EQ(4242, records[0]->m_deviceId_);
-    EXPECT_EQ(1, records[1]->m_deviceId_);
-}
-
-TEST_F(UsageDatabaseTest, RecentDevicesRunsExactlyItsQueryOnAReadOnlyConnectionThatIsClosedAfterwards)
+TEST_F(UsageDatabaseTest, FifteenRowsGiveTheTenNewestNewestFirstAfterWhatTheListHeld)
 {
     Install(L"recent15.db");
     SqliteObserver observer;
     CachedDeviceRecordList records;
+    records.push_back(std::make_unique<CachedDeviceRecord>());
+    records.back()->m_deviceId_ = 4242;
     ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+    // Exactly its query, on a read-only connection closed afterwards.
     EXPECT_EQ(std::vector<std::string>{kRecentSql}, observer.Statements());
     EXPECT_EQ(1, observer.Opened());
     EXPECT_EQ(0, observer.WritableOpens());
     EXPECT_EQ(0, observer.OpenNow()) << "the connection outlived the query";
+    ASSERT_EQ(11u, records.size());
+    EXPECT_EQ(4242, records[0]->m_deviceId_);
+    // deviceid holds the rank by last use; ranks 1 and 2 are in the opposite
+    // order as plain text, 10 and 11 one second apart.
+    for (int rank = 1; rank <= 10; ++rank) {
+        SCOPED_TRACE(rank);
+        const auto& r = records[rank];
+        ASSERT_NE(nullptr, r);
+        EXPECT_EQ(rank, r->m_deviceId_);
+        EXPECT_EQ("SIGN-" + std::to_string(rank), r->m_signCert_);
+        EXPECT_EQ("ENC-" + std::to_string(rank), r->m_encCert_);
+        EXPECT_EQ(3 * rank, r->m_usageCount_);
+        EXPECT_EQ(0, r->m_remainDays_);
+        EXPECT_EQ(0, r->m_handled_);
+    }
+    EXPECT_EQ("2026-11-30 09:00:00", records[1]->m_lastTime_);
+    EXPECT_EQ("2026-11-30T07:00:00", records[2]->m_lastTime_);
+    EXPECT_EQ("2026-11-29 00:00", records[3]->m_lastTime_);
+    EXPECT_EQ("2026-09-01 10:00:01", records[10]->m_lastTime_);
 }
 
 TEST_F(UsageDatabaseTest, CellsAreReadLikeTheSiblingPluginWroteThem)
@@ -265,32 +250,25 @@ TEST_F(UsageDatabaseTest, CellsAreReadLikeTheSiblingPluginWroteThem)
     EXPECT_EQ(0, records[6]->m_usageCount_);
 }
 
-TEST_F(UsageDatabaseTest, ColumnNamesAreMatchedCaseSensitively)
+TEST_F(UsageDatabaseTest, NoRowsOrOtherlyCasedColumnsChangeNothing)
 {
-    Install(L"casecols.db");
-    CachedDeviceRecordList records;
-    ASSERT_EQ(0, Reader().QueryRecentDevices(records));
-    ASSERT_EQ(2u, records.size());
-    for (const auto& record : records) {
-        EXPECT_EQ(-1, record->m_deviceId_);
-        EXPECT_EQ("", record->m_signCert_);
-        EXPECT_EQ("", record->m_lastTime_);
-        EXPECT_EQ(0, record->m_usageCount_);
+    // Column names are matched case-sensitively: such rows read as fresh records.
+    for (const auto& c : {std::make_pair(L"casecols.db", 2u), std::make_pair(L"empty.db", 0u)}) {
+        SCOPED_TRACE(testsupport::ToUtf8(c.first));
+        Install(c.first);
+        CachedDeviceRecordList records;
+        ASSERT_EQ(0, Reader().QueryRecentDevices(records));
+        ASSERT_EQ(c.second, records.size());
+        for (const auto& record : records) {
+            EXPECT_EQ(-1, record->m_deviceId_);
+            EXPECT_EQ("", record->m_signCert_);
+            EXPECT_EQ("", record->m_lastTime_);
+            EXPECT_EQ(0, record->m_usageCount_);
+        }
+        std::string serial = "unchanged";
+        EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
+        EXPECT_EQ("unchanged", serial);
     }
-    std::string serial = "unchanged";
-    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
-    EXPECT_EQ("unchanged", serial);
-}
-
-TEST_F(UsageDatabaseTest, NoRowsIsSuccessWithNothingAppendedOrChanged)
-{
-    Install(L"empty.db");
-    CachedDeviceRecordList records;
-    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
-    EXPECT_TRUE(records.empty());
-    std::string serial = "unchanged";
-    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial));
-    EXPECT_EQ("unchanged", serial);
 }
 
 // --- one key by id -----------------------------------------------------------
@@ -313,17 +291,11 @@ TEST_F(UsageDatabaseTest, DeviceByIdRunsExactlyItsTextFollowedByTheId)
     EXPECT_EQ(3, observer.Opened());
     EXPECT_EQ(0, observer.WritableOpens());
     EXPECT_EQ(0, observer.OpenNow());
-}
-
-TEST_F(UsageDatabaseTest, DeviceByIdLeavesTheSerialAloneUnlessTheCellHasText)
-{
-    Install(L"recent15.db");
-    std::string serial = "unchanged";
+    // No row and a null cell leave the serial alone; an empty text is taken.
+    serial = "unchanged";
     EXPECT_EQ(0, Reader().QueryDeviceById(404, serial)) << "no row is not a failure";
-    EXPECT_EQ("unchanged", serial);
     EXPECT_EQ(0, Reader().QueryDeviceById(8, serial)) << "null devicesn";
     EXPECT_EQ("unchanged", serial);
-    // An empty text is a text: it is taken as it stands.
     EXPECT_EQ(0, Reader().QueryDeviceById(9, serial));
     EXPECT_EQ("", serial);
 }

@@ -136,12 +136,6 @@ TEST_F(UserSettingsTest, BooleansAreTrueOnlyForTrueInAnyCase)
     EXPECT_FALSE(settings().GetIsShowNotifyNoDeviceCertExpireWnd());  // empty is not the default
 }
 
-TEST_F(UserSettingsTest, WriteLogStoredAsOneIsOff)
-{
-    LoadWith("[Log]\r\nIsWriteLog=1\r\n");
-    EXPECT_FALSE(settings().GetIsWriteLog());
-}
-
 TEST_F(UserSettingsTest, IntegersParseLeadingDecimalDigits)
 {
     struct Case {
