@@ -43,7 +43,16 @@ SIZE_T PrivateBytes()
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof(counters));
-    return counters.PrivateUsage;
+    if (counters.PrivateUsage) return counters.PrivateUsage;
+    // Wine leaves PrivateUsage at 0: add up the committed private regions.
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION mbi;
+    for (const char* p = nullptr; VirtualQuery(p, &mbi, sizeof(mbi)) == sizeof(mbi);
+         p = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize) {
+        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += mbi.RegionSize;
+        if (static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize < p) break;
+    }
+    return total;
 }
 
 struct Stat {
