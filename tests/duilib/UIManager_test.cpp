@@ -346,28 +346,6 @@ TEST_F(UIWindowTest, HoverIsHandledLeaveIsNotAndTooltipsShow)
     EXPECT_FALSE(empty->m_handled[WM_MOUSEHOVER]);
 }
 
-TEST_F(UIWindowTest, RightAndDoubleClicksAreNotified)
-{
-    ScopedTestWindow w(L"all_controls.xml");
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    CControlUI* body = w->m_pm.FindControl(L"Text_Body");
-    w->RightClick(body);
-    EXPECT_EQ(w->CountOf(L"rclick", L"Text_Body"), 1);
-    // Pressed on one control, released on another: no right click.
-    POINT a = duitest::TestWindow::CenterOf(body);
-    POINT b = duitest::TestWindow::CenterOf(w->m_pm.FindControl(L"Label_Title"));
-    w->SendMouse(WM_RBUTTONDOWN, a, MK_RBUTTON);
-    w->SendMouse(WM_RBUTTONUP, b);
-    EXPECT_EQ(w->CountOf(L"rclick"), 1);
-
-    COptionUI* check = w->Find<COptionUI>(L"Option_Check");
-    w->ClearRecord();
-    w->DoubleClick(check);
-    EXPECT_EQ(w->CountOf(L"dbclick", L"Option_Check"), 1);
-    EXPECT_EQ(w->CountOf(L"click", L"Option_Check"), 2);
-}
-
 TEST_F(UIWindowTest, HandlerMayRemoveTheControlThatNotified)
 {
     ScopedTestWindow w(L"all_controls.xml");
@@ -532,41 +510,3 @@ TEST_F(UIWindowTest, ModalLoopEndsWithTheCloseResultAndGivesTheOwnerBack)
     }
 }
 
-TEST_F(UIWindowTest, LongListsScrollWithTheWheel)
-{
-    std::wstring skin =
-        L"<Window size=\"200,100\"><VerticalLayout name=\"list\" vscrollbar=\"true\" childpadding=\"0\">";
-    for (int i = 0; i < 10; ++i) skin += L"<Button name=\"item" + std::to_wstring(i) + L"\" height=\"30\"/>";
-    skin += L"</VerticalLayout></Window>";
-    ScopedTestWindow w(skin);
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    auto* list = w->Find<CVerticalLayoutUI>(L"list");
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->GetScrollRange(), 200);
-    EXPECT_EQ(w->m_pm.FindControl(L"item0")->GetPos().top, 0);
-    POINT screen = {50, 50};
-    ClientToScreen(w->GetHWND(), &screen);
-    // One notch down moves the content up by 40; the end stops the scroll.
-    SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
-                 MAKELPARAM(screen.x, screen.y));
-    w->m_pm.UpdateLayout();
-    EXPECT_EQ(list->GetScrollPos(), 40);
-    EXPECT_EQ(w->m_pm.FindControl(L"item0")->GetPos().top, -40);
-    // The control under a point follows the scroll.
-    EXPECT_EQ(w->m_pm.FindControl(POINT{50, 5})->GetName(), L"item1");
-    for (int i = 0; i < 10; ++i)
-        SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
-                     MAKELPARAM(screen.x, screen.y));
-    w->m_pm.UpdateLayout();
-    EXPECT_EQ(list->GetScrollPos(), 200);
-    EXPECT_EQ(w->m_pm.FindControl(L"item9")->GetPos().bottom, 100);
-    SendMessageW(w->GetHWND(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA * 10),
-                 MAKELPARAM(screen.x, screen.y));
-    w->m_pm.UpdateLayout();
-    EXPECT_EQ(list->GetScrollPos(), 0);
-    // Without the attribute nothing scrolls.
-    list->SetAttribute(L"vscrollbar", L"false");
-    w->m_pm.UpdateLayout();
-    EXPECT_EQ(list->GetScrollRange(), 0);
-}

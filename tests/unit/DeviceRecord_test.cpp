@@ -150,13 +150,6 @@ TEST_F(DeviceRecords, SigningAndEncryptionPairGroupTogether)
               Describe(GroupCertificates(*List().At(1)), {L"sign_10d_li", L"enc_10d", L"mixed_45d"}));
 }
 
-TEST_F(DeviceRecords, LetterCaseKeepsSubjectsApart)
-{
-    ASSERT_EQ(1, List().AddDevice(OpenToken(L"casefold")));
-    auto groups = GroupCertificates(*List().At(0));
-    EXPECT_EQ((Groups{{"case_upper"}, {"case_lower"}}), Describe(groups, {L"case_upper", L"case_lower"}));
-}
-
 TEST_F(DeviceRecords, GroupsFollowFirstMembersAndTakeLaterMatches)
 {
     // A, B, A' where A and A' belong together: [A, A'], [B].
@@ -183,22 +176,6 @@ TEST_F(DeviceRecords, SameGroupComparesSubjectAndBothEnds)
     EXPECT_FALSE(IsSameCertGroup(s2.get(), li.get()));
     EXPECT_FALSE(IsSameCertGroup(0, s1.get()));
     EXPECT_FALSE(IsSameCertGroup(s1.get(), 0));
-}
-
-TEST_F(DeviceRecords, FailedReadsCompareAsEmptyTexts)
-{
-    // Handles the library no longer knows: every attribute read fails, so
-    // subjects and both ends all compare as empty texts, and the rule
-    // groups them. Against a readable certificate they differ.
-    unsigned long a = LoadCert(CertFile(L"sign_1y"));
-    unsigned long b = LoadCert(CertFile(L"enc_1y"));
-    ASSERT_EQ(1, ZentoPKICertFreeCert(a));
-    ASSERT_EQ(1, ZentoPKICertFreeCert(b));
-    std::wstring text = L"x";
-    EXPECT_FALSE(Cert_Util::GetCertStringAttribute(a, ZENTO_CERT_ATTR_VALID_TO, text));
-    EXPECT_TRUE(IsSameCertGroup(a, b));
-    Cert live(LoadCert(CertFile(L"sign_1y")));
-    EXPECT_FALSE(IsSameCertGroup(a, live.get()));
 }
 
 TEST_F(DeviceRecords, EndsAreOnlyComparedWhenAttribute30IsRead)

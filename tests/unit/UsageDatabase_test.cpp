@@ -163,13 +163,6 @@ TEST_F(UsageDatabaseTest, PathIsUnderTheUsersApplicationDataFolder)
     EXPECT_EQ(testsupport::ToUtf8(DatabaseFile()), Reader().DatabasePath());
 }
 
-TEST_F(UsageDatabaseTest, PathFallsBackToTheRelativePartWithoutAnApplicationDataFolder)
-{
-    // A folder that does not exist makes the shell refuse to hand it out.
-    ScopedAppDataFolder gone(m_appData_.Path() + L"\\does-not-exist");
-    EXPECT_EQ(L"tamu\\Plugin\\CertApp\\QuendaPlugin\\usingRecorder.db", UsageDatabase::BuildDatabasePath());
-}
-
 // --- the ten most recent keys ----------------------------------------------
 
 TEST_F(UsageDatabaseTest, FifteenRowsGiveTheTenNewestNewestFirstAfterWhatTheListHeld)
@@ -388,86 +381,6 @@ TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
     EXPECT_EQ(1, Reader().QueryRecentDevices(records));
     EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
     EXPECT_TRUE(FolderEntries(folder).empty());
-}
-
-// --- the raw query -----------------------------------------------------------
-
-TEST_F(UsageDatabaseTest, QueryHandsBackColumnNamesThenRowsWithNullCells)
-{
-    Install(L"recent15.db");
-    UsageQueryTable table = Reader().Query("SELECT id, devicesn FROM devices WHERE id IN (7, 8) ORDER BY id");
-    ASSERT_TRUE(table.IsValid()) << Reader().LastError();
-    ASSERT_EQ(2, table.Rows());
-    ASSERT_EQ(2, table.Columns());
-    EXPECT_STREQ("id", table.ColumnName(0));
-    EXPECT_STREQ("devicesn", table.ColumnName(1));
-    EXPECT_STREQ("7", table.Cell(0, 0));
-    EXPECT_STREQ("SN-0007-\xE7\x94\xB2", table.Cell(0, 1));
-    EXPECT_STREQ("8", table.Cell(1, 0));
-    EXPECT_EQ(nullptr, table.Cell(1, 1));
-    // Outside the table there is nothing, rather than a neighbour's cell.
-    EXPECT_EQ(nullptr, table.Cell(2, 0));
-    EXPECT_EQ(nullptr, table.Cell(0, 2));
-    EXPECT_EQ(nullptr, table.Cell(-1, 0));
-    EXPECT_EQ(nullptr, table.ColumnName(2));
-
-    UsageQueryTable moved = std::move(table);
-    EXPECT_FALSE(table.IsValid());
-    EXPECT_EQ(0, table.Rows());
-    EXPECT_STREQ("SN-0007-\xE7\x94\xB2", moved.Cell(0, 1));
-}
-
-// --- non-ASCII folders -------------------------------------------------------
-
-class UsageDatabaseChineseFolderTest : public UsageDatabaseTest {
-protected:
-    UsageDatabaseChineseFolderTest() : UsageDatabaseTest(L"\x7528\x6237\x6570\x636E_\x00DC") {}
-};
-
-TEST_F(UsageDatabaseChineseFolderTest, DatabaseUnderANonAsciiFolderOpens)
-{
-    ASSERT_NE(std::wstring::npos, m_appData_.Path().find(L"\x7528\x6237"));
-    Install(L"recent15.db");
-    // The path goes to SQLite as UTF-8, not in the system code page.
-    EXPECT_NE(std::string::npos, Reader().DatabasePath().find("\xE7\x94\xA8\xE6\x88\xB7"));
-    std::string serial;
-    EXPECT_EQ(0, Reader().QueryDeviceById(7, serial)) << Reader().LastError();
-    EXPECT_EQ("SN-0007-\xE7\x94\xB2", serial);
-}
-
-// --- threads -----------------------------------------------------------------
-
-TEST_F(UsageDatabaseTest, TwoThreadsQueryingAtOnceBothSucceedOneConnectionAtATime)
-{
-    Install(L"recent15.db");
-    SqliteObserver observer;
-    const int rounds = 40;
-    std::atomic<int> ready{0};
-    std::atomic<int> failures{0};
-    auto worker = [&](bool byId) {
-        ++ready;
-        while (ready < 2) std::this_thread::yield();
-        for (int i = 0; i < rounds; ++i) {
-            if (byId) {
-                std::string serial;
-                if (Reader().QueryDeviceById(7, serial) != 0 || serial != "SN-0007-\xE7\x94\xB2") ++failures;
-            } else {
-                CachedDeviceRecordList records;
-                if (Reader().QueryRecentDevices(records) != 0 || records.size() != 10 ||
-                    records[0]->m_deviceId_ != 1) {
-                    ++failures;
-                }
-            }
-        }
-    };
-    std::thread a(worker, false);
-    std::thread b(worker, true);
-    a.join();
-    b.join();
-    EXPECT_EQ(0, failures.load());
-    EXPECT_EQ(2 * rounds, observer.Opened());
-    EXPECT_EQ(1, observer.MostOpenAtOnce()) << "two queries shared the database at the same time";
-    EXPECT_EQ(0, observer.OpenNow());
 }
 
 }  // namespace

@@ -160,15 +160,6 @@ TEST_F(UserSettingsTest, ZeroMinutesBeforeTheAbsentKeyCheckIsKept)
     EXPECT_EQ(0, settings().GetNoDeviceCertNotifyTime());
 }
 
-TEST_F(UserSettingsTest, EmptyTextIsNotTheDefault)
-{
-    LoadWith("[UserSetting]\r\nNextNotifyDate=\r\n[Mine]\r\nText=\r\n");
-    EXPECT_EQ(L"", settings().GetString(L"Mine", L"Text", L"fallback"));
-    EXPECT_EQ(L"fallback", settings().GetString(L"Mine", L"Other", L"fallback"));
-    EXPECT_EQ(L"fallback", settings().GetString(L"mine", L"Text", L"fallback"));  // case counts
-    EXPECT_EQ(0, settings().GetInt(L"Mine", L"Text", -1));  // an integer held empty reads 0
-}
-
 TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
 {
     LoadWith(
@@ -202,17 +193,6 @@ TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
     EXPECT_FALSE(settings().GetIsShowNotifyCertWnd());
     EXPECT_TRUE(settings().GetIsWriteLog());
     EXPECT_TRUE(settings().IsTypeListed(L"PassWordFunFiter", 5));
-}
-
-TEST_F(UserSettingsTest, SecondLoadOnlyAddsSectionsTheTableLacks)
-{
-    LoadWith("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n");
-    WriteUserIni(
-        "[NotifyWndSetting]\r\nNotifyCertDay=30\r\nIsShowNotifyCertWnd=false\r\n[RemainDay]\r\nday=9\r\n");
-    settings().Load();
-    EXPECT_EQ(15, settings().GetNotifyCertDay());
-    EXPECT_TRUE(settings().GetIsShowNotifyCertWnd());
-    EXPECT_EQ(9, settings().GetRemainDay());
 }
 
 TEST_F(UserSettingsTest, SettingAValueCreatesFolderAndFile)
@@ -327,17 +307,6 @@ TEST_F(UserSettingsTest, FolderOperationsUseTheShellFolders)
     EXPECT_FALSE(UserSettings::EnsureFolder(sandbox.Root() + L"\\missing\\child"));
     EXPECT_FALSE(PathIsDirectoryW((sandbox.Root() + L"\\missing").c_str()));
     EXPECT_FALSE(UserSettings::EnsureFolder(L"   "));
-}
-
-TEST_F(UserSettingsTest, MissingCommonFolderGivesEmptyBase)
-{
-    // Point the common folder at a place that does not exist.
-    testsupport::ScopedShellFolders folders(sandbox.UserAppData(), sandbox.Root() + L"\\gone");
-    ASSERT_TRUE(folders.ok());
-    EXPECT_EQ(L"", UserSettings::GetCommonDataFolder());
-    EXPECT_EQ(L"", UserSettings::InstallationSettingsPath());
-    LoadWith("[RemainDay]\r\nday=4\r\n");
-    EXPECT_EQ(4, settings().GetRemainDay());
 }
 
 TEST_F(UserSettingsTest, DeviceTypeListsAskThePkiLibraryForTheType)
