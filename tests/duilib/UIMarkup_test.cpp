@@ -73,25 +73,6 @@ TEST(UIMarkup, HostileNestingStopsWithoutCrashing)
     EXPECT_NE(m.GetLastErrorMessage().find(L"deep"), std::wstring::npos);
 }
 
-TEST(UIMarkup, EncodingsOfFiles)
-{
-    CMarkup m;
-    // UTF-8 with signature.
-    EXPECT_TRUE(m.LoadFromBytes("\xEF\xBB\xBF<A t=\"\xE4\xB8\xAD\"/>"));
-    EXPECT_EQ(m.GetRoot()->GetAttributeValue(L"t"), L"中");
-    // UTF-16LE with signature.
-    std::wstring wide = L"<B t=\"文\"/>";
-    std::string bytes = "\xFF\xFE";
-    bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-    EXPECT_TRUE(m.LoadFromBytes(bytes));
-    EXPECT_EQ(m.GetRoot()->GetName(), L"B");
-    EXPECT_EQ(m.GetRoot()->GetAttributeValue(L"t"), L"文");
-    // Broken UTF-8 is a broken file, not mojibake.
-    EXPECT_FALSE(m.LoadFromBytes("<A t=\"\xC3\x28\"/>"));
-    EXPECT_FALSE(m.LoadFromBytes("\xEF\xBB\xBF"));
-    EXPECT_FALSE(m.LoadFromFile(L"Z:\\no\\such\\file.xml"));
-}
-
 TEST(UIAttributes, IntegersRectsAndSizes)
 {
     int v = 7;
@@ -140,24 +121,6 @@ TEST(UIAttributes, Colours)
     EXPECT_FALSE(ParseColor(L"#GG0000", c));
     EXPECT_FALSE(ParseColor(L"red", c));
     EXPECT_EQ(c, 1u);
-}
-
-TEST(UIAttributes, ImageDescriptions)
-{
-    TImageDesc desc;
-    ASSERT_TRUE(ParseImageDesc(L"Common/btn.png", desc));
-    EXPECT_EQ(desc.file, L"Common/btn.png");
-    EXPECT_FALSE(desc.hasSource);
-    ASSERT_TRUE(
-        ParseImageDesc(L"file='a.png' source='0,0,10,20' corner='2,3,4,5' dest='1,1,9,9' fade='128'", desc));
-    EXPECT_EQ(desc.file, L"a.png");
-    EXPECT_TRUE(desc.hasSource);
-    EXPECT_EQ(desc.source.bottom, 20);
-    EXPECT_EQ(desc.corner.top, 3);
-    EXPECT_TRUE(desc.hasDest);
-    EXPECT_EQ(desc.fade, 128);
-    EXPECT_FALSE(ParseImageDesc(L"", desc));
-    EXPECT_FALSE(ParseImageDesc(L"source='0,0,1,1'", desc));  // no file
 }
 
 TEST(UIHtmlText, RunsCarryFontAndColour)

@@ -276,38 +276,6 @@ TEST_F(UIWndTest, ClickHandlerMayDestroyASelfDeletingWindow)
     if (IsWindow(hwnd)) DestroyWindow(hwnd);
 }
 
-TEST_F(UIWndTest, SizeStateChangesThroughSizeMessages)
-{
-    CTestUIWnd w(L"round.xml");
-    ASSERT_TRUE(w.CreateWnd(nullptr));
-    w.sizeStates.clear();
-    // Maximised, minimised from there, restored: 2, 1; restoring from
-    // minimised is no change of state for the window code.
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(800, 600));
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MINIMIZED, 0);
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
-    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 1}));
-    // Restoring a maximised window reports 0.
-    w.sizeStates.clear();
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(800, 600));
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
-    SendMessageW(w.m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
-    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 0}));
-    EXPECT_EQ(w.GetLastSizeType(), SIZE_RESTORED);
-
-    // The same through the system's own show commands.
-    w.sizeStates.clear();
-    ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
-    ShowWindow(w.m_hWnd, SW_MAXIMIZE);
-    ShowWindow(w.m_hWnd, SW_RESTORE);
-    EXPECT_EQ(w.sizeStates, (std::vector<int>{2, 0}));
-    w.sizeStates.clear();
-    ShowWindow(w.m_hWnd, SW_MINIMIZE);
-    ShowWindow(w.m_hWnd, SW_RESTORE);
-    EXPECT_EQ(w.sizeStates, (std::vector<int>{1}));
-    DestroyWindow(w.m_hWnd);
-}
-
 TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
 {
     CTestUIWnd round(L"round.xml");
@@ -345,27 +313,6 @@ TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
     }
     DeleteObject(rgn);
     DestroyWindow(square.m_hWnd);
-}
-
-TEST_F(UIWndTest, MaximisingUsesTheWorkAreaAndTheSkinMinimum)
-{
-    CTestUIWnd w(L"round.xml");
-    ASSERT_TRUE(w.CreateWnd(nullptr));
-    MONITORINFO mi = {};
-    mi.cbSize = sizeof(mi);
-    GetMonitorInfoW(MonitorFromWindow(w.m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
-    MINMAXINFO info = {};
-    info.ptMinTrackSize = {11, 22};
-    SendMessageW(w.m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMaxPosition.x, 0);
-    EXPECT_EQ(info.ptMaxPosition.y, 0);
-    EXPECT_EQ(info.ptMaxSize.x, mi.rcWork.right - mi.rcWork.left);
-    EXPECT_EQ(info.ptMaxSize.y, mi.rcWork.bottom - mi.rcWork.top);
-    EXPECT_EQ(info.ptMinTrackSize.x, 200);
-    EXPECT_EQ(info.ptMinTrackSize.y, 150);
-    EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXTRACK));
-    EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYMAXTRACK));
-    DestroyWindow(w.m_hWnd);
 }
 
 TEST_F(UIWndTest, HitTestFrameFollowsItsTable)
@@ -450,34 +397,6 @@ TEST_F(UIWndTest, ToolkitSeesMessagesBeforeTheMaps)
     SendMessageW(w.m_hWnd, WM_LBUTTONUP, 0, at);
     EXPECT_EQ(w.closeClicks, 1);
     EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_Close"), 1);
-    DestroyWindow(w.m_hWnd);
-}
-
-TEST_F(UIWndTest, QueuedKeysArePreTranslatedByTheToolkit)
-{
-    CTestUIWnd w(L"round.xml");
-    ASSERT_TRUE(w.CreateWnd(nullptr));
-    ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
-    w.GetPaintManager().UpdateLayout();
-    w.notified.clear();
-    // Enter queued for the window: the framework's message hook hands it to
-    // the window's pre-translation, the paint manager presses the default
-    // button, and the message never reaches the window's procedure.
-    PostMessageW(w.m_hWnd, WM_KEYDOWN, VK_RETURN, 0);
-    testsupport::PumpMessages();
-    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_OK"), 1);
-    EXPECT_EQ(w.mapKeyDown, 0);
-    // Other keys pass through to the window.
-    PostMessageW(w.m_hWnd, WM_KEYDOWN, 'A', 0);
-    testsupport::PumpMessages();
-    EXPECT_EQ(w.mapKeyDown, 1);
-    // Enter typed into the native edit presses the default button as well.
-    CEditUI* edit = ControlCast<CEditUI>(w.GetPaintManager().FindControl(L"Edit_Name"));
-    ASSERT_NE(edit, nullptr);
-    ASSERT_NE(edit->GetNativeWindow(), nullptr);
-    PostMessageW(edit->GetNativeWindow(), WM_KEYDOWN, VK_RETURN, 0);
-    testsupport::PumpMessages();
-    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_OK"), 2);
     DestroyWindow(w.m_hWnd);
 }
 
@@ -620,44 +539,6 @@ TEST(Framework, MessageHooksGoWithTheLastWindowAndOnRelease)
     dropped = true;
     owner.join();
     EXPECT_EQ(Framework::InstalledHookCount(), 0u);
-}
-
-TEST(Framework, SaveDialogReturnsTheChosenPath)
-{
-    testsupport::TempDir dir(L"导出");
-    std::wstring target = dir.File(L"证书.cer");
-    std::atomic<bool> answered{false};
-    DWORD pid = GetCurrentProcessId();
-    // Answer the dialog the way a user would: type the name, press Save.
-    std::thread automation([&] {
-        for (int i = 0; i < 500 && !answered; ++i) {
-            Sleep(20);
-            HWND dlg = nullptr;
-            while ((dlg = FindWindowExW(nullptr, dlg, L"#32770", nullptr)) != nullptr) {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(dlg, &owner);
-                if (owner != pid || !IsWindowVisible(dlg)) continue;
-                HWND name = GetDlgItem(dlg, 0x47c);  // file name box
-                if (!name) name = GetDlgItem(dlg, 0x480);
-                if (!name) continue;
-                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
-                PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
-                answered = true;
-                break;
-            }
-        }
-    });
-    CFileDialog dialog(FALSE, L".cer", L"证书.cer", OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
-                       L"证书文件(*.cer)|*.cer||", nullptr);
-    INT_PTR result = dialog.DoModal();
-    automation.join();
-    ASSERT_TRUE(answered);
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(_wcsicmp(dialog.GetPathName().c_str(), target.c_str()), 0)
-        << testsupport::ToUtf8(dialog.GetPathName());
-    EXPECT_EQ(dialog.GetFileName(), L"证书.cer");
-    EXPECT_EQ(dialog.GetFileExt(), L"cer");
 }
 
 TEST_F(UIWndTest, AnExceptionInAHandlerStopsAtTheWindowProcedureAndTheWindowLivesOn)

@@ -140,21 +140,6 @@ TEST_F(CertUtil, ProgramIdGoesThroughTheAnsiCodePage)
     EXPECT_FALSE(Cert_Util::GetUserServiceProgId(0, text));
 }
 
-TEST_F(CertUtil, FormatCertDateLocalOrUtc)
-{
-    unsigned long utc = zento_time_newutctime(2026, 12, 31, 20, 30, 0, 0);
-    ASSERT_NE(0UL, utc);
-    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01" : L"2026-12-31", Cert_Util::FormatCertDate(utc));
-    // A local time cannot be converted again: the date is shown as it is,
-    // marked UTC.
-    unsigned long local = zento_time_utc2local(utc);
-    ASSERT_NE(0UL, local);
-    EXPECT_EQ(LocalHoursEast() == 8 ? L"2027-01-01 UTC" : L"2026-12-31 UTC",
-              Cert_Util::FormatCertDate(local));
-    EXPECT_EQ(1, zento_time_free(local));
-    EXPECT_EQ(1, zento_time_free(utc));
-}
-
 TEST_F(CertUtil, ParseCertTimeReadsLocalTime)
 {
     long long east = LocalHoursEast() * 3600LL;

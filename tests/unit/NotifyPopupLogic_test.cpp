@@ -44,14 +44,6 @@ TEST(SlideCurve, TellingValuesToFourDecimals)
         curve[1].y);
 }
 
-TEST(SlideCurve, NegativeStepMovesLinearly)
-{
-    const SlidePlan plan = PlanSlide(RECT{0, 0, 1920, 1040}, 300, 120, kSlideIn);
-    const POINT p = SlidePositionAt(plan, -5);
-    EXPECT_EQ(2220 + (1920 - 2220) * -5 / 25, p.x);
-    EXPECT_EQ(920, p.y);
-}
-
 class ForbidMarkerTest : public pkitest::PkiTest {
 protected:
     void SetUp() override
@@ -171,30 +163,3 @@ TEST_F(PostponeTest, DelayTableAtEveryBoundary)
     }
 }
 
-TEST_F(PostponeTest, NoRecordsStoresNothing)
-{
-    ASSERT_TRUE(UserSettings::Instance().SetNextNotifyDate(L"unchanged"));
-    CachedDeviceRecordList records;
-    records.push_back(nullptr);
-    CUINotifyNoDeviceCertEventWnd popup;
-    popup.PostponeNoDeviceNotify();  // no list at all
-    popup.SetNoDeviceNotifyList(&records);
-    popup.PostponeNoDeviceNotify();
-    EXPECT_EQ(L"unchanged", UserSettings::Instance().GetNextNotifyDate());
-}
-
-TEST(PostponeFormat, CrossesYearAndLeapDayOnTheWallClock)
-{
-    SYSTEMTIME now = {};
-    now.wYear = 2024;
-    now.wMonth = 12;
-    now.wDay = 30;
-    now.wHour = 1;
-    now.wMinute = 7;
-    now.wSecond = 9;
-    EXPECT_EQ(L"2025-01-05 23:07:09", FormatPostponedNotifyDate(now, 7));
-    now.wMonth = 2;
-    now.wDay = 28;
-    now.wHour = 3;
-    EXPECT_EQ(L"2024-02-29 01:07:09", FormatPostponedNotifyDate(now, 1));
-}

@@ -163,26 +163,6 @@ TEST_F(PluginEntryTest, AnExceptionInsideAHostCallIsLoggedAndTheHostCarriesOn)
         << log;
 }
 
-TEST_F(PluginEntryTest, BroadcastReachesTheHostOrIsDroppedWithoutService)
-{
-    tamu::Host host(Headless());
-    ASSERT_TRUE(host.Start());
-    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    DuiLib::ScopedWindow owner(
-        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr));
-    HWND window = owner.get();
-    EXPECT_TRUE(RegisterHostMessage(window, HostMessages::RefreshRequested));
-    BroadcastHostMessage(HostMessages::RefreshRequested);
-    MSG msg;
-    EXPECT_TRUE(PeekMessageW(&msg, window, HostMessages::RefreshRequested, HostMessages::RefreshRequested, PM_REMOVE));
-    EXPECT_EQ(0, host.LiveManagers());  // every manager released after use
-
-    host.EnableService(HostGuids::MessageService, false);
-    EXPECT_FALSE(RegisterHostMessage(window, HostMessages::DeviceSetChanged));
-    BroadcastHostMessage(HostMessages::RefreshRequested);
-    EXPECT_FALSE(PeekMessageW(&msg, window, HostMessages::RefreshRequested, HostMessages::RefreshRequested, PM_REMOVE));
-}
-
 TEST_F(PluginEntryTest, StartPointsTheToolkitAtTheSkinsAndTeardownReleasesItsSharedState)
 {
     tamu::Host host(Headless());

@@ -145,36 +145,6 @@ protected:
 
 }  // namespace
 
-TEST_F(ExpiryLogic_, PresentKeysGiveTheLeastDaysWithinTheLeadTime)
-{
-    auto& devices = DeviceRecordList::Instance();
-    Lend({L"enc_12d", L"sign_expired", L"sign_1y"});
-    Lend({L"mixed_45d", L"sign_3d"});
-
-    const int three = RemainDays(L"sign_3d");
-    const int twelve = RemainDays(L"enc_12d");
-    ASSERT_LT(three, twelve);
-    // Beyond the RemainDay window (45 days) nothing counts, whatever the lead time.
-    struct Case {
-        int leadDays, count, least;
-    } cases[] = {{60, 2, three}, {twelve, 2, three}, {twelve - 1, 1, three}, {three, 1, three}, {three - 1, 0, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.leadDays);
-        auto found = ExpiryLogic::CountExpiringCertificates(devices, c.leadDays);
-        EXPECT_EQ(c.count, found.count);
-        EXPECT_EQ(c.least, found.leastDays);
-    }
-    EXPECT_TRUE(Logged(4, "] ProcessNotifyCertEvent BeginGetCerts Cert_Util::IsCertExpired"));
-}
-
-TEST_F(ExpiryLogic_, UnderADayLeftCountsAsZero)
-{
-    Lend({L"sign_10d", L"sign_12h"});
-    auto found = ExpiryLogic::CountExpiringCertificates(DeviceRecordList::Instance(), 30);
-    EXPECT_EQ(2, found.count);
-    EXPECT_EQ(0, found.leastDays);
-}
-
 TEST_F(ExpiryLogic_, DuplicateHoldersKeepTheLaterEnd)
 {
     CachedDeviceRecordList records;
