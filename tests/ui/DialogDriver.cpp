@@ -49,6 +49,33 @@ HWND FindVisible(const wchar_t* className, HWND owner, bool anyOwner, DWORD time
     return args.found;
 }
 
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
+{
+    auto* args = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>*>*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[128] = {};
+    ::GetClassNameW(hwnd, cls, 128);
+    if (pid == ::GetCurrentProcessId() && wcscmp(cls, args->first) == 0) args->second->push_back(hwnd);
+    return TRUE;
+}
+
+// Every top-level window of this process with the class, shown or not.
+std::vector<HWND> TopLevelOfClass(const wchar_t* className)
+{
+    std::vector<HWND> found;
+    std::pair<const wchar_t*, std::vector<HWND>*> args(className, &found);
+    ::EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&args));
+    return found;
+}
+
+bool LaidOutAndShown(HWND hwnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return ::IsWindowVisible(hwnd) && rc.right > rc.left && rc.bottom > rc.top;
+}
+
 BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM lParam)
 {
     wchar_t cls[32] = {};
@@ -112,6 +139,18 @@ std::vector<HWND> EditsTopToBottom(HWND parent)
     return edits;
 }
 
+std::vector<HWND> WaitForEdits(HWND parent, size_t count, DWORD timeoutMs)
+{
+    std::vector<HWND> edits;
+    Poll(
+        [&] {
+            edits = EditsTopToBottom(parent);
+            return edits.size() == count && std::all_of(edits.begin(), edits.end(), &LaidOutAndShown);
+        },
+        timeoutMs);
+    return edits;
+}
+
 void SetEditText(HWND edit, const wchar_t* text)
 {
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -121,6 +160,27 @@ void PressKey(HWND hwnd, UINT vk)
 {
     ::PostMessageW(hwnd, WM_KEYDOWN, vk, 1);
     ::PostMessageW(hwnd, WM_KEYUP, vk, 0xC0000001);
+}
+
+void Driver::Watch(const wchar_t* watchedClass, DWORD graceMs)
+{
+    DWORD start = ::GetTickCount();
+    while (!m_done_) {
+        if (::GetTickCount() - start > graceMs) {
+            // Message boxes first: the dialog's own close would wait behind them.
+            for (HWND window : TopLevelOfClass(watchedClass)) {
+                m_forced_ = true;
+                bool boxOpen = false;
+                for (HWND box : TopLevelOfClass(L"#32770")) {
+                    if (::GetWindow(box, GW_OWNER) != window) continue;
+                    boxOpen = true;
+                    PressButton(box, IDCANCEL);
+                }
+                if (!boxOpen) ::PostMessageW(window, WM_CLOSE, IDCANCEL, 0);
+            }
+        }
+        ::Sleep(20);
+    }
 }
 
 }  // namespace dialogdriver
