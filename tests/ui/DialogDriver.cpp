@@ -111,6 +111,15 @@ std::wstring MessageBoxText(HWND box)
 
 int DefaultButtonId(HWND box)
 {
+    // The button drawn as the default one: Wine's message box marks its
+    // default button only by that style and leaves DM_GETDEFID at IDOK.
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        ::GetClassNameW(child, cls, 16);
+        if (_wcsicmp(cls, L"Button") == 0 &&
+            (::GetWindowLongPtrW(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            return ::GetDlgCtrlID(child);
+    }
     LRESULT def = ::SendMessageW(box, DM_GETDEFID, 0, 0);
     return HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
 }
