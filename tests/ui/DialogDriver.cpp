@@ -49,6 +49,33 @@ HWND FindVisible(const wchar_t* className, HWND owner, bool anyOwner, DWORD time
     return args.found;
 }
 
+BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
+{
+    auto* args = reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>*>*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[128] = {};
+    ::GetClassNameW(hwnd, cls, 128);
+    if (pid == ::GetCurrentProcessId() && wcscmp(cls, args->first) == 0) args->second->push_back(hwnd);
+    return TRUE;
+}
+
+// Every top-level window of this process with the class, shown or not.
+std::vector<HWND> TopLevelOfClass(const wchar_t* className)
+{
+    std::vector<HWND> found;
+    std::pair<const wchar_t*, std::vector<HWND>*> args(className, &found);
+    ::EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&args));
+    return found;
+}
+
+bool LaidOutAndShown(HWND hwnd)
+{
+    RECT rc = {};
+    ::GetWindowRect(hwnd, &rc);
+    return ::IsWindowVisible(hwnd) && rc.right > rc.left && rc.bottom > rc.top;
+}
+
 BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM lParam)
 {
     wchar_t cls[32] = {};
@@ -84,6 +111,15 @@ std::wstring MessageBoxText(HWND box)
 
 int DefaultButtonId(HWND box)
 {
+    // The button drawn as the default one: Wine's message box marks its
+    // default button only by that style and leaves DM_GETDEFID at IDOK.
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        ::GetClassNameW(child, cls, 16);
+        if (_wcsicmp(cls, L"Button") == 0 &&
+            (::GetWindowLongPtrW(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            return ::GetDlgCtrlID(child);
+    }
     LRESULT def = ::SendMessageW(box, DM_GETDEFID, 0, 0);
     return HIWORD(def) == DC_HASDEFID ? LOWORD(def) : 0;
 }
@@ -109,6 +145,18 @@ std::vector<HWND> EditsTopToBottom(HWND parent)
         ::GetWindowRect(b, &rb);
         return ra.top < rb.top;
     });
+    return edits;
+}
+
+std::vector<HWND> WaitForEdits(HWND parent, size_t count, DWORD timeoutMs)
+{
+    std::vector<HWND> edits;
+    Poll(
+        [&] {
+            edits = EditsTopToBottom(parent);
+            return edits.size() == count && std::all_of(edits.begin(), edits.end(), &LaidOutAndShown);
+        },
+        timeoutMs);
     return edits;
 }
 
@@ -154,6 +202,27 @@ LRESULT CALLBACK UiThreadRunner::Hook(int code, WPARAM wParam, LPARAM lParam)
 void UiThreadRunner::Run(HWND windowOfUiThread, const std::function<void()>& code)
 {
     ::SendMessageW(windowOfUiThread, RunMessage(), kRunMagic, reinterpret_cast<LPARAM>(&code));
+}
+
+void Driver::Watch(const wchar_t* watchedClass, DWORD graceMs)
+{
+    DWORD start = ::GetTickCount();
+    while (!m_done_) {
+        if (::GetTickCount() - start > graceMs) {
+            // Message boxes first: the dialog's own close would wait behind them.
+            for (HWND window : TopLevelOfClass(watchedClass)) {
+                m_forced_ = true;
+                bool boxOpen = false;
+                for (HWND box : TopLevelOfClass(L"#32770")) {
+                    if (::GetWindow(box, GW_OWNER) != window) continue;
+                    boxOpen = true;
+                    PressButton(box, IDCANCEL);
+                }
+                if (!boxOpen) ::PostMessageW(window, WM_CLOSE, IDCANCEL, 0);
+            }
+        }
+        ::Sleep(20);
+    }
 }
 
 }  // namespace dialogdriver

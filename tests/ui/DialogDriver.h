@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -35,6 +36,11 @@ bool WaitGone(HWND hwnd, DWORD timeoutMs = 5000);
 
 // The native edit children of a window, top to bottom on the screen.
 std::vector<HWND> EditsTopToBottom(HWND parent);
+// The window's `count` edits once they are laid out and shown, top to
+// bottom; the toolkit makes them at the first layout, which comes with the
+// first paint, after the window is already visible. Whatever was there at
+// the deadline otherwise (so the caller sees a wrong count).
+std::vector<HWND> WaitForEdits(HWND parent, size_t count, DWORD timeoutMs = 5000);
 // Types text as WM_SETTEXT (the edit reports the change like typing does).
 void SetEditText(HWND edit, const wchar_t* text);
 // A key pressed and released in the window (posted, so it passes through
@@ -60,22 +66,39 @@ private:
 };
 
 // Runs the script on its own thread; joins at destruction.
+//
+// With a window class, the driver also keeps the test from hanging: when the
+// script has returned and the modal windows of that class are still open
+// after a grace time, it answers their message boxes and closes them, so the
+// test thread's modal loop returns and ForcedClose() reports the failure.
+// Join() (called once the modal loop has returned) ends that watch.
 class Driver {
 public:
     explicit Driver(std::function<void()> script) : m_thread_(std::move(script)) {}
-    ~Driver()
+    Driver(const wchar_t* watchedClass, std::function<void()> script, DWORD graceMs = 5000)
+        : m_thread_([this, watchedClass, script = std::move(script), graceMs] {
+              script();
+              Watch(watchedClass, graceMs);
+          })
     {
-        if (m_thread_.joinable()) m_thread_.join();
     }
+    ~Driver() { Join(); }
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
     void Join()
     {
+        m_done_ = true;
         if (m_thread_.joinable()) m_thread_.join();
     }
+    // True when the script left a watched window open and the driver closed it.
+    bool ForcedClose() const { return m_forced_; }
 
 private:
-    std::thread m_thread_;
+    void Watch(const wchar_t* watchedClass, DWORD graceMs);
+
+    std::atomic<bool> m_done_{false};
+    std::atomic<bool> m_forced_{false};
+    std::thread m_thread_;  // last: starts once the flags exist
 };
 
 }  // namespace dialogdriver

@@ -74,7 +74,7 @@ TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
     bool ownerDisabled = false;
     std::wstring keptAfterMismatch;
     size_t editCount = 0;
-    Driver driver([&] {
+    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
         HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
         if (!w) return;
         windowName = WindowText(w);
@@ -82,7 +82,7 @@ TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
         ::GetWindowRect(owner.hwnd, &ownerRect);
         // The modal loop disables the owner right after showing the dialog.
         ownerDisabled = Poll([&] { return !::IsWindowEnabled(owner.hwnd); });
-        std::vector<HWND> edits = EditsTopToBottom(w);
+        std::vector<HWND> edits = WaitForEdits(w, 3);
         editCount = edits.size();
         if (edits.size() != 3) return;
         struct Step {
@@ -109,6 +109,7 @@ TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
     });
     UINT result = dlg.RunModal(owner.hwnd);
     driver.Join();
+    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
 
     ASSERT_EQ(3u, editCount);
     EXPECT_EQ(L"CUIModifyPasswordDlg", windowName);
@@ -139,9 +140,9 @@ TEST_F(ModifyPasswordDlgTest, AfterTheHandOverNoCopyOfEitherPinRemains)
     static const wchar_t kOld[] = L"Qx7#OldPinMarker";
     static const wchar_t kNew[] = L"Zk9$NewPinMarker";
     CUIModifyPasswordDlg dlg(0x1234);
-    Driver driver([&] {
+    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
         HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
         if (edits.size() != 3) return;
         Type(edits, kOld, kNew, kNew);
         PressKey(edits[1], VK_RETURN);
@@ -149,6 +150,7 @@ TEST_F(ModifyPasswordDlgTest, AfterTheHandOverNoCopyOfEitherPinRemains)
     });
     ASSERT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
     driver.Join();
+    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
 
     // The caller's way: take the UTF-8 forms, then wipe the dialog's copies.
     {
@@ -180,9 +182,9 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     bool openAfterNo = false;
     {
         CUIModifyPasswordDlg dlg(1);
-        Driver driver([&] {
+        Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
             HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-            std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+            std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
             if (edits.size() != 3) return;
             Type(edits, L"1", L"abcd", L"abcd");  // four characters: passes the checks, weak
             PressKey(edits[0], VK_RETURN);
@@ -194,6 +196,7 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
         });
         EXPECT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
         driver.Join();
+        EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
         EXPECT_EQ(std::wstring_view(L"abcd"), dlg.GetNewPin().view());
     }
     ASSERT_EQ(2u, boxes.size());
@@ -207,9 +210,9 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     ASSERT_TRUE(UserSettings::Instance().SetIsCouldModifyPasswordWhileSecurityWeak(L"false"));
     std::vector<BoxSeen> refusals;
     CUIModifyPasswordDlg dlg(1);
-    Driver driver([&] {
+    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
         HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        std::vector<HWND> edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
         if (edits.size() != 3) return;
         for (const wchar_t* pin : {L"abcd", L"abcdefg", L"abcdefgh"}) {  // 4 to 7 units, and one class
             Type(edits, L"1", pin, pin);
@@ -221,6 +224,7 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     });
     EXPECT_NE(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
     driver.Join();
+    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
     ASSERT_EQ(3u, refusals.size());
     for (const BoxSeen& box : refusals) {
         EXPECT_EQ(GetLanguageString("STRING_LABEL_SECURITY_WEAK_INHIBIT_MSG"), box.text);
@@ -233,9 +237,9 @@ TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
     CUIModifyPasswordDlg dlg(1);
     std::vector<HWND> focusOrder;
     std::vector<HWND> edits;
-    Driver driver([&] {
+    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
         HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        edits = w ? EditsTopToBottom(w) : std::vector<HWND>();
+        edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
         if (edits.size() != 3) return;
         DWORD thread = ::GetWindowThreadProcessId(w, nullptr);
         auto focus = [&] {
@@ -262,6 +266,7 @@ TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
     });
     UINT result = dlg.RunModal(nullptr);
     driver.Join();
+    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
     ASSERT_EQ(3u, edits.size());
     ASSERT_EQ(2u, focusOrder.size());
     EXPECT_EQ(edits[1], focusOrder[0]);
