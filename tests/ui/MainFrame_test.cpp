@@ -458,7 +458,10 @@ TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
 TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
 {
     Insert(L"zhangsan");
-    Start();
+    // The key's expiry pop-up takes the foreground as it slides in, and the
+    // copy menu closes when it loses the focus: the pop-ups stay out here.
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     DeviceEvent();
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
     CControlUI* row =
@@ -472,7 +475,10 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
     event.pSender = option;
     ClearClipboard();
     option->DoEvent(event);
-    ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
+    {
+        SCOPED_TRACE("Ctrl+C");
+        ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
+    }
 
     // Right click: the copy menu opens at the mouse; its one button copies.
     ClearClipboard();
@@ -482,6 +488,7 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
     testsupport::PumpMessages();
     productui::ClickCentre(menu);
     ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
+    SCOPED_TRACE("the copy menu");
     ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
 }
 
