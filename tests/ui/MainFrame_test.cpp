@@ -347,7 +347,13 @@ TEST_F(MainFrameTest, PinChangeThroughTheDialog)
     dialogdriver::Driver driver([] {
         HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
         if (!dialog) return;
-        const std::vector<HWND> edits = dialogdriver::EditsTopToBottom(dialog);
+        // The edits get their native windows at the dialog's first layout, a
+        // moment after it shows.
+        std::vector<HWND> edits;
+        dialogdriver::Poll([&] {
+            edits = dialogdriver::EditsTopToBottom(dialog);
+            return edits.size() == 3;
+        });
         if (edits.size() != 3) {  // not the dialog expected: it goes unanswered, the wait below fails
             PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0);
             return;
