@@ -162,8 +162,10 @@ protected:
     // Starts the plug-in with the settings given as (section, key, value).
     void Start(std::initializer_list<std::array<const wchar_t*, 3>> settings = {})
     {
+        // The product makes its folder only when it starts: the settings go there first.
+        ASSERT_TRUE(testsupport::MakeFolders(m_sandbox_.UserProductFolder()));
         for (const auto& s : settings)
-            WritePrivateProfileStringW(s[0], s[1], s[2], m_sandbox_.UserIniPath().c_str());
+            ASSERT_TRUE(WritePrivateProfileStringW(s[0], s[1], s[2], m_sandbox_.UserIniPath().c_str()));
         ASSERT_EQ(0, PluginEntry::OnInitPlugins(m_host_.get()));
         m_frame_ = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(g_hMainFrameWnd));
         ASSERT_NE(nullptr, m_frame_);
@@ -224,7 +226,7 @@ TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
 {
     Insert(L"zhangsan");  // ZT2026000A
     Insert(L"lisi");      // zt2026000b: folder order makes it the host's first device
-    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"}});
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"false"}});
     DeviceEvent();
     ASSERT_EQ(1, MainPage());
     ASSERT_EQ(2, KeyList()->GetCount());
@@ -307,7 +309,7 @@ TEST_F(MainFrameTest, PagesForNoKeyDetectingAndAMissingDeviceService)
 TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
 {
     Insert(L"zhangsan");
-    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"1"}});
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"true"}});
     const size_t before = m_host_->Mailbox().size();
     DeviceEvent();
     ASSERT_EQ(before + 1, m_host_->Mailbox().size());
@@ -345,12 +347,22 @@ TEST_F(MainFrameTest, PinChangeThroughTheDialog)
     dialogdriver::Driver driver([] {
         HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
         if (!dialog) return;
-        const std::vector<HWND> edits = dialogdriver::EditsTopToBottom(dialog);
-        if (edits.size() != 3) return dialogdriver::PressKey(dialog, VK_ESCAPE);
+        // The edits get their native windows at the dialog's first layout, a
+        // moment after it shows.
+        std::vector<HWND> edits;
+        dialogdriver::Poll([&] {
+            edits = dialogdriver::EditsTopToBottom(dialog);
+            return edits.size() == 3;
+        });
+        if (edits.size() != 3) {  // not the dialog expected: it goes unanswered, the wait below fails
+            PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0);
+            return;
+        }
         dialogdriver::SetEditText(edits[0], L"123456");
         dialogdriver::SetEditText(edits[1], L"Zt#2026pin");
         dialogdriver::SetEditText(edits[2], L"Zt#2026pin");
-        dialogdriver::PressKey(dialog, VK_RETURN);
+        // Enter where the user types it: the edit with the focus hands it to the dialog.
+        dialogdriver::PressKey(edits[2], VK_RETURN);
     });
     DialogAnswers answers;
     Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
@@ -452,7 +464,10 @@ TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
 TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
 {
     Insert(L"zhangsan");
-    Start();
+    // The key's expiry pop-up takes the foreground as it slides in, and the
+    // copy menu closes when it loses the focus: the pop-ups stay out here.
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     DeviceEvent();
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
     CControlUI* row =
@@ -466,7 +481,10 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
     event.pSender = option;
     ClearClipboard();
     option->DoEvent(event);
-    ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
+    {
+        SCOPED_TRACE("Ctrl+C");
+        ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
+    }
 
     // Right click: the copy menu opens at the mouse; its one button copies.
     ClearClipboard();
@@ -476,6 +494,7 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
     testsupport::PumpMessages();
     productui::ClickCentre(menu);
     ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
+    SCOPED_TRACE("the copy menu");
     ExpectClipboardHolds(L"张三", "\xD5\xC5\xC8\xFD");
 }
 
@@ -505,9 +524,12 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     ASSERT_TRUE(testsupport::ReadFileBytes(FixtureCert(L"enc_1y"), original));
     EXPECT_EQ(original, written);
 
-    // Read-only files in the way: one failure message for the whole group.
-    SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_READONLY);
+    // Folders where both files would go (unwritable for every account, an
+    // administrator's too): one failure message for the whole group.
+    for (const wchar_t* name : {L"张三_签名证书.cer", L"张三_加密证书.cer"}) {
+        ASSERT_TRUE(DeleteFileW(target.File(name).c_str()));
+        ASSERT_TRUE(CreateDirectoryW(target.File(name).c_str(), nullptr));
+    }
     {
         DialogAnswers answers;
         Pm().SendNotify(exportButton, L"click");
@@ -515,8 +537,6 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
         ASSERT_EQ(2u, texts.size());
         EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_FAIL"), texts[1]);
     }
-    SetFileAttributesW(target.File(L"张三_签名证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesW(target.File(L"张三_加密证书.cer").c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // With a name selected only that certificate goes, through the save dialog.
     ControlCast<COptionUI>(Find(L"Button_CertDisplayName", NameItems(0)[1]))->Selected(true);
@@ -652,9 +672,9 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
 {
     // The pop-ups slide and count down on timers of their own; they stay out
     // so every count below is taken with the window at rest.
-    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"0"},
-           {L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"0"},
-           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"0"}});
+    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     auto cycle = [&] {
         Insert(L"zhangsan");
         DeviceEvent();
@@ -683,7 +703,7 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesLeakNothing)
 TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
 {
     const DWORD before = testsupport::CountThreads();
-    Start({{L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"1"},
+    Start({{L"NotifyWndSetting", L"IsShowNotifyNoDeviceCertExpireWnd", L"true"},
            {L"UserSetting", L"NoDeviceCertNotifyTime", L"600"}});
     EXPECT_TRUE(m_frame_->IsServiceThreadRunning());
     PluginEntry::OnReleasePlugins();  // returns once the waiting thread has ended
