@@ -306,7 +306,11 @@ TEST_F(HostDialogTest, OpenLogMakesTheMissingFolderAndAsksTheShellToOpenIt)
         testsupport::RemoveTree(logFolder);
         missingBefore = !testsupport::FileExists(logFolder);
         OnUi(page, [&] { ClickControl(page, L"Button_OpenLogPath"); });
-        Poll([&] { return testsupport::FileExists(marker); }, 15000);
+        // The redirection makes the file before the echo fills it.
+        Poll([&] {
+            std::string bytes;
+            return testsupport::ReadFileBytes(marker, bytes) && bytes.find('\n') != std::string::npos;
+        }, 15000);
         CloseDialog(dialog);
     });
     EXPECT_TRUE(missingBefore);
@@ -315,7 +319,7 @@ TEST_F(HostDialogTest, OpenLogMakesTheMissingFolderAndAsksTheShellToOpenIt)
     std::string opened;
     ASSERT_TRUE(testsupport::ReadFileBytes(marker, opened)) << "the shell was not asked to open anything";
     // The folder's name ends the path the shell was given.
-    EXPECT_NE(std::string::npos, opened.find("\\log"));
+    EXPECT_NE(std::string::npos, opened.find("\\log")) << opened;
 }
 
 TEST_F(HostDialogTest, EachOpeningGetsAFreshPageThatShowsTheLastChange)
@@ -346,10 +350,13 @@ TEST_F(HostDialogTest, ReadOnlyOrDamagedUserIniStillOpensAndKeepsWhatElseItHolds
     testsupport::MakeFolders(ui_->Sandbox().UserProductFolder());
     const std::wstring path = ui_->Sandbox().UserIniPath();
 
-    // Read-only: the page shows the values, a change holds until unload, the
-    // file stays byte for byte.
+    // Unwritable: the page shows the values, a change holds until unload, the
+    // file stays byte for byte. The tests run as an administrator, whom a
+    // read-only attribute does not stop; a handle that denies writing does.
     ASSERT_TRUE(testsupport::WriteFileBytes(path, kUserIni));
-    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     StartHost(2052);
     PageState first, reopened;
     RunDialog([&](HWND dialog, HWND page) {
@@ -364,7 +371,7 @@ TEST_F(HostDialogTest, ReadOnlyOrDamagedUserIniStillOpensAndKeepsWhatElseItHolds
         CloseDialog(dialog);
     });
     host_->UnloadPlugin();
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::CloseHandle(holder);
     EXPECT_EQ(std::vector<bool>(std::begin(kUserIniStates), std::end(kUserIniStates)), first.options);
     ASSERT_EQ(6u, reopened.options.size());
     EXPECT_TRUE(reopened.options[0]);
