@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <shlobj.h>
 
 #include <array>
 #include <atomic>
@@ -509,7 +510,16 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
     CControlUI* exportButton = Find(L"Button_Export", groups->GetItemAt(0));
     ASSERT_EQ(L"0", exportButton->GetUserData());
     {
-        DialogAnswers answers;  // the folder browser (the last folder preselected), then the message
+        // The folder browser, then the message. Under Wine the browser's own
+        // preselection of the last folder races with its tree being filled,
+        // so the test selects the folder itself before OK, as a user would.
+        const std::wstring chosen = target.Path();
+        DialogAnswers answers([&](HWND dialog, const std::wstring&) {
+            if (FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr) ||
+                FindWindowExW(dialog, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr))
+                SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+            dialogdriver::PressButton(dialog, IDOK);
+        });
         Pm().SendNotify(exportButton, L"click");
         const auto texts = answers.Stop();
         ASSERT_EQ(2u, texts.size());
