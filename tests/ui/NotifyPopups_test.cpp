@@ -499,8 +499,9 @@ TEST_F(PopupTest, ScreenshotsOfEveryPopupInChineseAndEnglish)
     const std::wstring langFolder =
         sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang";
     ASSERT_TRUE(testsupport::MakeFolders(langFolder));
-    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\1033.lng").c_str(),
-                          (langFolder + L"\\1033.lng").c_str(), FALSE));
+    // A language without its file falls back to 1033: both files go in.
+    for (const wchar_t* file : {L"\\1033.lng", L"\\2052.lng"})
+        ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang" + file).c_str(), (langFolder + file).c_str(), FALSE));
     CachedDeviceRecordList records;
     for (const wchar_t* name : {L"sign_10d", L"enc_10d", L"mixed_45d"}) {
         records.push_back(std::make_unique<CachedDeviceRecord>());
