@@ -313,39 +313,6 @@ TEST_F(UIWindowTest, TabEnterAndEscapeDriveFocusAndButtons)
     EXPECT_EQ(w->CountOf(L"click", L"Button_OK"), 1);
 }
 
-TEST_F(UIWindowTest, HoverIsHandledLeaveIsNotAndTooltipsShow)
-{
-    ScopedTestWindow w(L"all_controls.xml");
-    ASSERT_TRUE(w->Open());
-    w->m_pm.UpdateLayout();
-    EXPECT_EQ(w->m_pm.GetHoverTime(), 400u);
-    CButtonUI* close = w->Find<CButtonUI>(L"Button_Close");
-    POINT pt = duitest::TestWindow::CenterOf(close);
-    w->SendMouse(WM_MOUSEMOVE, pt);
-    EXPECT_TRUE(close->IsHot());
-    w->SendMouse(WM_MOUSEHOVER, pt);
-    EXPECT_TRUE(w->m_handled[WM_MOUSEHOVER]);
-    HWND tip = w->m_pm.GetTooltipWindow();
-    ASSERT_NE(tip, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(tip) != FALSE; }, 2000));
-    // With a tooltip window, its own initial delay is the hover time.
-    UINT initial = static_cast<UINT>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0));
-    EXPECT_EQ(w->m_pm.GetHoverTime(), initial);
-
-    w->SendMouse(WM_MOUSELEAVE, pt);
-    ASSERT_EQ(w->m_handled.count(WM_MOUSELEAVE), 1u);
-    EXPECT_FALSE(w->m_handled[WM_MOUSELEAVE]);
-    EXPECT_FALSE(close->IsHot());
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(tip); }, 2000));
-
-    // Hover over no control at all is not the toolkit's.
-    ScopedTestWindow empty(L"<Window size=\"100,100\"><HorizontalLayout mouse=\"false\"/></Window>");
-    ASSERT_TRUE(empty->Open());
-    empty->SendMouse(WM_MOUSEHOVER, {50, 50});
-    ASSERT_EQ(empty->m_handled.count(WM_MOUSEHOVER), 1u);
-    EXPECT_FALSE(empty->m_handled[WM_MOUSEHOVER]);
-}
-
 TEST_F(UIWindowTest, HandlerMayRemoveTheControlThatNotified)
 {
     ScopedTestWindow w(L"all_controls.xml");

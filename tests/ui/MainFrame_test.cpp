@@ -340,45 +340,6 @@ TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
     EXPECT_EQ(before + 2, m_host_->Mailbox().size());
 }
 
-TEST_F(MainFrameTest, PinChangeThroughTheDialog)
-{
-    Insert(L"zhangsan");  // PIN 123456
-    Start();
-    DeviceEvent();
-    dialogdriver::Driver driver([] {
-        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
-        if (!dialog) return;
-        // The edits get their native windows at the dialog's first layout, a
-        // moment after it shows.
-        std::vector<HWND> edits;
-        dialogdriver::Poll([&] {
-            edits = dialogdriver::EditsTopToBottom(dialog);
-            return edits.size() == 3;
-        });
-        if (edits.size() != 3) {  // not the dialog expected: it goes unanswered, the wait below fails
-            PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0);
-            return;
-        }
-        dialogdriver::SetEditText(edits[0], L"123456");
-        dialogdriver::SetEditText(edits[1], L"Zt#2026pin");
-        dialogdriver::SetEditText(edits[2], L"Zt#2026pin");
-        // Enter where the user types it: the edit with the focus hands it to the dialog.
-        dialogdriver::PressKey(edits[2], VK_RETURN);
-    });
-    DialogAnswers answers;
-    Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
-    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000));
-    driver.Join();
-    const auto texts = answers.Stop();
-    ASSERT_EQ(1u, texts.size());
-    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), texts[0]);
-    // The token took the new PIN: the old one is now wrong.
-    SecureUtf8String oldPin("123456", 6);
-    SecureUtf8String newPin("654321", 6);
-    DialogAnswers failure;
-    EXPECT_FALSE(m_frame_->ChangePinOnDevice(DeviceRecordList::Instance().At(0)->device, oldPin, newPin));
-}
-
 TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
 {
     Insert(L"expiring");  // sign_12h, sign_expired, an expired CA certificate

@@ -122,18 +122,6 @@ TEST_F(LanguageStringsTest, ALanguageWithoutAFileFallsBackTo1033)
     EXPECT_EQ(L"\u63d0\u793a", GetLanguageString("STRING_TITLE_NOTICE"));
 }
 
-TEST_F(LanguageStringsTest, AFileHeldForWritingFallsBackTo1033)
-{
-    PutShippedFile(1033);
-    PutFile(2052, "STRING_TITLE_NOTICE=locked\n");
-    HANDLE writer = CreateFileW((LangFolder() + L"\\2052.lng").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-    LoadLanguageFileFor(2052);
-    CloseHandle(writer);
-    EXPECT_EQ(L"Notice", GetLanguageString("STRING_TITLE_NOTICE"));
-}
-
 TEST_F(LanguageStringsTest, DamagedFilesNeverCrash)
 {
     // Binary: the library refuses it and the defaults show.
@@ -152,27 +140,6 @@ TEST_F(LanguageStringsTest, DamagedFilesNeverCrash)
     LoadLanguageFileFor(1033);
     EXPECT_EQ(L"OK", GetLanguageString("STRING_WINDOW_BUTTON_OK"));
     EXPECT_EQ(std::wstring(1023, L'L'), GetLanguageString("STRING_TITLE"));
-}
-
-TEST_F(LanguageStringsTest, NoCommonDataFolderMeansDefaultsOnly)
-{
-    PutShippedFile(1033);
-    testsupport::ScopedShellFolders folders(sandbox.UserAppData(), sandbox.Root() + L"\\gone");
-    ASSERT_TRUE(folders.ok());
-    EXPECT_EQ(L"", BuildLanguagePath(1033));
-    LoadLanguageFileFor(1033);
-    EXPECT_EQ(L"\u63d0\u793a", GetLanguageString("STRING_TITLE_NOTICE"));
-}
-
-TEST_F(LanguageStringsTest, WithoutAHostTheUserInterfaceLanguageChooses)
-{
-    ASSERT_EQ(nullptr, PluginEntry::Host()) << "this case needs the plug-in without a host";
-    PutShippedFile(1033);
-    PutFile(2052, "STRING_TITLE_NOTICE=from 2052\n");
-    LoadLanguageFile();
-    const LANGID ui = GetUserDefaultUILanguage();
-    EXPECT_EQ(ui == 2052 ? L"from 2052" : L"Notice", GetLanguageString("STRING_TITLE_NOTICE"))
-        << "UI language " << ui;
 }
 
 TEST_F(LanguageStringsTest, UnloadEmptiesTheTable)

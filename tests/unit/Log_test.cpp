@@ -23,8 +23,6 @@ using testsupport::SettingsSandbox;
 
 namespace {
 
-std::string SourcePathOfLogModule() { return "..\\Source\\Utils\\log"; }
-
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(sandbox.Start()); }
@@ -46,30 +44,6 @@ TEST_F(LogTest, LineShapeWithFileLineAndLevel)
     EXPECT_EQ("[..\\Source\\SQlite\\sqlite3Module,1] routine", lines[1].text);
     EXPECT_EQ(1, lines[2].level);
     EXPECT_EQ("[f,0] 100% %s %d kept as text", lines[2].text);
-}
-
-TEST_F(LogTest, NullFileNameLogsTheLoggingModulesOwnPath)
-{
-    LogWrite(4, "short call", 77);
-    LogWrite(4, nullptr, 78);
-    auto lines = sandbox.Lines();
-    ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("[" + SourcePathOfLogModule() + ",77] short call", lines[0].text);
-    EXPECT_EQ("[" + SourcePathOfLogModule() + ",78] ", lines[1].text);
-}
-
-TEST_F(LogTest, ExtraNumberIsAppendedWithoutSeparator)
-{
-    LogWrite(4, "if(iNotifyCertCount>0)   NotifyCertremaindays  is", 10, "x", 12);
-    LogWrite(4, "zero:", 11, "x", 0);
-    LogWrite(4, "minus:", 12, "x", -5);
-    LogWrite(4, "min:", 13, "x", INT_MIN);
-    auto lines = sandbox.Lines();
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("[x,10] if(iNotifyCertCount>0)   NotifyCertremaindays  is12", lines[0].text);
-    EXPECT_EQ("[x,11] zero:", lines[1].text);
-    EXPECT_EQ("[x,12] minus:-5", lines[2].text);
-    EXPECT_EQ("[x,13] min:-2147483648", lines[3].text);
 }
 
 TEST_F(LogTest, SystemCodePageTextArrivesAsUtf8)

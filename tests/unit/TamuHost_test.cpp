@@ -19,13 +19,6 @@ tamu::HostOptions Headless(long languageId = 2052)
     return options;
 }
 
-tamu::CommandLine Parse(std::initializer_list<const wchar_t*> args)
-{
-    std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"TamuHost.exe")};
-    for (const wchar_t* a : args) argv.push_back(const_cast<wchar_t*>(a));
-    return tamu::ParseCommandLine(static_cast<int>(argv.size()), argv.data());
-}
-
 }  // namespace
 
 TEST(TamuHost, PluginStateComesFromTheHostsOwnConfiguration)
@@ -70,24 +63,3 @@ TEST(TamuHost, ReadsMailboxOn1734And1849AndPassesOtherNumbersOn)
     EXPECT_EQ(2u, host.Mailbox().size());
 }
 
-TEST(TamuHostCommandLine, AcceptsKnownOptions)
-{
-    auto cl = Parse({L"--lang", L"1033", L"--timeout", L"5", L"--store", L"C:\\tokens", L"--plugin", L"x.dll"});
-    ASSERT_TRUE(cl.ok) << std::string(cl.error.begin(), cl.error.end());
-    EXPECT_EQ(1033, cl.host.languageId);
-    EXPECT_EQ(5u, cl.timeoutSeconds);
-    EXPECT_EQ(L"C:\\tokens", cl.storePath);
-    EXPECT_EQ(L"x.dll", cl.host.pluginPath);
-}
-
-TEST(TamuHostCommandLine, RejectsBadInputWithAMessage)
-{
-    for (auto args : {std::vector<const wchar_t*>{L"--lang", L"abc"}, {L"--lang", L"70000"}, {L"--timeout", L"-3"},
-                      {L"--timeout", L"0"}, {L"--timeout"}, {L"--frobnicate"}}) {
-        std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"TamuHost.exe")};
-        for (auto a : args) argv.push_back(const_cast<wchar_t*>(a));
-        auto cl = tamu::ParseCommandLine(static_cast<int>(argv.size()), argv.data());
-        EXPECT_FALSE(cl.ok);
-        EXPECT_FALSE(cl.error.empty());
-    }
-}
