@@ -134,16 +134,16 @@ void CUIMainFrame::SetupKeyButtons(CControlUI* page, DeviceRecord* record)
         const char* textKey;
         bool (CUIMainFrame::*click)(TNotifyUI&);
     };
-    auto setUp = [&](const KeyButton& spec, bool shown) {
-        CControlUI* button = m_pm_.FindSubControlByName(page, spec.name);
+    auto setUp = [&](const KeyButton& key, bool shown) {
+        CControlUI* button = m_pm_.FindSubControlByName(page, key.name);
         if (!button) return;
         if (!shown) {
             button->SetVisible(false);
             return;
         }
-        button->SetText(GetLanguageString(spec.textKey));
+        button->SetText(GetLanguageString(key.textKey));
         button->SetTag(static_cast<UINT_PTR>(device));
-        button->OnNotify += MakeDelegate(this, spec.click);
+        button->OnNotify += MakeDelegate(this, key.click);
     };
     setUp({L"Button_DisConnect", "STRING_BUTTON_DISCONNECT_DEVICE", &CUIMainFrame::OnDisconnectClick},
           IsKeyFunctionShown("DisconnectFunShow", device));
