@@ -996,6 +996,7 @@ void CPaintManagerUI::ReleaseOffscreen()
     m_offscreenSelection.reset();
     m_hDcOffscreen.reset();
     m_hbmpOffscreen.reset();
+    m_pOffscreenBits = nullptr;
     m_szOffscreen = {0, 0};
 }
 
@@ -1038,6 +1039,7 @@ void CPaintManagerUI::PaintWindow()
             ReleaseOffscreen();
             void* bits = nullptr;
             m_hbmpOffscreen.reset(CreateTopDownDib(hdc, client.right, client.bottom, &bits));
+            m_pOffscreenBits = m_hbmpOffscreen ? bits : nullptr;
             if (m_hbmpOffscreen) m_hDcOffscreen.reset(::CreateCompatibleDC(hdc));
             if (m_hDcOffscreen) {
                 m_offscreenSelection.emplace(m_hDcOffscreen.get(), m_hbmpOffscreen.get());
@@ -1047,7 +1049,10 @@ void CPaintManagerUI::PaintWindow()
             }
         }
         if (m_hDcOffscreen) {
-            PaintTree(m_hDcOffscreen.get(), client, ps.rcPaint);
+            {
+                CBackBufferScope buffer(m_hDcOffscreen.get(), m_pOffscreenBits, m_szOffscreen.cx, m_szOffscreen.cy);
+                PaintTree(m_hDcOffscreen.get(), client, ps.rcPaint);
+            }
             // Native child windows (edits) paint themselves; never copy over them.
             for (HWND child = ::GetWindow(m_hWndPaint, GW_CHILD); child;
                  child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -1090,6 +1095,7 @@ bool CPaintManagerUI::RenderToPixels(int cx, int cy, std::vector<DWORD>& pixels)
     if (!mem) return false;
     {
         ScopedSelectObject select(mem.get(), dib.get());
+        CBackBufferScope buffer(mem.get(), bits, cx, cy);
         PaintTree(mem.get(), rc, rc);
         ::GdiFlush();
         pixels.assign(static_cast<const DWORD*>(bits),

@@ -235,6 +235,7 @@ private:
     ScopedBitmap m_hbmpOffscreen;
     ScopedCreatedDC m_hDcOffscreen;
     std::optional<ScopedSelectObject> m_offscreenSelection;
+    void* m_pOffscreenBits = nullptr;
     SIZE m_szOffscreen = {0, 0};
 };
 

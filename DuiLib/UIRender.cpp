@@ -11,6 +11,7 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -135,6 +136,314 @@ void AddRoundRectPath(Gdiplus::GraphicsPath& path, Gdiplus::RectF r, float rx, f
     path.AddArc(r.X + r.Width - dx, r.Y + r.Height - dy, dx, dy, 0, 90);
     path.AddArc(r.X, r.Y + r.Height - dy, dx, dy, 90, 90);
     path.CloseFigure();
+}
+
+// ---- Sprites ---------------------------------------------------------------------------
+// GDI+ drawing onto a DC that holds a 32-bit bitmap goes through a temporary
+// bitmap the size of the shape on every call; that made one repaint of the
+// main window cost over 10 ms. So shapes and images are rendered by GDI+ once
+// into premultiplied pixels of our own ("sprites") and blended straight into
+// the 32-bit back buffer on every paint.
+
+struct Sprite {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;  // premultiplied ARGB, top-down
+};
+using SpritePtr = std::shared_ptr<const Sprite>;
+
+// Sprites of every window; cleared whole when it grows past the limit, which
+// only a window resized many times reaches.
+constexpr size_t kSpriteCacheLimit = 24u * 1024u * 1024u;
+// A shape larger than this is drawn by GDI+ directly rather than cached.
+constexpr size_t kSpriteMaxBytes = kSpriteCacheLimit / 8;
+bool FitsSprite(int width, int height)
+{
+    return width > 0 && height > 0 &&
+           static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(DWORD) <= kSpriteMaxBytes;
+}
+
+struct SpriteCache {
+    std::map<std::wstring, SpritePtr> entries;
+    size_t bytes = 0;
+};
+SpriteCache& Sprites()
+{
+    static SpriteCache cache;
+    return cache;
+}
+
+template <typename Draw>
+SpritePtr RenderSprite(int width, int height, Draw&& draw)
+{
+    auto sprite = std::make_shared<Sprite>();
+    sprite->width = width;
+    sprite->height = height;
+    sprite->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    Gdiplus::Bitmap target(width, height, width * 4, PixelFormat32bppPARGB,
+                           reinterpret_cast<BYTE*>(sprite->pixels.data()));
+    if (target.GetLastStatus() != Gdiplus::Ok) return nullptr;
+    {
+        Gdiplus::Graphics g(&target);
+        if (g.GetLastStatus() != Gdiplus::Ok) return nullptr;
+        draw(g);
+    }
+    return sprite;
+}
+
+template <typename Draw>
+SpritePtr CachedSprite(const std::wstring& key, int width, int height, Draw&& draw)
+{
+    if (!FitsSprite(width, height) || !CRenderEngine::EnsureGdiplus()) return nullptr;
+    std::lock_guard<std::mutex> guard(CacheLock());
+    SpriteCache& cache = Sprites();
+    auto found = cache.entries.find(key);
+    if (found != cache.entries.end()) return found->second;
+    SpritePtr sprite = RenderSprite(width, height, draw);
+    if (!sprite) return nullptr;
+    const size_t bytes = sprite->pixels.size() * sizeof(DWORD);
+    if (cache.bytes + bytes > kSpriteCacheLimit) {
+        cache.entries.clear();
+        cache.bytes = 0;
+    }
+    cache.entries.emplace(key, sprite);
+    cache.bytes += bytes;
+    return sprite;
+}
+
+// The pixels behind a back buffer that is being painted, with the DC's
+// current clip. A DC with a mapping or a clip that is not one rectangle is
+// drawn on by GDI+ itself.
+struct DibTarget {
+    BYTE* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    RECT clip = {0, 0, 0, 0};
+
+    DWORD* Row(int y) const { return reinterpret_cast<DWORD*>(bits) + static_cast<ptrdiff_t>(y) * width; }
+};
+
+struct BackBuffer {
+    HDC dc;
+    BYTE* bits;
+    int width;
+    int height;
+};
+// GDI does not say whether a DIB is top-down, so only buffers their owner
+// vouches for are written directly.
+thread_local std::vector<BackBuffer> t_backBuffers;
+
+bool FindDibTarget(HDC hdc, DibTarget& target)
+{
+    auto found = std::find_if(t_backBuffers.rbegin(), t_backBuffers.rend(),
+                              [hdc](const BackBuffer& b) { return b.dc == hdc; });
+    if (found == t_backBuffers.rend() || !found->bits || ::GetMapMode(hdc) != MM_TEXT ||
+        ::GetGraphicsMode(hdc) != GM_COMPATIBLE)
+        return false;
+    POINT viewport = {0, 0};
+    POINT window = {0, 0};
+    if (!::GetViewportOrgEx(hdc, &viewport) || !::GetWindowOrgEx(hdc, &window) || viewport.x || viewport.y ||
+        window.x || window.y)
+        return false;
+    RECT box;
+    const int clip = ::GetClipBox(hdc, &box);
+    if (clip == ERROR || clip == COMPLEXREGION) return false;
+    if (clip == NULLREGION) box = {0, 0, 0, 0};
+    const RECT bounds = {0, 0, found->width, found->height};
+    if (!::IntersectRect(&target.clip, &box, &bounds)) target.clip = {0, 0, 0, 0};
+    target.bits = found->bits;
+    target.width = found->width;
+    target.height = found->height;
+    // GDI may still hold batched drawing for these pixels.
+    ::GdiFlush();
+    return true;
+}
+
+// Source-over of a premultiplied pixel.
+inline DWORD BlendOver(DWORD src, DWORD dst)
+{
+    const DWORD alpha = src >> 24;
+    if (alpha == 255) return src;
+    if (alpha == 0) return dst;
+    const DWORD keep = 255 - alpha;
+    DWORD out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const DWORD value = ((src >> shift) & 0xFF) + (((dst >> shift) & 0xFF) * keep + 127) / 255;
+        out |= (std::min)(value, DWORD(255)) << shift;
+    }
+    return out;
+}
+
+DWORD Premultiply(DWORD argb)
+{
+    const DWORD alpha = argb >> 24;
+    auto channel = [&](int shift) { return ((((argb >> shift) & 0xFF) * alpha + 127) / 255) << shift; };
+    return (alpha << 24) | channel(16) | channel(8) | channel(0);
+}
+
+// Blends `sprite`, placed with its top-left corner at `origin`, into `area`
+// of the target (clipped to the target's clip).
+void BlendSprite(const DibTarget& target, const Sprite& sprite, POINT origin, const RECT& area)
+{
+    const RECT placed = {origin.x, origin.y, origin.x + sprite.width, origin.y + sprite.height};
+    RECT rc;
+    if (!::IntersectRect(&rc, &placed, &area) || !::IntersectRect(&rc, &rc, &target.clip)) return;
+    for (LONG y = rc.top; y < rc.bottom; ++y) {
+        DWORD* dst = target.Row(y);
+        const DWORD* src = sprite.pixels.data() + static_cast<size_t>(y - origin.y) * sprite.width;
+        for (LONG x = rc.left; x < rc.right; ++x) dst[x] = BlendOver(src[x - origin.x], dst[x]);
+    }
+}
+
+void BlendColor(const DibTarget& target, const RECT& area, DWORD argb)
+{
+    RECT rc;
+    if (!::IntersectRect(&rc, &area, &target.clip)) return;
+    const DWORD src = Premultiply(argb);
+    for (LONG y = rc.top; y < rc.bottom; ++y) {
+        DWORD* dst = target.Row(y);
+        for (LONG x = rc.left; x < rc.right; ++x) dst[x] = BlendOver(src, dst[x]);
+    }
+}
+
+// A rounded rectangle, filled (size 0) or outlined with a pen of `size`.
+struct RoundShape {
+    int radiusX;
+    int radiusY;
+    int size;
+    DWORD argb;
+};
+
+void PaintRoundShape(Gdiplus::Graphics& g, const RECT& rc, const RoundShape& shape)
+{
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    Gdiplus::GraphicsPath path;
+    if (shape.size == 0) {
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        AddRoundRectPath(path,
+                         Gdiplus::RectF(static_cast<float>(rc.left), static_cast<float>(rc.top),
+                                        static_cast<float>(RectWidth(rc)), static_cast<float>(RectHeight(rc))),
+                         static_cast<float>(shape.radiusX) / 2, static_cast<float>(shape.radiusY) / 2);
+        Gdiplus::SolidBrush brush(ToGdipColor(shape.argb));
+        g.FillPath(&brush, &path);
+        return;
+    }
+    // Pixel centres sit on whole coordinates here, so a pen of `size` whose
+    // centre line is (size - 1) / 2 inside covers exactly the outer pixels.
+    Gdiplus::Pen pen(ToGdipColor(shape.argb), static_cast<Gdiplus::REAL>(shape.size));
+    const float inset = static_cast<float>(shape.size - 1) / 2;
+    Gdiplus::RectF r(rc.left + inset, rc.top + inset, RectWidth(rc) - 1 - 2 * inset,
+                     RectHeight(rc) - 1 - 2 * inset);
+    AddRoundRectPath(path, r, static_cast<float>(shape.radiusX) / 2, static_cast<float>(shape.radiusY) / 2);
+    g.DrawPath(&pen, &path);
+}
+
+// Draws a rounded shape into a 32-bit back buffer: the four corners come
+// from one small sprite of the shape, the straight parts are plain colour.
+// A shape too small to have straight parts is one sprite of its own size.
+void DrawRoundShape(const DibTarget& target, const RECT& rc, const RoundShape& shape)
+{
+    const int width = RectWidth(rc);
+    const int height = RectHeight(rc);
+    const float inset = shape.size > 0 ? static_cast<float>(shape.size - 1) / 2 : 0.0f;
+    // One pixel past the arc leaves room for its anti-aliased edge.
+    const int cornerX = (std::max)(static_cast<int>(std::ceil(shape.radiusX / 2.0f + inset)) + 1, shape.size + 1);
+    const int cornerY = (std::max)(static_cast<int>(std::ceil(shape.radiusY / 2.0f + inset)) + 1, shape.size + 1);
+    const bool split = 2 * cornerX < width && 2 * cornerY < height;
+    const int spriteWidth = split ? 2 * cornerX + 1 : width;
+    const int spriteHeight = split ? 2 * cornerY + 1 : height;
+    wchar_t key[96];
+    swprintf(key, 96, L"round|%d|%d|%d|%08lx|%d|%d", shape.radiusX, shape.radiusY, shape.size,
+             static_cast<unsigned long>(shape.argb), spriteWidth, spriteHeight);
+    SpritePtr sprite = CachedSprite(key, spriteWidth, spriteHeight, [&](Gdiplus::Graphics& g) {
+        PaintRoundShape(g, {0, 0, spriteWidth, spriteHeight}, shape);
+    });
+    if (!sprite) return;
+    if (!split) {
+        BlendSprite(target, *sprite, {rc.left, rc.top}, rc);
+        return;
+    }
+    const LONG innerLeft = rc.left + cornerX;
+    const LONG innerRight = rc.right - cornerX;
+    const LONG innerTop = rc.top + cornerY;
+    const LONG innerBottom = rc.bottom - cornerY;
+    BlendSprite(target, *sprite, {rc.left, rc.top}, {rc.left, rc.top, innerLeft, innerTop});
+    BlendSprite(target, *sprite, {rc.right - spriteWidth, rc.top}, {innerRight, rc.top, rc.right, innerTop});
+    BlendSprite(target, *sprite, {rc.left, rc.bottom - spriteHeight}, {rc.left, innerBottom, innerLeft, rc.bottom});
+    BlendSprite(target, *sprite, {rc.right - spriteWidth, rc.bottom - spriteHeight},
+                {innerRight, innerBottom, rc.right, rc.bottom});
+    auto fill = [&](const RECT& band) { BlendColor(target, band, shape.argb); };
+    if (shape.size == 0) {
+        fill({innerLeft, rc.top, innerRight, innerTop});
+        fill({rc.left, innerTop, rc.right, innerBottom});
+        fill({innerLeft, innerBottom, innerRight, rc.bottom});
+        return;
+    }
+    fill({innerLeft, rc.top, innerRight, rc.top + shape.size});
+    fill({innerLeft, rc.bottom - shape.size, innerRight, rc.bottom});
+    fill({rc.left, innerTop, rc.left + shape.size, innerBottom});
+    fill({rc.right - shape.size, innerTop, rc.right, innerBottom});
+}
+
+void DrawRoundShapeOn(HDC hdc, const RECT& rc, const RoundShape& shape)
+{
+    DibTarget target;
+    if (FitsSprite(RectWidth(rc), RectHeight(rc)) && FindDibTarget(hdc, target)) {
+        DrawRoundShape(target, rc, shape);
+        return;
+    }
+    if (!CRenderEngine::EnsureGdiplus()) return;
+    Gdiplus::Graphics g(hdc);
+    PaintRoundShape(g, rc, shape);
+}
+
+// Which part of which image goes where: the whole source stretched, or a
+// nine-grid whose corners keep their size (scaled with the dpi).
+struct ImagePlacement {
+    Gdiplus::Bitmap* bitmap;
+    RECT source;
+    RECT corner;        // image pixels
+    RECT scaledCorner;  // destination pixels
+    BYTE fade;
+};
+
+void PaintImage(Gdiplus::Graphics& g, const RECT& rcDest, const ImagePlacement& image)
+{
+    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    Gdiplus::ImageAttributes attrs;
+    // Edges of a stretched part must not pull in pixels from outside it.
+    attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    if (image.fade < 255) {
+        Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0},
+                                   {0, 1, 0, 0, 0},
+                                   {0, 0, 1, 0, 0},
+                                   {0, 0, 0, static_cast<Gdiplus::REAL>(image.fade) / 255.0f, 0},
+                                   {0, 0, 0, 0, 1}}};
+        attrs.SetColorMatrix(&m);
+    }
+    auto draw = [&](int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh) {
+        if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+        g.DrawImage(image.bitmap, Gdiplus::Rect(dx, dy, dw, dh), sx, sy, sw, sh, Gdiplus::UnitPixel, &attrs);
+    };
+    const RECT& src = image.source;
+    const RECT& c = image.corner;
+    if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
+        draw(rcDest.left, rcDest.top, RectWidth(rcDest), RectHeight(rcDest), src.left, src.top,
+             RectWidth(src), RectHeight(src));
+        return;
+    }
+    const RECT& dc = image.scaledCorner;
+    int dxs[4] = {rcDest.left, rcDest.left + dc.left, rcDest.right - dc.right, rcDest.right};
+    int dys[4] = {rcDest.top, rcDest.top + dc.top, rcDest.bottom - dc.bottom, rcDest.bottom};
+    int sxs[4] = {src.left, src.left + c.left, src.right - c.right, src.right};
+    int sys[4] = {src.top, src.top + c.top, src.bottom - c.bottom, src.bottom};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            draw(dxs[col], dys[row], dxs[col + 1] - dxs[col], dys[row + 1] - dys[row], sxs[col], sys[row],
+                 sxs[col + 1] - sxs[col], sys[row + 1] - sys[row]);
+        }
+    }
 }
 
 bool GetPngEncoder(CLSID& clsid)
@@ -278,6 +587,17 @@ std::vector<THtmlRun> ParseHtmlText(const std::wstring& text)
     return runs;
 }
 
+CBackBufferScope::CBackBufferScope(HDC dc, void* bits, int cx, int cy)
+{
+    t_backBuffers.push_back({dc, static_cast<BYTE*>(bits), bits ? cx : 0, bits ? cy : 0});
+}
+
+CBackBufferScope::~CBackBufferScope()
+{
+    ::GdiFlush();
+    t_backBuffers.pop_back();
+}
+
 bool CRenderEngine::EnsureGdiplus()
 {
     GdiplusState& s = Gdip();
@@ -302,6 +622,8 @@ void CRenderEngine::FreeImageCache()
 {
     std::lock_guard<std::mutex> guard(CacheLock());
     ImageCache().clear();
+    Sprites().entries.clear();
+    Sprites().bytes = 0;
 }
 
 size_t CRenderEngine::GetImageCacheCount()
@@ -339,6 +661,11 @@ void CRenderEngine::DrawColor(HDC hDC, const RECT& rc, DWORD argb)
         FillRect(hDC, &rc, brush.get());
         return;
     }
+    DibTarget target;
+    if (FindDibTarget(hDC, target)) {
+        BlendColor(target, rc, argb);
+        return;
+    }
     if (!EnsureGdiplus()) return;
     Gdiplus::Graphics g(hDC);
     Gdiplus::SolidBrush brush(ToGdipColor(argb));
@@ -352,17 +679,7 @@ void CRenderEngine::DrawRoundColor(HDC hDC, const RECT& rc, int radiusX, int rad
         DrawColor(hDC, rc, argb);
         return;
     }
-    if (!EnsureGdiplus()) return;
-    Gdiplus::Graphics g(hDC);
-    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    Gdiplus::GraphicsPath path;
-    AddRoundRectPath(path,
-                     Gdiplus::RectF(static_cast<float>(rc.left), static_cast<float>(rc.top),
-                                    static_cast<float>(RectWidth(rc)), static_cast<float>(RectHeight(rc))),
-                     static_cast<float>(radiusX) / 2, static_cast<float>(radiusY) / 2);
-    Gdiplus::SolidBrush brush(ToGdipColor(argb));
-    g.FillPath(&brush, &path);
+    DrawRoundShapeOn(hDC, rc, {radiusX, radiusY, 0, argb});
 }
 
 void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, int radiusX, int radiusY, DWORD argb)
@@ -386,18 +703,7 @@ void CRenderEngine::DrawBorder(HDC hDC, const RECT& rc, int size, int radiusX, i
         }
         return;
     }
-    if (!EnsureGdiplus()) return;
-    Gdiplus::Graphics g(hDC);
-    // Pixel centres sit on whole coordinates here, so a pen of `size` whose
-    // centre line is (size - 1) / 2 inside covers exactly the outer pixels.
-    Gdiplus::Pen pen(ToGdipColor(argb), static_cast<Gdiplus::REAL>(size));
-    float inset = static_cast<float>(size - 1) / 2;
-    Gdiplus::RectF r(rc.left + inset, rc.top + inset, RectWidth(rc) - 1 - 2 * inset,
-                     RectHeight(rc) - 1 - 2 * inset);
-    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    Gdiplus::GraphicsPath path;
-    AddRoundRectPath(path, r, static_cast<float>(radiusX) / 2, static_cast<float>(radiusY) / 2);
-    g.DrawPath(&pen, &path);
+    DrawRoundShapeOn(hDC, rc, {radiusX, radiusY, size, argb});
 }
 
 void CRenderEngine::DrawLine(HDC hDC, POINT from, POINT to, int size, DWORD argb)
@@ -438,48 +744,30 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
         if (!IntersectRects(src, src, s)) return false;
     }
 
-    Gdiplus::Graphics g(hDC);
-    g.SetClip(ToGdipRect(rcClip));
-    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    Gdiplus::ImageAttributes attrs;
-    // Edges of a stretched part must not pull in pixels from outside it.
-    attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-    if (desc.fade < 255) {
-        Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0},
-                                   {0, 1, 0, 0, 0},
-                                   {0, 0, 1, 0, 0},
-                                   {0, 0, 0, static_cast<Gdiplus::REAL>(desc.fade) / 255.0f, 0},
-                                   {0, 0, 0, 0, 1}}};
-        attrs.SetColorMatrix(&m);
-    }
-    auto draw = [&](int dx, int dy, int dw, int dh, int sx, int sy, int sw, int sh) {
-        if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
-        g.DrawImage(bmp, Gdiplus::Rect(dx, dy, dw, dh), sx, sy, sw, sh, Gdiplus::UnitPixel, &attrs);
-    };
     RECT c = desc.corner;
-    if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
-        draw(rcDest.left, rcDest.top, RectWidth(rcDest), RectHeight(rcDest), src.left, src.top,
-             RectWidth(src), RectHeight(src));
-        return true;
-    }
-    // Nine-grid: corners keep their size (scaled with the dpi), edges and the
-    // middle stretch.
     RECT dc = c;
     if (manager) {
         dc = {manager->ScaleValue(c.left), manager->ScaleValue(c.top), manager->ScaleValue(c.right),
               manager->ScaleValue(c.bottom)};
     }
-    int dxs[4] = {rcDest.left, rcDest.left + dc.left, rcDest.right - dc.right, rcDest.right};
-    int dys[4] = {rcDest.top, rcDest.top + dc.top, rcDest.bottom - dc.bottom, rcDest.bottom};
-    int sxs[4] = {src.left, src.left + c.left, src.right - c.right, src.right};
-    int sys[4] = {src.top, src.top + c.top, src.bottom - c.bottom, src.bottom};
-    for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) {
-            draw(dxs[col], dys[row], dxs[col + 1] - dxs[col], dys[row + 1] - dys[row], sxs[col], sys[row],
-                 sxs[col + 1] - sxs[col], sys[row + 1] - sys[row]);
-        }
+    const ImagePlacement placement = {bmp, src, c, dc, desc.fade};
+    const int width = RectWidth(rcDest);
+    const int height = RectHeight(rcDest);
+    DibTarget target;
+    if (FitsSprite(width, height) && FindDibTarget(hDC, target)) {
+        wchar_t parts[160];
+        swprintf(parts, 160, L"|%ld,%ld,%ld,%ld|%ld,%ld,%ld,%ld|%ld,%ld,%ld,%ld|%d|%d|%d", src.left, src.top,
+                 src.right, src.bottom, c.left, c.top, c.right, c.bottom, dc.left, dc.top, dc.right, dc.bottom,
+                 desc.fade, width, height);
+        SpritePtr sprite =
+            CachedSprite(L"image|" + CacheKey(ResolveImagePath(desc.file)) + parts, width, height,
+                         [&](Gdiplus::Graphics& g) { PaintImage(g, {0, 0, width, height}, placement); });
+        if (sprite) BlendSprite(target, *sprite, {rcDest.left, rcDest.top}, rcClip);
+        return true;
     }
+    Gdiplus::Graphics g(hDC);
+    g.SetClip(ToGdipRect(rcClip));
+    PaintImage(g, rcDest, placement);
     return true;
 }
 

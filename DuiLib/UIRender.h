@@ -36,6 +36,18 @@ struct THtmlRun {
 // runs; unknown or broken tags are kept as literal text.
 std::vector<THtmlRun> ParseHtmlText(const std::wstring& text);
 
+// While alive, drawing into `dc` (a memory DC holding a 32-bit top-down DIB
+// whose pixels are at `bits`) blends the engine's cached shapes and images
+// straight into those pixels instead of going through GDI+ on every call.
+// Only the painting thread that opened it sees it.
+class CBackBufferScope {
+public:
+    CBackBufferScope(HDC dc, void* bits, int cx, int cy);
+    ~CBackBufferScope();
+    CBackBufferScope(const CBackBufferScope&) = delete;
+    CBackBufferScope& operator=(const CBackBufferScope&) = delete;
+};
+
 class CRenderEngine {
 public:
     // GDI+ is started on first use and stopped by ReleaseSharedResources.

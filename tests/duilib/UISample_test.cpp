@@ -3,6 +3,8 @@
 // checked by eye; the pixels are checked here for what must be there.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DuiTestWindow.h"
 
 using namespace DuiLib;
@@ -108,6 +110,8 @@ public:
     }
     bool Ok() const { return m_bmp != nullptr; }
     HDC Dc() const { return m_dc; }
+    // Lets the engine write into the pixels as it does into a window's back buffer.
+    void OpenBackBuffer(int cx, int cy) { m_scope.emplace(m_dc, m_bits, cx, cy); }
     DWORD At(int x, int y) const
     {
         GdiFlush();
@@ -120,20 +124,32 @@ private:
     HBITMAP m_bmp = nullptr;
     HGDIOBJ m_old = nullptr;
     DWORD* m_bits = nullptr;
+    std::optional<CBackBufferScope> m_scope;
 };
 
 }  // namespace
 
 // A square border lies inside its rectangle on all four sides, whatever its
 // width: at 100 % a one-pixel border must keep its right and bottom edges.
-TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
+// Both ways of drawing are checked: GDI+ on any DC, and the cached shapes
+// blended into a back buffer.
+class BorderPaths : public ::testing::TestWithParam<bool> {
+protected:
+    void Open(WhiteCanvas& canvas)
+    {
+        ASSERT_TRUE(canvas.Ok());
+        if (GetParam()) canvas.OpenBackBuffer(28, 18);
+    }
+};
+
+TEST_P(BorderPaths, BordersFillTheirEdgesInsideTheRectangle)
 {
     ASSERT_TRUE(CRenderEngine::EnsureGdiplus());
     const RECT rc = {3, 2, 23, 14};
     for (int size : {1, 2}) {
         SCOPED_TRACE(size);
         WhiteCanvas canvas(28, 18);
-        ASSERT_TRUE(canvas.Ok());
+        Open(canvas);
         CRenderEngine::DrawBorder(canvas.Dc(), rc, size, 0, 0, 0xFF102030);
         const DWORD ink = 0x102030;
         for (int d = 0; d < size; ++d) {
@@ -162,7 +178,7 @@ TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
     // A rounded one-pixel border keeps all four straight edges inside.
     {
         WhiteCanvas round(28, 18);
-        ASSERT_TRUE(round.Ok());
+        Open(round);
         CRenderEngine::DrawBorder(round.Dc(), rc, 1, 6, 6, 0xFF102030);
         const int midX = (rc.left + rc.right) / 2;
         const int midY = (rc.top + rc.bottom) / 2;
@@ -177,11 +193,53 @@ TEST(UISample, SquareBordersFillTheirEdgesInsideTheRectangle)
 
     // A translucent border is blended once, corners included.
     WhiteCanvas canvas(28, 18);
-    ASSERT_TRUE(canvas.Ok());
+    Open(canvas);
     CRenderEngine::DrawBorder(canvas.Dc(), rc, 1, 0, 0, 0x80000000);
     DWORD edge = canvas.At((rc.left + rc.right) / 2, rc.top);
     EXPECT_NE(edge, 0xFFFFFFu);
     EXPECT_EQ(canvas.At(rc.left, rc.top), edge);
     EXPECT_EQ(canvas.At(rc.right - 1, rc.bottom - 1), edge);
     EXPECT_EQ(canvas.At(rc.right - 1, (rc.top + rc.bottom) / 2), edge);
+}
+
+INSTANTIATE_TEST_SUITE_P(UISample, BorderPaths, ::testing::Bool());
+
+// A rounded shape in a back buffer is pieced together from cached corners and
+// plain bands; every pixel must match what GDI+ draws of the whole shape,
+// whether the shape is large, too small for straight parts, or translucent.
+TEST(UISample, RoundShapesInABackBufferMatchGdiplus)
+{
+    ASSERT_TRUE(CRenderEngine::EnsureGdiplus());
+    struct Case {
+        RECT rc;
+        int size;  // 0: filled
+        int radius;
+        DWORD argb;
+    };
+    const Case cases[] = {{{3, 2, 57, 38}, 0, 12, 0xFF2B6CE0}, {{3, 2, 57, 38}, 1, 8, 0xFFC8CCD2},
+                          {{5, 4, 50, 30}, 2, 10, 0x80102030}, {{4, 4, 14, 12}, 0, 12, 0xFF102030},
+                          {{0, 0, 60, 40}, 3, 6, 0xC0E81123}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "size " << c.size << " radius " << c.radius);
+        WhiteCanvas gdiplus(60, 40);
+        WhiteCanvas buffer(60, 40);
+        ASSERT_TRUE(gdiplus.Ok() && buffer.Ok());
+        buffer.OpenBackBuffer(60, 40);
+        for (WhiteCanvas* canvas : {&gdiplus, &buffer}) {
+            if (c.size == 0)
+                CRenderEngine::DrawRoundColor(canvas->Dc(), c.rc, c.radius, c.radius, c.argb);
+            else
+                CRenderEngine::DrawBorder(canvas->Dc(), c.rc, c.size, c.radius, c.radius, c.argb);
+        }
+        int worst = 0;
+        for (int y = 0; y < 40; ++y) {
+            for (int x = 0; x < 60; ++x) {
+                const DWORD a = gdiplus.At(x, y);
+                const DWORD b = buffer.At(x, y);
+                for (int shift = 0; shift < 24; shift += 8)
+                    worst = (std::max)(worst, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
+                ASSERT_LE(worst, 3) << "at " << x << "," << y << ": " << std::hex << a << " vs " << b;
+            }
+        }
+    }
 }
