@@ -66,7 +66,7 @@ LRESULT TestWindow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (uMsg == WM_CREATE) {
         m_pm.Init(m_hWnd);
         CDialogBuilder builder;
-        CControlUI* root = builder.Create(m_skin, nullptr, this, &m_pm);
+        CControlUI* root = builder.Create(m_skin, nullptr, nullptr, &m_pm);
         if (!root) {
             m_buildError = builder.GetErrorText();
             return -1;
@@ -92,19 +92,6 @@ void TestWindow::Notify(TNotifyUI& msg)
         {msg.sType, msg.pSender ? msg.pSender->GetName() : std::wstring(), msg.wParam, msg.lParam});
 }
 
-namespace {
-class CTestKeyOptionUI : public COptionUI {
-public:
-    std::wstring GetClass() const override { return L"KeyOption"; }
-};
-}  // namespace
-
-CControlUI* TestWindow::CreateControl(const wchar_t* pstrClass)
-{
-    if (_wcsicmp(pstrClass, L"KeyOption") == 0) return new CTestKeyOptionUI;
-    return nullptr;
-}
-
 int TestWindow::CountOf(const std::wstring& type, const std::wstring& sender) const
 {
     return static_cast<int>(std::count_if(m_record.begin(), m_record.end(), [&](const Recorded& r) {
@@ -128,22 +115,6 @@ void TestWindow::Click(CControlUI* control)
     POINT pt = CenterOf(control);
     SendMouse(WM_MOUSEMOVE, pt);
     SendMouse(WM_LBUTTONDOWN, pt, MK_LBUTTON);
-    SendMouse(WM_LBUTTONUP, pt);
-}
-
-void TestWindow::RightClick(CControlUI* control)
-{
-    POINT pt = CenterOf(control);
-    SendMouse(WM_RBUTTONDOWN, pt, MK_RBUTTON);
-    SendMouse(WM_RBUTTONUP, pt);
-}
-
-void TestWindow::DoubleClick(CControlUI* control)
-{
-    POINT pt = CenterOf(control);
-    SendMouse(WM_LBUTTONDOWN, pt, MK_LBUTTON);
-    SendMouse(WM_LBUTTONUP, pt);
-    SendMouse(WM_LBUTTONDBLCLK, pt, MK_LBUTTON);
     SendMouse(WM_LBUTTONUP, pt);
 }
 

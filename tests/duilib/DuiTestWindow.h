@@ -40,9 +40,7 @@ struct Recorded {
     LPARAM lParam;
 };
 
-class TestWindow : public DuiLib::CWindowWnd,
-                   public DuiLib::INotifyUI,
-                   public DuiLib::IDialogBuilderCallback {
+class TestWindow : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
 public:
     explicit TestWindow(std::wstring skin) : m_skin(std::move(skin)) {}
     ~TestWindow() override = default;
@@ -50,7 +48,6 @@ public:
     // Creates the window (hidden unless `show`); false when the skin failed.
     bool Open(bool show = true, DWORD style = WS_POPUP | WS_CLIPCHILDREN, HWND owner = nullptr);
     void Notify(DuiLib::TNotifyUI& msg) override;
-    DuiLib::CControlUI* CreateControl(const wchar_t* pstrClass) override;
 
     template <class T>
     T* Find(const wchar_t* name)
@@ -62,8 +59,6 @@ public:
 
     // Real mouse messages at the centre of a control (client coordinates).
     void Click(DuiLib::CControlUI* control);
-    void RightClick(DuiLib::CControlUI* control);
-    void DoubleClick(DuiLib::CControlUI* control);
     void SendMouse(UINT msg, POINT pt, WPARAM keys = 0);
     static POINT CenterOf(DuiLib::CControlUI* control);
 

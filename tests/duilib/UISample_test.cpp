@@ -3,6 +3,7 @@
 // checked by eye; the pixels are checked here for what must be there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "DuiTestWindow.h"
@@ -10,13 +11,6 @@
 using namespace DuiLib;
 
 namespace {
-
-std::wstring ScreenshotDir()
-{
-    std::wstring dir = testsupport::BuildDir() + L"\\screenshots";
-    CreateDirectoryW(dir.c_str(), nullptr);
-    return dir;
-}
 
 struct Rendered {
     duitest::Pixels px;
@@ -47,12 +41,9 @@ bool RenderSample(int dpi, const std::wstring& png, Rendered& out)
 TEST(UISample, DialogRendersToPngAtOneHundredAndOneHundredFiftyPercent)
 {
     duitest::SkinFolder skins;
-    std::wstring dir = ScreenshotDir();
     Rendered normal, large;
-    ASSERT_TRUE(RenderSample(96, dir + L"\\duilib-sample.png", normal));
-    ASSERT_TRUE(RenderSample(144, dir + L"\\duilib-sample-150.png", large));
-    EXPECT_TRUE(testsupport::FileExists(dir + L"\\duilib-sample.png"));
-    EXPECT_TRUE(testsupport::FileExists(dir + L"\\duilib-sample-150.png"));
+    ASSERT_TRUE(RenderSample(96, testsupport::ScreenshotPath(L"duilib-sample.png"), normal));
+    ASSERT_TRUE(RenderSample(144, testsupport::ScreenshotPath(L"duilib-sample-150.png"), large));
 
     EXPECT_EQ(normal.px.cx, 440);
     EXPECT_EQ(normal.px.cy, 400);
@@ -87,31 +78,14 @@ namespace {
 // A white 32-bit top-down bitmap selected into a memory DC.
 class WhiteCanvas {
 public:
-    WhiteCanvas(int cx, int cy) : m_cx(cx)
+    WhiteCanvas(int cx, int cy)
+        : m_cx(cx), m_dc(CreateCompatibleDC(nullptr)), m_bmp(WhiteBitmap(m_dc.get(), cx, cy, m_bits))
     {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = cx;
-        bi.bmiHeader.biHeight = -cy;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        m_dc = CreateCompatibleDC(nullptr);
-        m_bmp = CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
-        if (m_bmp) {
-            m_old = SelectObject(m_dc, m_bmp);
-            for (int i = 0; i < cx * cy; ++i) m_bits[i] = 0xFFFFFF;
-        }
     }
-    ~WhiteCanvas()
-    {
-        if (m_old) SelectObject(m_dc, m_old);
-        if (m_bmp) DeleteObject(m_bmp);
-        DeleteDC(m_dc);
-    }
-    bool Ok() const { return m_bmp != nullptr; }
-    HDC Dc() const { return m_dc; }
+    bool Ok() const { return static_cast<bool>(m_bmp); }
+    HDC Dc() const { return m_dc.get(); }
     // Lets the engine write into the pixels as it does into a window's back buffer.
-    void OpenBackBuffer(int cx, int cy) { m_scope.emplace(m_dc, m_bits, cx, cy); }
+    void OpenBackBuffer(int cx, int cy) { m_scope.emplace(m_dc.get(), m_bits, cx, cy); }
     DWORD At(int x, int y) const
     {
         GdiFlush();
@@ -119,12 +93,21 @@ public:
     }
 
 private:
+    static HBITMAP WhiteBitmap(HDC dc, int cx, int cy, DWORD*& bits)
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(bi.bmiHeader), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        if (bmp) std::fill(bits, bits + cx * cy, 0xFFFFFFu);
+        return bmp;
+    }
+
     int m_cx;
-    HDC m_dc = nullptr;
-    HBITMAP m_bmp = nullptr;
-    HGDIOBJ m_old = nullptr;
     DWORD* m_bits = nullptr;
-    std::optional<CBackBufferScope> m_scope;
+    ScopedCreatedDC m_dc;
+    ScopedBitmap m_bmp;
+    ScopedSelectObject m_select{m_dc.get(), m_bmp.get()};
+    std::optional<CBackBufferScope> m_scope;  // last: goes first
 };
 
 }  // namespace

@@ -38,12 +38,8 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
     ASSERT_TRUE(sandbox.ok());
     // Logging on and a language file in place, so each round really loads
     // the log library and opens a language handle.
-    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
-    const std::wstring langFolder = sandbox.CommonProductFolder() + L"\\lang";
-    ASSERT_TRUE(testsupport::MakeFolders(langFolder));
-    ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang\\2052.lng").c_str(),
-                          (langFolder + L"\\2052.lng").c_str(), FALSE));
+    ASSERT_TRUE(sandbox.WriteUserIni("[Log]\r\nIsWriteLog=true\r\n"));
+    ASSERT_TRUE(sandbox.InstallLanguageFile(2052));
     testsupport::TempDir store(L"tokens");
     ASSERT_TRUE(pkitest::MakeTokenStore(store.Path(), {L"zhangsan", L"lisi"}));
 

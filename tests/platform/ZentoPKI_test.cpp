@@ -4,10 +4,7 @@
 // book-keeping.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <memory>
-#include <thread>
-
+#include "DialogDriver.h"
 #include "ZentoPKIHost.h"
 #include "ZentoPKITestSupport.h"
 
@@ -217,64 +214,19 @@ TEST_F(ZentoPKITokens, PinChangeRetriesAndLock)
     EXPECT_EQ(0, retries);
 }
 
-// The system certificate dialog, answered by automation: the test finds the
-// visible dialog of this process and closes it as a user would.
-static BOOL CALLBACK CloseCertificateDialog(HWND w, LPARAM p)
-{
-    auto* sawDialog = reinterpret_cast<volatile bool*>(p);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(w, cls, 16);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0) {
-        *sawDialog = true;
-        PostMessageW(w, PSM_PRESSBUTTON, PSBTN_OK, 0);  // the user presses OK
-        return FALSE;
-    }
-    return TRUE;
-}
-
 TEST_F(ZentoPKICertificates, DisplayCertShowsTheSystemDialog)
 {
-    // The dialog is modal: it runs on a thread of its own so that a dialog
-    // that never shows fails this test in bounded time instead of hanging.
-    struct Shared {
-        unsigned long cert = 0;
-        volatile bool sawDialog = false;
-        std::atomic<int> rc{-1};
-    };
-    auto shared = std::make_shared<Shared>();
-    // Freed by hand: a dialog that hangs keeps using it.
-    shared->cert = LoadCert(CertFile(L"sign_1y"));
-    ASSERT_NE(0UL, shared->cert);
-    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(nullptr, finished);
-    std::thread display([shared, finished] {
-        HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                     nullptr, nullptr, nullptr);
-        if (owner) {
-            ShowWindow(owner, SW_SHOWNOACTIVATE);
-            shared->rc = ZentoPKIUIDisplayCert(owner, shared->cert);
-            DestroyWindow(owner);
-        }
-        SetEvent(finished);
-    });
-    std::thread closer([shared, finished] {
-        while (!shared->sawDialog && WaitForSingleObject(finished, 20) == WAIT_TIMEOUT)
-            EnumWindows(CloseCertificateDialog, reinterpret_cast<LPARAM>(&shared->sawDialog));
-    });
-    if (WaitForSingleObject(finished, 20000) != WAIT_OBJECT_0) {
-        // Left running: the process ends with the test run. The certificate
-        // stays alive for it, and this test reports the leak with the hang.
-        display.detach();
-        closer.detach();
-        FAIL() << "the certificate dialog did not appear and close within 20 s";
-    }
-    display.join();
-    closer.join();
-    CloseHandle(finished);
-    EXPECT_EQ(1, ZentoPKICertFreeCert(shared->cert));
-    EXPECT_TRUE(shared->sawDialog);
-    EXPECT_EQ(1, shared->rc.load());
+    Cert cert(LoadCert(CertFile(L"sign_1y")));
+    ASSERT_NE(0UL, cert.get());
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
+    ShowWindow(owner, SW_SHOWNOACTIVATE);
+    // The modal system dialog, closed by automation as a user would: OK.
+    dialogdriver::DialogAnswers answers(
+        [](HWND dialog, const dialogdriver::BoxSeen&) { PostMessageW(dialog, PSM_PRESSBUTTON, PSBTN_OK, 0); });
+    EXPECT_EQ(1, ZentoPKIUIDisplayCert(owner, cert.get()));
+    EXPECT_EQ(1u, answers.Stop().size()) << "one dialog, closed by its OK";
+    DestroyWindow(owner);
     EXPECT_EQ(0, ZentoPKIUIDisplayCert(nullptr, 0));
 }

@@ -29,8 +29,7 @@ public:
     {
         ASSERT_TRUE(ok());
         UserSettings::Instance().ResetForTesting();
-        ASSERT_TRUE(MakeFolders(UserProductFolder()));
-        ASSERT_TRUE(WriteFileBytes(UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+        ASSERT_TRUE(WriteUserIni("[Log]\r\nIsWriteLog=true\r\n"));
         UserSettings::Instance().Load();
         ReleaseLogger();
         ConfigureLogger();

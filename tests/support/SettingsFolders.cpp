@@ -127,4 +127,22 @@ std::wstring SettingsSandbox::CommonIniPath() const
     return CommonProductFolder() + L"\\LumoraPlugin.ini";
 }
 
+bool SettingsSandbox::WriteUserIni(const std::string& bytes) const
+{
+    return MakeFolders(UserProductFolder()) && WriteFileBytes(UserIniPath(), bytes);
+}
+
+bool SettingsSandbox::WriteCommonIni(const std::string& bytes) const
+{
+    return MakeFolders(CommonProductFolder()) && WriteFileBytes(CommonIniPath(), bytes);
+}
+
+bool SettingsSandbox::InstallLanguageFile(int id) const
+{
+    const std::wstring name = L"\\" + std::to_wstring(id) + L".lng";
+    return MakeFolders(CommonProductFolder() + L"\\lang") &&
+           CopyFileW((SourceDir() + L"\\lang" + name).c_str(), (CommonProductFolder() + L"\\lang" + name).c_str(),
+                     FALSE);
+}
+
 }  // namespace testsupport

@@ -49,6 +49,12 @@ public:
     std::wstring UserIniPath() const;
     std::wstring CommonProductFolder() const;
     std::wstring CommonIniPath() const;
+    // Replace the user's or the installation-wide INI file with bytes, its
+    // folder made when missing.
+    bool WriteUserIni(const std::string& bytes) const;
+    bool WriteCommonIni(const std::string& bytes) const;
+    // The repository's lang\<id>.lng where an installation puts it.
+    bool InstallLanguageFile(int id) const;
     bool ok() const { return !m_root_.empty() && m_folders_.ok(); }
 
 private:

@@ -35,6 +35,13 @@ std::wstring FixturesDir()
     return b.empty() ? b : b + L"\\fixtures";
 }
 
+std::wstring ScreenshotPath(const std::wstring& name)
+{
+    const std::wstring folder = BuildDir() + L"\\screenshots";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\" + name;
+}
+
 std::string ToUtf8(const std::wstring& text)
 {
     if (text.empty()) return std::string();
@@ -162,23 +169,6 @@ TempDir::TempDir(const std::wstring& nameHint)
 TempDir::~TempDir()
 {
     if (!m_path_.empty()) RemoveTree(m_path_);
-}
-
-ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name_(name)
-{
-    DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-    if (n > 0) {
-        std::vector<wchar_t> buf(n);
-        GetEnvironmentVariableW(name, buf.data(), n);
-        m_old_ = buf.data();
-        m_hadOld_ = true;
-    }
-    SetEnvironmentVariableW(name, value.c_str());
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    SetEnvironmentVariableW(m_name_.c_str(), m_hadOld_ ? m_old_.c_str() : nullptr);
 }
 
 void PumpMessages()

@@ -16,6 +16,8 @@ std::wstring SourceDir();
 std::wstring BuildDir();
 std::wstring FixturesDir();
 std::wstring UnixToWindowsPath(const std::string& unixPath);
+// <build>\\screenshots\\<name>, the folder made when missing.
+std::wstring ScreenshotPath(const std::wstring& name);
 
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
@@ -50,20 +52,6 @@ public:
 
 private:
     std::wstring m_path_;
-};
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const wchar_t* name, const std::wstring& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::wstring m_name_;
-    std::wstring m_old_;
-    bool m_hadOld_ = false;
 };
 
 // GDI objects of this process: GetGuiResources where the system counts them;

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "Cert/Cert_Util.h"
 #include "Cert/PkiOwners.h"
 #include "ZentoPKIHost.h"
 #include "TestSupport.h"
@@ -42,34 +44,14 @@ inline std::vector<OpensslAnswer> ReadAnswers(const std::wstring& file)
     std::vector<OpensslAnswer> out;
     std::string text;
     if (!testsupport::ReadFileBytes(file, text)) return out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos) nl = text.size();
-        std::string line = text.substr(pos, nl - pos);
-        pos = nl + 1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> f;
-        size_t start = 0;
-        for (;;) {
-            size_t tab = line.find('\t', start);
-            f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
+        std::istringstream fields(line);
+        for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
         if (f.size() != 11) continue;
-        OpensslAnswer a;
-        a.path = testsupport::FromUtf8(f[0]);
-        a.sha1 = f[1];
-        a.sha256 = f[2];
-        a.serial = f[3];
-        a.subjectDisplay = testsupport::FromUtf8(f[4]);
-        a.issuerDisplay = testsupport::FromUtf8(f[5]);
-        a.notAfter = f[6];
-        a.endDateUtc = f[7];
-        a.endDateEast8 = f[8];
-        a.keyUsage = f[9];
-        a.isCa = atoi(f[10].c_str());
-        out.push_back(a);
+        out.push_back({testsupport::FromUtf8(f[0]), f[1], f[2], f[3], testsupport::FromUtf8(f[4]),
+                       testsupport::FromUtf8(f[5]), f[6], f[7], f[8], f[9], atoi(f[10].c_str())});
     }
     return out;
 }
@@ -93,6 +75,16 @@ inline unsigned long LoadCert(const std::wstring& path)
     if (!testsupport::ReadFileBytes(path, bytes) || bytes.empty()) return 0;
     return ZentoPKICertNewCert(reinterpret_cast<const unsigned char*>(bytes.data()),
                                static_cast<unsigned long>(bytes.size()));
+}
+
+// Whole days left of a generated certificate by the machine's own
+// arithmetic (for tests that link the plug-in's certificate helpers).
+inline int RemainDays(const std::wstring& name)
+{
+    Cert cert(LoadCert(CertFile(name)));
+    int days = -1;
+    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.get(), &days)) << "not within the window";
+    return days;
 }
 
 using testsupport::CopyTree;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -172,11 +173,8 @@ TEST_P(SettingsPageInHost, OptionsShowStoredValuesWriteAtOnceAndTheDialogIsRende
     ui_ = std::make_unique<productui::ProductUi>(GetParam());
     // The lead time comes from the installation-wide file: showing the page
     // writes it back to the user's file.
-    testsupport::MakeFolders(ui_->Sandbox().CommonProductFolder());
-    testsupport::MakeFolders(ui_->Sandbox().UserProductFolder());
-    ASSERT_TRUE(testsupport::WriteFileBytes(ui_->Sandbox().CommonIniPath(),
-                                            "[NotifyWndSetting]\r\nNotifyCertDay=30\r\n"));
-    ASSERT_TRUE(testsupport::WriteFileBytes(ui_->Sandbox().UserIniPath(), kUserIni));
+    ASSERT_TRUE(ui_->Sandbox().WriteCommonIni("[NotifyWndSetting]\r\nNotifyCertDay=30\r\n"));
+    ASSERT_TRUE(ui_->Sandbox().WriteUserIni(kUserIni));
     StartHost(GetParam());
 
     PageState shown;
@@ -187,7 +185,7 @@ TEST_P(SettingsPageInHost, OptionsShowStoredValuesWriteAtOnceAndTheDialogIsRende
         OnUi(page, [&] {
             shown = ReadPage(page);
             captured = tamu::CaptureWindowToPng(
-                dialog, productui::ScreenshotPath(L"SettingsDialog_" + lang + L".png"));
+                dialog, testsupport::ScreenshotPath(L"SettingsDialog_" + lang + L".png"));
         });
         for (const wchar_t* name : kOptionNames) {
             OnUi(page, [&] { ClickControl(page, name); });
@@ -219,9 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, SettingsPageInHost, testing::Values(2052, 10
 TEST_F(HostDialogTest, UnmatchedLeadTimeSelectsNothingAndAChoiceIsWritten)
 {
     ui_ = std::make_unique<productui::ProductUi>(2052);
-    testsupport::MakeFolders(ui_->Sandbox().UserProductFolder());
-    ASSERT_TRUE(testsupport::WriteFileBytes(ui_->Sandbox().UserIniPath(),
-                                            "[NotifyWndSetting]\r\nNotifyCertDay=45\r\n"));
+    ASSERT_TRUE(ui_->Sandbox().WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=45\r\n"));
     StartHost(2052);
     PageState shown;
     std::string beforeChoice;
@@ -248,48 +244,42 @@ class ShellOpenStandIn {
 public:
     explicit ShellOpenStandIn(const std::wstring& marker)
     {
-        std::wstring command = L"cmd.exe /c echo %1> \"" + marker + L"\"";
+        const std::wstring command = L"cmd.exe /c echo %1> \"" + marker + L"\"";
         for (const wchar_t* cls : {L"Folder\\shell\\open\\command", L"Directory\\shell\\open\\command"}) {
-            Saved saved;
-            saved.path = cls;
-            HKEY key = nullptr;
-            if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, cls, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                                  nullptr) != ERROR_SUCCESS)
-                continue;
-            wchar_t old[1024] = {};
-            DWORD size = sizeof(old);
-            DWORD type = 0;
-            saved.existed = ::RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old),
-                                               &size) == ERROR_SUCCESS;
-            saved.value = old;
-            ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-            ::RegCloseKey(key);
-            m_saved_.push_back(saved);
+            Saved saved{cls, Read(cls)};
+            if (Write(cls, &command)) m_saved_.push_back(saved);
         }
     }
     ~ShellOpenStandIn()
     {
-        for (const Saved& saved : m_saved_) {
-            HKEY key = nullptr;
-            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, saved.path.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS)
-                continue;
-            if (saved.existed) {
-                ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved.value.c_str()),
-                                 static_cast<DWORD>((saved.value.size() + 1) * sizeof(wchar_t)));
-            } else {
-                ::RegDeleteValueW(key, nullptr);
-            }
-            ::RegCloseKey(key);
-        }
+        for (const Saved& saved : m_saved_) Write(saved.path.c_str(), saved.value ? &*saved.value : nullptr);
     }
 
 private:
     struct Saved {
         std::wstring path;
-        std::wstring value;
-        bool existed = false;
+        std::optional<std::wstring> value;  // none: there was no value
     };
+    static std::optional<std::wstring> Read(const wchar_t* path)
+    {
+        wchar_t old[1024] = {};
+        DWORD size = sizeof(old);
+        const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+        if (::RegGetValueW(HKEY_CLASSES_ROOT, path, nullptr, types, nullptr, old, &size) != ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(old);
+    }
+    // Sets the key's default value, or deletes it when value is null.
+    static bool Write(const wchar_t* path, const std::wstring* value)
+    {
+        ScopedRegKey key;
+        if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        if (!value) return ::RegDeleteValueW(key.get(), nullptr) == ERROR_SUCCESS;
+        return ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                                static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
     std::vector<Saved> m_saved_;
 };
 
@@ -511,9 +501,7 @@ TEST_F(SettingsObjectTest, ItemsThatAreNoPositiveNumberWriteNothing)
     ASSERT_TRUE(testsupport::WriteFileBytes(skins.File(L"ConfigModuleSkin.xml"), skin));
     CPaintManagerUI::SetResourcePath(skins.Path());
 
-    testsupport::MakeFolders(ui_.Sandbox().UserProductFolder());
-    ASSERT_TRUE(testsupport::WriteFileBytes(ui_.Sandbox().UserIniPath(),
-                                            "[NotifyWndSetting]\r\nNotifyCertDay=60\r\n"));
+    ASSERT_TRUE(ui_.Sandbox().WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=60\r\n"));
     UserSettings::Instance().Load();
 
     auto* module = new CConfigModule();

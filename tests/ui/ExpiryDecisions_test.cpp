@@ -26,13 +26,7 @@ using testsupport::WaitFor;
 
 namespace {
 
-int RemainDays(const wchar_t* name)
-{
-    pkitest::Cert cert(pkitest::LoadCert(pkitest::CertFile(name)));
-    int days = -1;
-    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.get(), &days)) << "not within the window";
-    return days;
-}
+using pkitest::RemainDays;
 
 class ExpiryEndToEnd : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 // answering its message boxes), plus the strength meter and renderings.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,45 +19,33 @@ using namespace dialogdriver;
 
 namespace {
 
-// A plain visible window for the dialog to be owned by and centred on.
-struct OwnerWindow {
-    OwnerWindow()
-    {
-        hwnd = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 200, 150, 700, 500, nullptr,
-                                 nullptr, nullptr, nullptr);
-    }
-    ~OwnerWindow() { ::DestroyWindow(hwnd); }
-    HWND hwnd;
-};
-
-struct BoxSeen {
-    std::wstring text;
-    std::wstring caption;
-    int defaultButton = 0;
-    bool hasNo = false;
-};
-
-// Answers the next message box of the dialog with `button`.
-BoxSeen Answer(HWND dlg, int button)
-{
-    BoxSeen seen;
-    HWND box = WaitForMessageBox(dlg);
-    if (!box) return seen;
-    seen.text = MessageBoxText(box);
-    seen.caption = WindowText(box);
-    seen.defaultButton = DefaultButtonId(box);
-    seen.hasNo = ::GetDlgItem(box, IDNO) != nullptr;
-    PressButton(box, button);
-    WaitGone(box);
-    return seen;
-}
-
 void Type(const std::vector<HWND>& edits, const wchar_t* oldPin, const wchar_t* newPin,
           const wchar_t* newPin2)
 {
     SetEditText(edits[0], oldPin);
     SetEditText(edits[1], newPin);
     SetEditText(edits[2], newPin2);
+}
+
+// Runs the dialog modally on this thread while script drives it from a
+// second one, once its three edits are laid out (top to bottom); the
+// dialog's result. A dialog the script leaves open is closed and fails the test.
+UINT RunDriven(CUIModifyPasswordDlg& dlg, HWND owner,
+               const std::function<void(HWND, const std::vector<HWND>&)>& script)
+{
+    bool driven = false;
+    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
+        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
+        const std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
+        if (edits.size() != 3) return;
+        driven = true;
+        script(w, edits);
+    });
+    const UINT result = dlg.RunModal(owner);
+    driver.Join();
+    EXPECT_TRUE(driven) << "the dialog showed no three edits";
+    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
+    return result;
 }
 
 class ModifyPasswordDlgTest : public testing::Test {
@@ -66,25 +55,22 @@ protected:
 
 TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
 {
-    OwnerWindow owner;
+    // A plain visible window for the dialog to be owned by and centred on.
+    DuiLib::ScopedWindow ownerWindow(::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 200, 150, 700,
+                                                       500, nullptr, nullptr, nullptr, nullptr));
+    const HWND owner = ownerWindow.get();
     CUIModifyPasswordDlg dlg(0x1234);
     std::vector<BoxSeen> boxes;
     std::wstring windowName;
     RECT dlgRect = {}, ownerRect = {};
     bool ownerDisabled = false;
     std::wstring keptAfterMismatch;
-    size_t editCount = 0;
-    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
-        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        if (!w) return;
+    const UINT result = RunDriven(dlg, owner, [&](HWND w, const std::vector<HWND>& edits) {
         windowName = WindowText(w);
         ::GetWindowRect(w, &dlgRect);
-        ::GetWindowRect(owner.hwnd, &ownerRect);
+        ::GetWindowRect(owner, &ownerRect);
         // The modal loop disables the owner right after showing the dialog.
-        ownerDisabled = Poll([&] { return !::IsWindowEnabled(owner.hwnd); });
-        std::vector<HWND> edits = WaitForEdits(w, 3);
-        editCount = edits.size();
-        if (edits.size() != 3) return;
+        ownerDisabled = Poll([&] { return !::IsWindowEnabled(owner); });
         struct Step {
             const wchar_t* oldPin;
             const wchar_t* newPin;
@@ -100,21 +86,16 @@ TEST_F(ModifyPasswordDlgTest, ChecksReportInOrderAndAStrongPinIsHandedOver)
         for (const Step& s : steps) {
             Type(edits, s.oldPin, s.newPin, s.newPin2);
             PressKey(edits[0], VK_RETURN);
-            boxes.push_back(Answer(w, IDOK));
+            boxes.push_back(AnswerBox(w, IDOK));
         }
         keptAfterMismatch = WindowText(edits[2]);
         SetEditText(edits[2], L"Abc#2026");
         PressKey(edits[2], VK_RETURN);
         WaitGone(w);
     });
-    UINT result = dlg.RunModal(owner.hwnd);
-    driver.Join();
-    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
-
-    ASSERT_EQ(3u, editCount);
     EXPECT_EQ(L"CUIModifyPasswordDlg", windowName);
     EXPECT_TRUE(ownerDisabled);
-    EXPECT_TRUE(::IsWindowEnabled(owner.hwnd));
+    EXPECT_TRUE(::IsWindowEnabled(owner));
     EXPECT_NEAR((ownerRect.left + ownerRect.right) / 2, (dlgRect.left + dlgRect.right) / 2, 1);
     EXPECT_NEAR((ownerRect.top + ownerRect.bottom) / 2, (dlgRect.top + dlgRect.bottom) / 2, 1);
 
@@ -140,17 +121,11 @@ TEST_F(ModifyPasswordDlgTest, AfterTheHandOverNoCopyOfEitherPinRemains)
     static const wchar_t kOld[] = L"Qx7#OldPinMarker";
     static const wchar_t kNew[] = L"Zk9$NewPinMarker";
     CUIModifyPasswordDlg dlg(0x1234);
-    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
-        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
-        if (edits.size() != 3) return;
-        Type(edits, kOld, kNew, kNew);
-        PressKey(edits[1], VK_RETURN);
-        WaitGone(w);
-    });
-    ASSERT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
-    driver.Join();
-    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
+    ASSERT_EQ(static_cast<UINT>(IDOK), RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& edits) {
+                  Type(edits, kOld, kNew, kNew);
+                  PressKey(edits[1], VK_RETURN);
+                  WaitGone(w);
+              }));
 
     // The caller's way: take the UTF-8 forms, then wipe the dialog's copies.
     {
@@ -182,21 +157,15 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     bool openAfterNo = false;
     {
         CUIModifyPasswordDlg dlg(1);
-        Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
-            HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-            std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
-            if (edits.size() != 3) return;
+        EXPECT_EQ(static_cast<UINT>(IDOK), RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& edits) {
             Type(edits, L"1", L"abcd", L"abcd");  // four characters: passes the checks, weak
             PressKey(edits[0], VK_RETURN);
-            boxes.push_back(Answer(w, IDNO));
+            boxes.push_back(AnswerBox(w, IDNO));
             openAfterNo = ::IsWindowVisible(w) != FALSE;
             PressKey(edits[0], VK_RETURN);
-            boxes.push_back(Answer(w, IDYES));
+            boxes.push_back(AnswerBox(w, IDYES));
             WaitGone(w);
-        });
-        EXPECT_EQ(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
-        driver.Join();
-        EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
+        }));
         EXPECT_EQ(std::wstring_view(L"abcd"), dlg.GetNewPin().view());
     }
     ASSERT_EQ(2u, boxes.size());
@@ -210,21 +179,15 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     ASSERT_TRUE(UserSettings::Instance().SetIsCouldModifyPasswordWhileSecurityWeak(L"false"));
     std::vector<BoxSeen> refusals;
     CUIModifyPasswordDlg dlg(1);
-    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
-        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        std::vector<HWND> edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
-        if (edits.size() != 3) return;
+    EXPECT_NE(static_cast<UINT>(IDOK), RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& edits) {
         for (const wchar_t* pin : {L"abcd", L"abcdefg", L"abcdefgh"}) {  // 4 to 7 units, and one class
             Type(edits, L"1", pin, pin);
             PressKey(edits[2], VK_RETURN);
-            refusals.push_back(Answer(w, IDOK));
+            refusals.push_back(AnswerBox(w, IDOK));
         }
         PressKey(edits[0], VK_ESCAPE);
         WaitGone(w);
-    });
-    EXPECT_NE(static_cast<UINT>(IDOK), dlg.RunModal(nullptr));
-    driver.Join();
-    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
+    }));
     ASSERT_EQ(3u, refusals.size());
     for (const BoxSeen& box : refusals) {
         EXPECT_EQ(GetLanguageString("STRING_LABEL_SECURITY_WEAK_INHIBIT_MSG"), box.text);
@@ -237,10 +200,8 @@ TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
     CUIModifyPasswordDlg dlg(1);
     std::vector<HWND> focusOrder;
     std::vector<HWND> edits;
-    Driver driver(CUIModifyPasswordDlg::kClassName, [&] {
-        HWND w = WaitForWindowOfClass(CUIModifyPasswordDlg::kClassName);
-        edits = w ? WaitForEdits(w, 3) : std::vector<HWND>();
-        if (edits.size() != 3) return;
+    const UINT result = RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& laidOut) {
+        edits = laidOut;
         DWORD thread = ::GetWindowThreadProcessId(w, nullptr);
         auto focus = [&] {
             GUITHREADINFO info = {};
@@ -264,9 +225,6 @@ TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
         PressKey(current, VK_ESCAPE);
         WaitGone(w);
     });
-    UINT result = dlg.RunModal(nullptr);
-    driver.Join();
-    EXPECT_FALSE(driver.ForcedClose()) << "the dialog was left open";
     ASSERT_EQ(3u, edits.size());
     ASSERT_EQ(2u, focusOrder.size());
     EXPECT_EQ(edits[1], focusOrder[0]);
@@ -323,7 +281,7 @@ TEST_P(ModifyPasswordDlgLook, MeterFollowsTheNewPinAndTheDialogIsRendered)
     }
     testsupport::PumpMessages();
     std::wstring lang = GetParam() == 2052 ? L"zh" : L"en";
-    EXPECT_TRUE(pm.SaveSnapshot(productui::ScreenshotPath(L"ModifyPassWordDlg_" + lang + L".png")));
+    EXPECT_TRUE(pm.SaveSnapshot(testsupport::ScreenshotPath(L"ModifyPassWordDlg_" + lang + L".png")));
     SetEditText(edit->GetNativeWindow(), L"");
     EXPECT_FALSE(row->IsVisible());
     ::DestroyWindow(dlg.GetHWND());

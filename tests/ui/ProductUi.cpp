@@ -14,11 +14,7 @@ namespace productui {
 ProductUi::ProductUi(int languageId) : m_oldSkinPath_(DuiLib::CPaintManagerUI::GetResourcePath())
 {
     UserSettings::Instance().ResetForTesting();
-    std::string lng;
-    std::wstring file = std::to_wstring(languageId) + L".lng";
-    testsupport::ReadFileBytes(testsupport::SourceDir() + L"\\lang\\" + file, lng);
-    testsupport::MakeFolders(m_sandbox_.CommonProductFolder() + L"\\lang");
-    testsupport::WriteFileBytes(m_sandbox_.CommonProductFolder() + L"\\lang\\" + file, lng);
+    for (int id : {2052, 1033}) m_sandbox_.InstallLanguageFile(id);
     LoadLanguageFileFor(languageId);
     DuiLib::CPaintManagerUI::SetResourcePath(testsupport::SourceDir() + L"\\skin");
 }
@@ -35,13 +31,6 @@ std::string ProductUi::ReadUserIni() const
     std::string bytes;
     testsupport::ReadFileBytes(m_sandbox_.UserIniPath(), bytes);
     return bytes;
-}
-
-std::wstring ScreenshotPath(const std::wstring& name)
-{
-    std::wstring folder = testsupport::BuildDir() + L"\\screenshots";
-    testsupport::MakeFolders(folder);
-    return folder + L"\\" + name;
 }
 
 void ClickCentre(HWND window)

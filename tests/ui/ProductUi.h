@@ -13,8 +13,10 @@ namespace productui {
 
 class ProductUi {
 public:
-    // 2052 Chinese, 1033 English: the repository's .lng file is installed in
-    // the sandbox and loaded; the skin path points at the repository's skins.
+    // 2052 Chinese, 1033 English: the repository's two .lng files are
+    // installed in the sandbox and the chosen one loaded (a language without
+    // its file would fall back to 1033); the skin path points at the
+    // repository's skins.
     explicit ProductUi(int languageId = 2052);
     ~ProductUi();
     ProductUi(const ProductUi&) = delete;
@@ -28,9 +30,6 @@ private:
     testsupport::SettingsSandbox m_sandbox_;
     std::wstring m_oldSkinPath_;
 };
-
-// <build>\screenshots\<name>, the folder made when missing.
-std::wstring ScreenshotPath(const std::wstring& name);
 
 // A left click in the middle of a window's client area, as the mouse gives it.
 void ClickCentre(HWND window);

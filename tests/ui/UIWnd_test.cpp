@@ -1,7 +1,7 @@
 // The skinned window base and the framework under it, on real windows:
 // creation from a skin, the message order (toolkit first, then the maps),
-// size-state changes, regions, hit testing, pre-translation of queued keys,
-// the file dialog, and no object left behind after many windows.
+// regions, hit testing, failures stopped at the window procedure, and no
+// object left behind after many windows.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,7 +12,6 @@
 #include <stdexcept>
 
 #include "DuiLib/BoundaryGuard.h"
-#include "Framework/FileDialog.h"
 #include "Framework/WinApp.h"
 #include "Plugin/LumoraPluginView.h"
 #include "TestSupport.h"
@@ -82,7 +81,6 @@ public:
     }
     std::wstring GetSkinFile() override { return m_skin; }
     void InitWindow() override { ++initCount; }
-    void OnSizeStateChanged(int sizeType) override { sizeStates.push_back(sizeType); }
     void Notify(TNotifyUI& msg) override { notified.push_back(msg.sType + L":" + msg.pSender->GetName()); }
 
     bool OnCloseClick(TNotifyUI& msg)
@@ -114,7 +112,6 @@ public:
     int postNcDestroy = 0;
     int closeClicks = 0;
     bool* destroyed = nullptr;
-    std::vector<int> sizeStates;
     std::vector<std::wstring> notified;
 
 protected:
@@ -333,33 +330,26 @@ TEST_F(UIWndTest, HitTestFrameFollowsItsTable)
     EXPECT_EQ(w.HitTestFrame(hwnd, label.x, label.y), HTCAPTION);
     // The sizing band reaches four pixels outside the window and the size
     // box inside it; the first pixel past either end is not decided.
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 4, midY), HTLEFT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 5, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 5, midY), HTLEFT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 6, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 3, midY), HTRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 4, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 6, midY), HTRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 7, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top - 4), HTTOP);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top - 5), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 5), HTTOP);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom + 3), HTBOTTOM);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom + 4), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 6), HTBOTTOM);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 7), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left - 4, rc.top - 4), HTTOPLEFT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 3, rc.bottom + 3), HTBOTTOMRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right + 4, rc.bottom + 4), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 2), HTTOP);  // band wins over caption
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.bottom - 1), HTBOTTOM);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, rc.top + 1), HTTOPLEFT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, rc.top + 1), HTTOPRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.left + 1, rc.bottom - 1), HTBOTTOMLEFT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, rc.right - 1, rc.bottom - 1), HTBOTTOMRIGHT);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, midY), 0);
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 39), HTCAPTION);  // last caption row over the layout
-    EXPECT_EQ(w.HitTestFrame(hwnd, midX, rc.top + 40), 0);
+    const struct {
+        int x, y;
+        LRESULT code;
+    } points[] = {
+        {rc.left - 4, midY, HTLEFT},   {rc.left - 5, midY, 0},         {rc.left + 5, midY, HTLEFT},
+        {rc.left + 6, midY, 0},        {rc.right + 3, midY, HTRIGHT},  {rc.right + 4, midY, 0},
+        {rc.right - 6, midY, HTRIGHT}, {rc.right - 7, midY, 0},        {midX, rc.top - 4, HTTOP},
+        {midX, rc.top - 5, 0},         {midX, rc.top + 5, HTTOP},      {midX, rc.bottom + 3, HTBOTTOM},
+        {midX, rc.bottom + 4, 0},      {midX, rc.bottom - 6, HTBOTTOM}, {midX, rc.bottom - 7, 0},
+        {rc.left - 4, rc.top - 4, HTTOPLEFT}, {rc.right + 3, rc.bottom + 3, HTBOTTOMRIGHT},
+        {rc.right + 4, rc.bottom + 4, 0},
+        {midX, rc.top + 2, HTTOP},  // band wins over caption
+        {midX, rc.bottom - 1, HTBOTTOM}, {rc.left + 1, rc.top + 1, HTTOPLEFT},
+        {rc.right - 1, rc.top + 1, HTTOPRIGHT}, {rc.left + 1, rc.bottom - 1, HTBOTTOMLEFT},
+        {rc.right - 1, rc.bottom - 1, HTBOTTOMRIGHT}, {midX, midY, 0},
+        {midX, rc.top + 39, HTCAPTION},  // last caption row over the layout
+        {midX, rc.top + 40, 0},
+    };
+    for (const auto& p : points)
+        EXPECT_EQ(p.code, w.HitTestFrame(hwnd, p.x, p.y)) << (p.x - rc.left) << "," << (p.y - rc.top);
 
     // Maximised: no sizing codes, the caption still drags.
     ShowWindow(hwnd, SW_MAXIMIZE);

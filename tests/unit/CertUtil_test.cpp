@@ -102,25 +102,6 @@ TEST_F(CertUtil, ZeroHandlesAndMissingAttributesGiveEmptyTexts)
     EXPECT_FALSE(Cert_Util::GetCertRemainDays(cert.get(), nullptr));
 }
 
-TEST_F(CertUtil, RolesOfTheKeyUsageClasses)
-{
-    struct Case {
-        const wchar_t* name;
-        bool sign, enc;
-    } cases[] = {
-        {L"sign_1y", true, false},    {L"enc_1y", false, true},    {L"mixed_45d", false, false},
-        {L"signall_1y", true, false}, {L"encall_1y", false, true}, {L"nousage_1y", false, false},
-        {L"root_ca", true, false},  // keyCertSign and cRLSign are signing bits
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Utf8(c.name));
-        Cert cert(LoadCert(CertFile(c.name)));
-        ASSERT_NE(0UL, cert.get());
-        EXPECT_EQ(c.sign, Cert_Util::IsSignCert(cert.get()));
-        EXPECT_EQ(c.enc, Cert_Util::IsEncCert(cert.get()));
-    }
-}
-
 TEST_F(CertUtil, ProgramIdGoesThroughTheAnsiCodePage)
 {
     Cert sign(LoadCert(CertFile(L"sign_1y")));

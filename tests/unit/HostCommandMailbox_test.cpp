@@ -42,37 +42,33 @@ TEST(HostCommandMailbox, WithoutHostMailboxNothingIsWritten)
     EXPECT_EQ(-1, WriteHostMailbox("x", 1025));
 }
 
-TEST(HostCommandMailbox, CommandIsIdentifierBarParametersInUtf16WithoutTerminator)
+TEST(HostCommandMailbox, CommandIsIdentifierBarParametersInUtf16ZeroFilledTo1024Bytes)
 {
     HostArea area;
     ASSERT_NE(nullptr, area.Bytes());
     std::memset(area.Bytes(), 0xAB, 4096);
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::Self, L"/ShowWindow=none|/ChangeViewWhileOnHomeControl=true"));
-    const std::wstring expected =
-        L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=none|/ChangeViewWhileOnHomeControl=true";
-    EXPECT_EQ(expected, area.Text(expected.size()));
-    // Zero-filled to 1024 bytes, and not one byte further.
-    EXPECT_TRUE(area.ZeroFrom(expected.size() * 2, 1024));
-    EXPECT_EQ(0xAB, area.Bytes()[1024]);
-}
-
-TEST(HostCommandMailbox, EmptyParametersEndWithTheBar)
-{
-    HostArea area;
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::PinUnlock, L""));
-    const std::wstring expected = L"871F89C4-A418-4361-90D9-29AF05B186B3|";
-    EXPECT_EQ(expected, area.Text(expected.size()));
-    EXPECT_TRUE(area.ZeroFrom(expected.size() * 2, 1024));
-}
-
-TEST(HostCommandMailbox, ShorterCommandLeavesNoRemainsOfLongerOne)
-{
-    HostArea area;
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::DeviceManagement, L"type=3|sn=ZT0123456789ABCDEF|opeator=disconnect"));
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::CertRenewal, L""));
-    const std::wstring expected = L"DAECF30F-E1F7-4b78-829A-1B778A83530A|";
-    EXPECT_EQ(expected, area.Text(expected.size()));
-    EXPECT_TRUE(area.ZeroFrom(expected.size() * 2, 1024));
+    // In turn, each shorter than the one before, so remains would show.
+    const struct {
+        const wchar_t* id;
+        const wchar_t* params;
+        std::wstring expected;
+    } commands[] = {
+        {PluginIds::Self, L"/ShowWindow=none|/ChangeViewWhileOnHomeControl=true",
+         L"8F6086F8-7547-4de7-B80F-C4E4CB1F2972|/ShowWindow=none|/ChangeViewWhileOnHomeControl=true"},
+        // Parameters may hold bars and text outside ASCII themselves.
+        {PluginIds::DeviceManagement, L"type=7|sn=证书A|opeator=disconnect",
+         L"4CC1C123-8D4D-4e94-89B1-89841C3C1037|type=7|sn=证书A|opeator=disconnect"},
+        {PluginIds::PinUnlock, L"", L"871F89C4-A418-4361-90D9-29AF05B186B3|"},
+        {PluginIds::CertRenewal, L"", L"DAECF30F-E1F7-4b78-829A-1B778A83530A|"},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(testing::Message() << "command " << (&c - commands));
+        ASSERT_EQ(0, WriteHostCommand(c.id, c.params));
+        EXPECT_EQ(c.expected, area.Text(c.expected.size()));
+        // No terminator: zero-filled to 1024 bytes, and not one byte further.
+        EXPECT_TRUE(area.ZeroFrom(c.expected.size() * 2, 1024));
+        EXPECT_EQ(0xAB, area.Bytes()[1024]);
+    }
 }
 
 TEST(HostCommandMailbox, LengthBoundaryAt512Characters)
@@ -113,13 +109,4 @@ TEST(HostCommandMailbox, RawWriteAcceptsExactly1024Bytes)
     EXPECT_EQ('z', area.Bytes()[1023]);
     EXPECT_EQ(0, WriteHostMailbox(nullptr, 0));
     EXPECT_TRUE(area.ZeroFrom(0, 1024));
-}
-
-TEST(HostCommandMailbox, ParametersMayThemselvesHoldBarsAndNonAscii)
-{
-    HostArea area;
-    const std::wstring params = L"type=7|sn=证书A|opeator=disconnect";
-    ASSERT_EQ(0, WriteHostCommand(PluginIds::DeviceManagement, params));
-    const std::wstring expected = std::wstring(PluginIds::DeviceManagement) + L"|" + params;
-    EXPECT_EQ(expected, area.Text(expected.size()));
 }

@@ -25,11 +25,6 @@ protected:
         Device device(service.OpenDevice(index));
         return Cert_Util::GetDeviceSerialNumber(device.get());
     }
-    // Pumps the caller's messages for ms milliseconds.
-    static void Pump(DWORD ms)
-    {
-        WaitFor([] { return false; }, ms);
-    }
     TempDir m_dir_{L"host_store_设备"};
     std::wstring m_store_;
 };

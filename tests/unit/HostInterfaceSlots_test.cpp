@@ -129,24 +129,6 @@ TEST(HostInterfaceSlots, ModuleAnswersItsConstantsAndStartsAndReleasesBySlot)
     EXPECT_EQ(0, CallSlot<long>(module, 4));
 }
 
-TEST(HostInterfaceSlots, ViewAnswersItsConstructedValuesBySlot)
-{
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    CLumoraPluginView view(instance);
-    EXPECT_EQ(0, CallSlot<long>(&view, 2));          // attach result
-    EXPECT_EQ(1, CallSlot<long>(&view, 3));          // field 5
-    // The instance is reported only by a view that was created.
-    EXPECT_EQ(nullptr, CallSlot<HINSTANCE>(&view, 4));
-    EXPECT_EQ(nullptr, CallSlot<HWND>(&view, 5));
-    EXPECT_EQ(0, CallSlot<long>(&view, 6));          // field 8
-    BSTR title = CallSlot<BSTR>(&view, 7);
-    ASSERT_NE(nullptr, title);
-    EXPECT_EQ(0u, SysStringLen(title));
-    EXPECT_EQ(0, CallSlot<BYTE>(&view, 8));
-    EXPECT_EQ(0, (CallSlot<long>(&view, 9, 5L, 6L)));
-    EXPECT_EQ(0, (CallSlot<long>(&view, 10, 5L, 6L)));
-}
-
 TEST(HostInterfaceSlots, HostObjectsAnswerBySlot)
 {
     tamu::HostOptions options;

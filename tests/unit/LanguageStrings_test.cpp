@@ -46,13 +46,6 @@ protected:
         ASSERT_TRUE(testsupport::MakeFolders(LangFolder()));
         ASSERT_TRUE(testsupport::WriteFileBytes(LangFolder() + L"\\" + std::to_wstring(id) + L".lng", bytes));
     }
-    void PutShippedFile(int id)
-    {
-        ASSERT_TRUE(testsupport::MakeFolders(LangFolder()));
-        const std::wstring name = L"\\" + std::to_wstring(id) + L".lng";
-        ASSERT_TRUE(CopyFileW((testsupport::SourceDir() + L"\\lang" + name).c_str(),
-                              (LangFolder() + name).c_str(), FALSE));
-    }
 
     SettingsSandbox sandbox;
 };
@@ -87,7 +80,7 @@ TEST_F(LanguageStringsTest, NoFilesGiveEveryDefaultAndUnknownKeysAreEmpty)
 
 TEST_F(LanguageStringsTest, TheModuleTakesTheLanguageFromTheHostsLow16Bits)
 {
-    PutShippedFile(1033);
+    ASSERT_TRUE(sandbox.InstallLanguageFile(1033));
     PutFile(2052, "STRING_TITLE_NOTICE=from 2052\n");
     tamu::HostOptions options;
     options.createWindow = false;
@@ -110,7 +103,7 @@ TEST_F(LanguageStringsTest, KeysMissingFromTheFileAndEmptyTextsKeepTheDefault)
 
 TEST_F(LanguageStringsTest, ALanguageWithoutAFileFallsBackTo1033)
 {
-    PutShippedFile(1033);
+    ASSERT_TRUE(sandbox.InstallLanguageFile(1033));
     PutFile(2052, "STRING_TITLE=chinese file\n");
     LoadLanguageFileFor(1041);
     EXPECT_EQ(L"Notice", GetLanguageString("STRING_TITLE_NOTICE"));
@@ -144,7 +137,7 @@ TEST_F(LanguageStringsTest, DamagedFilesNeverCrash)
 
 TEST_F(LanguageStringsTest, UnloadEmptiesTheTable)
 {
-    PutShippedFile(1033);
+    ASSERT_TRUE(sandbox.InstallLanguageFile(1033));
     LoadLanguageFileFor(1033);
     EXPECT_EQ(L"Notice", GetLanguageString("STRING_TITLE_NOTICE"));
     UnloadLanguageStrings();

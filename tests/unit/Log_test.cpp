@@ -1,23 +1,14 @@
 // LogWrite through the real ZENTO_LOG.dll into redirected user folders: the
-// line shape, the extra number, code-page conversion, many threads, and (in
-// child processes) a missing library and logging switched off at start.
+// line shape, the extra number, code-page conversion, release and restart,
+// and (in child processes) a missing library and logging switched off at
+// start.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shlwapi.h>
 
-#include <climits>
-#include <cstdlib>
-#include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "LoggingSandbox.h"
-#include "SettingsFolders.h"
-#include "TestSupport.h"
-#include "Utils/UserSettings.h"
-#include "Utils/log.h"
 
 using testsupport::SettingsSandbox;
 
@@ -92,8 +83,7 @@ TEST(LogChildProcess, WithoutTheLibraryEveryCallReturnsAtOnce)
 {
     SettingsSandbox sandbox;
     ASSERT_TRUE(sandbox.ok());
-    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+    ASSERT_TRUE(sandbox.WriteUserIni("[Log]\r\nIsWriteLog=true\r\n"));
     // The probe with every library beside it except ZENTO_LOG.dll.
     const std::wstring from = testsupport::ProgramFolder(), to = sandbox.Root() + L"\\app";
     ASSERT_TRUE(CreateDirectoryW(to.c_str(), nullptr));
@@ -116,8 +106,7 @@ TEST(LogChildProcess, OffAtStartStaysOffUntilTheModuleStartsAgain)
 {
     SettingsSandbox sandbox;
     ASSERT_TRUE(sandbox.ok());
-    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=false\r\n"));
+    ASSERT_TRUE(sandbox.WriteUserIni("[Log]\r\nIsWriteLog=false\r\n"));
     EXPECT_EQ(0, testsupport::RunChildProcess(testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe", L"log-off-at-start",
                                               testsupport::ProgramFolder()));
     auto lines = testsupport::ReadPluginLog(sandbox);

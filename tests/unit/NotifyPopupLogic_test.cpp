@@ -3,7 +3,6 @@
 // me later" (delay table and the stored NextNotifyDate).
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <memory>
 #include <string>
@@ -53,16 +52,6 @@ protected:
     }
     testsupport::SettingsSandbox sandbox;
 };
-
-TEST_F(ForbidMarkerTest, FolderUnderTheUsersDataWithTrailingBackslash)
-{
-    const std::wstring folder = GetForbidNotifyFolder();
-    const std::wstring expectedStart =
-        sandbox.UserAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\NoDeviceForbidNotifyCert\\";
-    ASSERT_EQ(0u, folder.find(expectedStart)) << testsupport::ToUtf8(folder);
-    EXPECT_EQ(L'\\', folder.back());
-    EXPECT_TRUE(PathIsDirectoryW(folder.c_str()));
-}
 
 TEST_F(ForbidMarkerTest, MarkerIsNamedByThumbprintHoldsThePemAndIsFoundByName)
 {

@@ -1,5 +1,5 @@
 // The change-PIN rules without a window: strength classes at their
-// boundaries, the order of the input checks, the meter's pictures, and the
+// boundaries, the order of the input checks, and the
 // secure string that carries PINs (wiped on clear, move and reassignment;
 // UTF-8 conversion for the PKI library).
 #include <gtest/gtest.h>
@@ -52,16 +52,6 @@ TEST(PinInput, ChecksFailInTheirFixedOrder)
     EXPECT_STREQ("STRING_PIN_SECONDPIN_NOMATCH", FindPinInputFault(L"1", L"abcd", L"abcde"));
     EXPECT_EQ(nullptr, FindPinInputFault(L"1", L"abcd", L"abcd"));
     EXPECT_EQ(nullptr, FindPinInputFault(L"旧", L"新密码们", L"新密码们"));
-}
-
-TEST(PinInput, MeterShowsOnePictureAndWordPerStrength)
-{
-    EXPECT_STREQ(L"Common/pwd_strength_weak.png", GetStrengthLook(PasswordStrengthWeak).picture);
-    EXPECT_STREQ("STRING_LABEL_SECURITY_TITLE_WEAK", GetStrengthLook(PasswordStrengthWeak).wordKey);
-    EXPECT_STREQ(L"Common/pwd_strength_mid.png", GetStrengthLook(PasswordStrengthMid).picture);
-    EXPECT_STREQ("STRING_LABEL_SECURITY_TITLE_MID", GetStrengthLook(PasswordStrengthMid).wordKey);
-    EXPECT_STREQ(L"Common/pwd_strength_strong.png", GetStrengthLook(PasswordStrengthStrong).picture);
-    EXPECT_STREQ("STRING_LABEL_SECURITY_TITLE_STRONG", GetStrengthLook(PasswordStrengthStrong).wordKey);
 }
 
 bool AllZero(const wchar_t* buffer, size_t count)

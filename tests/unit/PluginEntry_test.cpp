@@ -47,8 +47,7 @@ std::string AllLogText(const testsupport::SettingsSandbox& sandbox)
 
 void TurnLoggingOn(const testsupport::SettingsSandbox& sandbox)
 {
-    ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-    ASSERT_TRUE(testsupport::WriteFileBytes(sandbox.UserIniPath(), "[Log]\r\nIsWriteLog=true\r\n"));
+    ASSERT_TRUE(sandbox.WriteUserIni("[Log]\r\nIsWriteLog=true\r\n"));
 }
 
 // A host that fails inside the call the view makes first.

@@ -34,15 +34,6 @@ std::string Pem(const std::wstring& name)
     return text;
 }
 
-// Whole days left of a generated certificate by the machine's own arithmetic.
-int RemainDays(const std::wstring& name)
-{
-    Cert cert(LoadCert(CertFile(name)));
-    int days = -1;
-    EXPECT_TRUE(Cert_Util::GetCertRemainDays(cert.get(), &days)) << "not within the window";
-    return days;
-}
-
 std::unique_ptr<CachedDeviceRecord> Cached(const std::string& sign, const std::string& enc = std::string())
 {
     auto record = std::make_unique<CachedDeviceRecord>();

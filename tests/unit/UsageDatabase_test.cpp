@@ -1,7 +1,6 @@
 // The usage-database reader against real databases written by the sqlite3
 // command line, placed where the reader looks for them: under the user's
-// application-data folder, which each test points at a temporary folder
-// (through the shell-folder registry entry: Wine ignores the environment).
+// application-data folder, which each test moves into a sandbox.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -9,34 +8,19 @@
 
 #include <atomic>
 #include <climits>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "LoggingSandbox.h"
 #include "SQlite/sqlite3Module.h"
-#include "SettingsFolders.h"
-#include "TestSupport.h"
-#include "Utils/UserSettings.h"
-#include "Utils/log.h"
+#include "UsageDatabaseWriter.h"
 
 namespace {
 
-const wchar_t kDatabaseSubPath[] = L"\\ZENTO\\tamu\\Plugin\\CertApp\\QuendaPlugin\\usingRecorder.db";
 const char kRecentSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit 10";
-
-// The user's application-data folder moved to appData for the object's life
-// (the common one goes beside it; the reader never asks for it).
-class ScopedAppDataFolder {
-public:
-    explicit ScopedAppDataFolder(const std::wstring& appData) : m_folders_(appData, appData + L"\\common")
-    {
-        EXPECT_TRUE(m_folders_.ok()) << "cannot redirect the shell folders";
-    }
-
-private:
-    testsupport::ScopedShellFolders m_folders_;
-};
 
 // Watches every connection SQLite opens in this process while it lives: the
 // statements run, whether the connection is read-only, and how many are open
@@ -116,28 +100,25 @@ std::wstring FolderOf(const std::wstring& path)
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
-// Each test: a fresh temporary application-data folder, the reader's path
-// rebuilt to it, and both undone afterwards.
+// Each test: the user's application-data folder in a sandbox (with the log
+// switched on only where a test starts it), the reader's path rebuilt to it,
+// and both undone afterwards.
 class UsageDatabaseTest : public ::testing::Test {
 protected:
-    UsageDatabaseTest(const std::wstring& folderHint = L"usagedb")
-        : m_appData_(folderHint), m_redirect_(std::make_unique<ScopedAppDataFolder>(m_appData_.Path()))
-    {
-        UsageDatabase::Instance().RebuildPathForTesting();
-    }
+    UsageDatabaseTest() { UsageDatabase::Instance().RebuildPathForTesting(); }
     ~UsageDatabaseTest() override
     {
-        m_redirect_.reset();
+        m_sandbox_.reset();
         UsageDatabase::Instance().RebuildPathForTesting();
     }
 
     void SetUp() override
     {
-        ASSERT_FALSE(m_appData_.Path().empty());
+        ASSERT_TRUE(m_sandbox_->ok());
         ASSERT_FALSE(testsupport::FixturesDir().empty()) << "run through ctest (LUMORA_BUILD_DIR)";
     }
 
-    std::wstring DatabaseFile() const { return m_appData_.Path() + kDatabaseSubPath; }
+    std::wstring DatabaseFile() const { return testsupport::UsageDatabasePath(m_sandbox_->UserAppData()); }
 
     // Puts one of the generated databases where the reader looks.
     void Install(const wchar_t* fixture)
@@ -151,17 +132,8 @@ protected:
 
     UsageDatabase& Reader() { return UsageDatabase::Instance(); }
 
-    testsupport::TempDir m_appData_;
-    std::unique_ptr<ScopedAppDataFolder> m_redirect_;
+    std::unique_ptr<testsupport::LoggingSandbox> m_sandbox_ = std::make_unique<testsupport::LoggingSandbox>();
 };
-
-// --- where the database is -------------------------------------------------
-
-TEST_F(UsageDatabaseTest, PathIsUnderTheUsersApplicationDataFolder)
-{
-    EXPECT_EQ(DatabaseFile(), UsageDatabase::BuildDatabasePath());
-    EXPECT_EQ(testsupport::ToUtf8(DatabaseFile()), Reader().DatabasePath());
-}
 
 // --- the ten most recent keys ----------------------------------------------
 
@@ -308,47 +280,14 @@ TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithSQLitesOwnMessage)
     EXPECT_EQ(1u, records.size());
 }
 
-// The real logger, switched on by the user's setting, writing into the
-// redirected folder; each line is "date time level thread text".
-class UsageDatabaseLogTest : public UsageDatabaseTest {
-protected:
-    void SetUp() override
-    {
-        UsageDatabaseTest::SetUp();
-        const std::wstring product = m_appData_.Path() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin";
-        ASSERT_TRUE(testsupport::MakeFolders(product));
-        ASSERT_TRUE(
-            testsupport::WriteFileBytes(product + L"\\LumoraPlugin.ini", "[Log]\r\nIsWriteLog=true\r\n"));
-        UserSettings::Instance().ResetForTesting();
-        UserSettings::Instance().Load();
-        ASSERT_TRUE(UserSettings::Instance().GetIsWriteLog());
-        ReleaseLogger();
-        ConfigureLogger();
-        m_logFolder_ = product + L"\\log";
-    }
-    void TearDown() override
-    {
-        ReleaseLogger();
-        UserSettings::Instance().ResetForTesting();
-    }
-
-    using Line = testsupport::LogLine;
-
-    std::vector<Line> LogLines()
-    {
-        ReleaseLogger();  // the library flushes and closes its file
-        return testsupport::ReadLogLines(m_logFolder_, L"LumoraPlugin*");
-    }
-
-    std::wstring m_logFolder_;
-};
-
-TEST_F(UsageDatabaseLogTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
+TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
 {
+    ASSERT_NO_FATAL_FAILURE(m_sandbox_->Start());  // the real logger, switched on by the user's setting
     Install(L"nodevices.db");
     std::string serial;
     ASSERT_EQ(1, Reader().QueryDeviceById(7, serial));
-    const std::vector<Line> lines = LogLines();
+    ReleaseLogger();  // the library flushes and closes its file
+    const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(4, lines[0].level);
     // "[file,line] message": this module's own name and some line of it.

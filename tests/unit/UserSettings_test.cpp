@@ -13,7 +13,6 @@
 #include "SettingsFolders.h"
 #include "TestSupport.h"
 #include "Utils/UserSettings.h"
-#include "ZentoPKIHost.h"
 
 using testsupport::FileExists;
 using testsupport::ReadFileBytes;
@@ -21,14 +20,6 @@ using testsupport::SettingsSandbox;
 using testsupport::WriteFileBytes;
 
 namespace {
-
-std::wstring ExeFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L'\\'));
-}
 
 class UserSettingsTest : public ::testing::Test {
 protected:
@@ -41,16 +32,6 @@ protected:
 
     static UserSettings& settings() { return UserSettings::Instance(); }
 
-    void WriteUserIni(const std::string& bytes)
-    {
-        ASSERT_TRUE(testsupport::MakeFolders(sandbox.UserProductFolder()));
-        ASSERT_TRUE(WriteFileBytes(sandbox.UserIniPath(), bytes));
-    }
-    void WriteCommonIni(const std::string& bytes)
-    {
-        ASSERT_TRUE(testsupport::MakeFolders(sandbox.CommonProductFolder()));
-        ASSERT_TRUE(WriteFileBytes(sandbox.CommonIniPath(), bytes));
-    }
     std::string UserIniBytes()
     {
         std::string b;
@@ -59,7 +40,7 @@ protected:
     }
     void LoadWith(const std::string& userIni)
     {
-        WriteUserIni(userIni);
+        ASSERT_TRUE(sandbox.WriteUserIni(userIni));
         settings().Load();
     }
 
@@ -184,10 +165,9 @@ TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
 
 TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
 {
-    WriteCommonIni(
-        "[NotifyWndSetting]\r\nNotifyCertDay=90\r\nIsShowNotifyCertWnd=false\r\n"
-        "[PassWordFunFiter]\r\n5=\r\n");
-    WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n[Log]\r\nIsWriteLog=true\r\n");
+    ASSERT_TRUE(sandbox.WriteCommonIni("[NotifyWndSetting]\r\nNotifyCertDay=90\r\nIsShowNotifyCertWnd=false\r\n"
+                                       "[PassWordFunFiter]\r\n5=\r\n"));
+    ASSERT_TRUE(sandbox.WriteUserIni("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n[Log]\r\nIsWriteLog=true\r\n"));
     settings().Load();
     EXPECT_EQ(15, settings().GetNotifyCertDay());
     EXPECT_FALSE(settings().GetIsShowNotifyCertWnd());
@@ -250,8 +230,8 @@ TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
     int rc = -2;
     std::thread child([&] {
         rc = testsupport::RunChildProcess(
-            ExeFolder() + L"\\LumoraSettingsProbe.exe",
-            L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " + releaseName, ExeFolder());
+            testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe",
+            L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " + releaseName, testsupport::ProgramFolder());
     });
     bool held = WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0;
     EXPECT_TRUE(held);
@@ -307,33 +287,4 @@ TEST_F(UserSettingsTest, FolderOperationsUseTheShellFolders)
     EXPECT_FALSE(UserSettings::EnsureFolder(sandbox.Root() + L"\\missing\\child"));
     EXPECT_FALSE(PathIsDirectoryW((sandbox.Root() + L"\\missing").c_str()));
     EXPECT_FALSE(UserSettings::EnsureFolder(L"   "));
-}
-
-TEST_F(UserSettingsTest, DeviceTypeListsAskThePkiLibraryForTheType)
-{
-    LoadWith("[PassWordFunFiter]\r\n03=\r\n12=\r\n[DisconnectFunShow]\r\n7=\r\n");
-    struct Case {
-        int type;
-        bool passwordHidden;
-        bool disconnectShown;
-    } cases[] = {{3, true, false}, {12, true, false}, {7, false, true}, {4, false, false}};
-    const long liveBefore = ZentoPKIGetLiveObjectCount();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.type);
-        const std::wstring token = sandbox.Root() + L"\\token" + std::to_wstring(c.type);
-        ASSERT_TRUE(CreateDirectoryW(token.c_str(), nullptr));
-        ASSERT_TRUE(WriteFileBytes(token + L"\\token.ini",
-                                   "[Token]\r\nType=" + std::to_string(c.type) + "\r\nSerial=SN" +
-                                       std::to_string(c.type) +
-                                       "\r\nLabel=L\r\nPin=1234\r\nRetries=6\r\nMaxRetries=6\r\n"));
-        unsigned long device = ZentoPKIHostOpenDevice(token.c_str());
-        ASSERT_NE(0ul, device);
-        ASSERT_EQ(c.type, ZentoPKICryptoGetType(device));
-        EXPECT_EQ(c.passwordHidden, settings().IsDeviceTypeListed(L"PassWordFunFiter", device));
-        EXPECT_EQ(c.disconnectShown, settings().IsDeviceTypeListed(L"DisconnectFunShow", device));
-        EXPECT_FALSE(settings().IsDeviceTypeListed(L"UnlockFunFiter", device));
-        ZentoPKICryptoFreeDevice(device);
-    }
-    EXPECT_FALSE(settings().IsDeviceTypeListed(L"PassWordFunFiter", 0));
-    EXPECT_EQ(liveBefore, ZentoPKIGetLiveObjectCount());
 }

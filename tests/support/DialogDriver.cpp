@@ -135,7 +135,27 @@ bool WaitGone(HWND hwnd, DWORD timeoutMs)
     return Poll([&] { return !::IsWindow(hwnd); }, timeoutMs);
 }
 
-std::vector<HWND> EditsTopToBottom(HWND parent)
+BoxSeen ReadBox(HWND box)
+{
+    BoxSeen seen;
+    seen.text = MessageBoxText(box);
+    seen.caption = WindowText(box);
+    seen.defaultButton = DefaultButtonId(box);
+    seen.hasNo = ::GetDlgItem(box, IDNO) != nullptr;
+    return seen;
+}
+
+BoxSeen AnswerBox(HWND owner, int button)
+{
+    HWND box = WaitForMessageBox(owner);
+    if (!box) return BoxSeen();
+    BoxSeen seen = ReadBox(box);
+    PressButton(box, button);
+    WaitGone(box);
+    return seen;
+}
+
+static std::vector<HWND> EditsTopToBottom(HWND parent)
 {
     std::vector<HWND> edits;
     ::EnumChildWindows(parent, &CollectEdits, reinterpret_cast<LPARAM>(&edits));
@@ -222,6 +242,35 @@ void Driver::Watch(const wchar_t* watchedClass, DWORD graceMs)
             }
         }
         ::Sleep(20);
+    }
+}
+
+std::vector<BoxSeen> DialogAnswers::Stop()
+{
+    m_stop_ = true;
+    m_driver_.Join();
+    std::lock_guard<std::mutex> lock(m_lock_);
+    return m_seen_;
+}
+
+size_t DialogAnswers::Count()
+{
+    std::lock_guard<std::mutex> lock(m_lock_);
+    return m_seen_.size();
+}
+
+void DialogAnswers::Run()
+{
+    while (!m_stop_) {
+        HWND dialog = WaitForWindowOfClass(L"#32770", 100);
+        if (!dialog) continue;
+        const BoxSeen seen = ReadBox(dialog);
+        {
+            std::lock_guard<std::mutex> lock(m_lock_);
+            m_seen_.push_back(seen);
+        }
+        m_act_(dialog, seen);
+        WaitGone(dialog);
     }
 }
 

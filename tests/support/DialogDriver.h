@@ -1,13 +1,15 @@
 // Automation of modal windows from a second thread, the way a user's tools
-// see them: find a window by class or owner, read message boxes, type into
-// edits, press keys and buttons. The thread under test runs the modal loop;
-// every wait here has a deadline.
+// see them: find a window by class or owner, read and answer message boxes
+// and the system's file and folder dialogs, type into edits, press keys and
+// buttons. The thread under test runs the modal loop; every wait here has a
+// deadline.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,10 +36,21 @@ void PressButton(HWND box, int id);
 // Waits until the window is gone.
 bool WaitGone(HWND hwnd, DWORD timeoutMs = 5000);
 
-// The native edit children of a window, top to bottom on the screen.
-std::vector<HWND> EditsTopToBottom(HWND parent);
-// The window's `count` edits once they are laid out and shown, top to
-// bottom; the toolkit makes them at the first layout, which comes with the
+// What a dialog showed when it was answered; the text is empty for a dialog
+// that is no message box (a file or folder dialog).
+struct BoxSeen {
+    std::wstring text;
+    std::wstring caption;
+    int defaultButton = 0;
+    bool hasNo = false;
+};
+BoxSeen ReadBox(HWND box);
+// Answers the next message box owned by owner with button and waits until it
+// is gone; an empty BoxSeen when none came.
+BoxSeen AnswerBox(HWND owner, int button);
+
+// The window's `count` native edits once they are laid out and shown, top
+// to bottom on the screen; the toolkit makes them at the first layout, which comes with the
 // first paint, after the window is already visible. Whatever was there at
 // the deadline otherwise (so the caller sees a wrong count).
 std::vector<HWND> WaitForEdits(HWND parent, size_t count, DWORD timeoutMs = 5000);
@@ -99,6 +112,34 @@ private:
     std::atomic<bool> m_done_{false};
     std::atomic<bool> m_forced_{false};
     std::thread m_thread_;  // last: starts once the flags exist
+};
+
+// Answers, from a second thread, every dialog window (class "#32770") of this
+// process that appears until Stop() or destruction: records what it showed
+// and lets act answer it; by default `button` is pressed.
+class DialogAnswers {
+public:
+    using Act = std::function<void(HWND dialog, const BoxSeen& seen)>;
+    explicit DialogAnswers(int button = IDOK)
+        : DialogAnswers([button](HWND dialog, const BoxSeen&) { PressButton(dialog, button); })
+    {
+    }
+    explicit DialogAnswers(Act act) : m_act_(std::move(act)), m_driver_([this] { Run(); }) {}
+    ~DialogAnswers() { Stop(); }
+    DialogAnswers(const DialogAnswers&) = delete;
+    DialogAnswers& operator=(const DialogAnswers&) = delete;
+    // Ends the answering; what every answered dialog showed, in order.
+    std::vector<BoxSeen> Stop();
+    size_t Count();
+
+private:
+    void Run();
+
+    Act m_act_;
+    std::atomic<bool> m_stop_{false};
+    std::mutex m_lock_;
+    std::vector<BoxSeen> m_seen_;
+    Driver m_driver_;  // last: starts once the rest exists
 };
 
 }  // namespace dialogdriver
