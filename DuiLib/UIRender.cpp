@@ -230,14 +230,19 @@ struct BackBuffer {
     int height;
 };
 // GDI does not say whether a DIB is top-down, so only buffers their owner
-// vouches for are written directly.
-thread_local std::vector<BackBuffer> t_backBuffers;
+// vouches for are written directly. Plain arrays: a thread_local with a
+// destructor would pin this library in the host until the thread ends.
+constexpr int kMaxBackBuffers = 4;
+thread_local BackBuffer t_backBuffers[kMaxBackBuffers];
+thread_local int t_backBufferCount = 0;
 
 bool FindDibTarget(HDC hdc, DibTarget& target)
 {
-    auto found = std::find_if(t_backBuffers.rbegin(), t_backBuffers.rend(),
-                              [hdc](const BackBuffer& b) { return b.dc == hdc; });
-    if (found == t_backBuffers.rend() || !found->bits || ::GetMapMode(hdc) != MM_TEXT ||
+    const BackBuffer* found = nullptr;
+    for (int i = t_backBufferCount - 1; i >= 0 && !found; --i) {
+        if (t_backBuffers[i].dc == hdc) found = &t_backBuffers[i];
+    }
+    if (!found || !found->bits || ::GetMapMode(hdc) != MM_TEXT ||
         ::GetGraphicsMode(hdc) != GM_COMPATIBLE)
         return false;
     POINT viewport = {0, 0};
@@ -589,13 +594,16 @@ std::vector<THtmlRun> ParseHtmlText(const std::wstring& text)
 
 CBackBufferScope::CBackBufferScope(HDC dc, void* bits, int cx, int cy)
 {
-    t_backBuffers.push_back({dc, static_cast<BYTE*>(bits), bits ? cx : 0, bits ? cy : 0});
+    // Painting nested deeper than the table is drawn by GDI+ as before.
+    if (t_backBufferCount >= kMaxBackBuffers) return;
+    t_backBuffers[t_backBufferCount++] = {dc, static_cast<BYTE*>(bits), cx, cy};
+    m_registered = true;
 }
 
 CBackBufferScope::~CBackBufferScope()
 {
     ::GdiFlush();
-    t_backBuffers.pop_back();
+    if (m_registered) t_backBuffers[--t_backBufferCount] = {};
 }
 
 bool CRenderEngine::EnsureGdiplus()

@@ -46,6 +46,9 @@ public:
     ~CBackBufferScope();
     CBackBufferScope(const CBackBufferScope&) = delete;
     CBackBufferScope& operator=(const CBackBufferScope&) = delete;
+
+private:
+    bool m_registered = false;
 };
 
 class CRenderEngine {

@@ -45,6 +45,7 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
 
     tamu::Host host(Windowed());
     ASSERT_TRUE(host.Start());
+    ::ShowWindow(host.MainWindow(), SW_SHOW);
     tamu::TokenStoreDevices devices(host, store.Path());
     ASSERT_EQ(2, devices.Count());
 
@@ -55,6 +56,8 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
         EXPECT_NE(nullptr, GetModuleHandleW(L"ZENTO_LOG.dll"));
         host.NotifyDeviceSetChanged();  // what the host does once the tokens are in
         testsupport::PumpMessages();
+        // Painting sets up per-thread state; none of it may keep the library loaded.
+        ::RedrawWindow(host.MainWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         host.UnloadPlugin();
         testsupport::PumpMessages();
         EXPECT_EQ(nullptr, GetModuleHandleW(L"LumoraPlugin.dll"));
