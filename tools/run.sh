@@ -11,7 +11,9 @@ build=${LUMORA_BUILD:-$src/build}
 bash "$src/tools/setup.sh" || exit 1
 bash "$src/tools/build.sh" "$build" || exit 1
 
-export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$build/wineprefix
+. "$src/tools/wine-env.sh"
+lumora_wine_env "$build"
 if [ -z "${DISPLAY:-}" ]; then
   echo "[run] no display: starting a private Xvfb"
   bash "$src/tools/bench.sh" start "$build" || exit 1
@@ -23,8 +25,8 @@ fi
 
 # Language files go where an installation puts them: the machine-wide
 # application-data folder of the prefix.
-common=$(wine cmd.exe /c echo %ProgramData% 2>/dev/null | tr -d '\r')
-langdir=$(winepath -u "$common\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang" 2>/dev/null)
+common=$("$WINE" cmd.exe /c echo %ProgramData% 2>/dev/null | tr -d '\r')
+langdir=$("$WINE" winepath.exe -u "$common\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang" 2>/dev/null)
 if [ -n "$langdir" ]; then
   mkdir -p "$langdir" && cp "$src"/lang/*.lng "$langdir"/ 2>/dev/null
   echo "[run] language files installed in $langdir"
@@ -37,12 +39,12 @@ if [ -f "$src/tests/fixtures/gen-certs.sh" ]; then
   echo "[run] making the sample token store in $sample/tokens"
   bash "$src/tests/fixtures/gen-certs.sh" "$sample" >"$build/sample.log" 2>&1 \
     || { tail -5 "$build/sample.log"; echo "[run] could not make the sample tokens"; exit 1; }
-  args+=(--store "$(winepath -w "$sample/tokens")")
+  args+=(--store "$("$WINE" winepath.exe -w "$sample/tokens")")
 
   # The device-management plug-in's usage database, naming a remembered key
   # that is not inserted and whose certificate ends within 30 days, in the
   # user's application-data folder where the plug-in reads it.
-  appdata=$(winepath -u "$(wine cmd.exe /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  appdata=$("$WINE" winepath.exe -u "$("$WINE" cmd.exe /c echo %APPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
   if [ -n "$appdata" ] && bash "$src/tests/fixtures/gen-usagedb.sh" "$sample" >>"$build/sample.log" 2>&1; then
     dbdir=$appdata/ZENTO/tamu/Plugin/CertApp/QuendaPlugin
     mkdir -p "$dbdir" && cp "$sample/usagedb/sample.db" "$dbdir/usingRecorder.db" \

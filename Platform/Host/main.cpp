@@ -39,6 +39,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     ShowWindow(host.MainWindow(), show);
     UpdateWindow(host.MainWindow());
     if (!host.LoadPlugin()) return 1;
+    // Keys already in when the host starts are announced as a change, as a
+    // real host does once it has enumerated them.
+    if (store && store->Count() > 0) host.NotifyDeviceSetChanged();
 
     if (options.timeoutSeconds) host.CloseAfter(options.timeoutSeconds, options.screenshotFolder);
     MSG msg;
