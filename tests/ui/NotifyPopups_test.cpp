@@ -243,6 +243,42 @@ TEST_F(PopupTest, TeardownDuringSlideOrCountdownEndsTheWorkerAtOnce)
     }
 }
 
+// Idle means idle: no move timer left and no thread of ours waking.
+TEST_F(PopupTest, IdlePopupsSetNoTimerAndUseNoCpu)
+{
+    CUINotifyDeviceEventWnd device;
+    CUINotifyCertEventWnd cert;
+    ASSERT_TRUE(device.CreateWnd(nullptr));
+    ASSERT_TRUE(cert.CreateWnd(nullptr));
+    // One full notification first: in, countdown started, out, hidden.
+    device.SetDeviceEventMode(0);
+    SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
+    ASSERT_TRUE(FinishSlide(device));
+    SendMessageW(device.m_hWnd, WM_USER + 101, 1, 0);
+    ASSERT_TRUE(FinishSlide(device));
+    ASSERT_FALSE(IsWindowVisible(device.m_hWnd));
+    EXPECT_FALSE(KillTimer(device.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+    EXPECT_FALSE(KillTimer(cert.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
+
+    auto cpu = [] {
+        FILETIME c, e, k, u;
+        GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
+        return ((static_cast<unsigned long long>(k.dwHighDateTime) << 32 | k.dwLowDateTime) +
+                (static_cast<unsigned long long>(u.dwHighDateTime) << 32 | u.dwLowDateTime)) /
+               10000;
+    };
+    const unsigned long long before = cpu();
+    // Waiting, not spinning: only messages would wake this thread.
+    const DWORD until = GetTickCount() + 30000;
+    while (GetTickCount() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, until - GetTickCount(), QS_ALLINPUT);
+        testsupport::PumpMessages();
+    }
+    const unsigned long long used = cpu() - before;
+    std::printf("[ measured ] CPU time over 30 s idle: %llu ms\n", used);
+    EXPECT_LE(used, 300u);
+}
+
 namespace {
 
 std::string FileBytes(const std::wstring& name)
