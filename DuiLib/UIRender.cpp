@@ -1,6 +1,8 @@
-// Drawing primitives, the process-wide image cache and the "showhtml" markup.
-// GDI draws text (its font linking covers Chinese in every family), GDI+
-// draws what needs alpha or anti-aliasing: PNG images and rounded shapes.
+// Drawing primitives, the process-wide image and shape caches and the
+// "showhtml" markup. GDI draws text (its font linking covers Chinese in every
+// family); GDI+ renders what needs alpha or anti-aliasing (PNG images and
+// rounded shapes) once into cached sprites that painting blends into the
+// window's back buffer.
 #include "DuiLib/UIRender.h"
 
 #include <objidl.h>
@@ -731,7 +733,8 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
 {
     TImageDesc desc;
     if (!ParseImageDesc(image, desc)) return false;
-    Gdiplus::Bitmap* bmp = GetCachedImage(ResolveImagePath(desc.file));
+    const std::wstring path = ResolveImagePath(desc.file);
+    Gdiplus::Bitmap* bmp = GetCachedImage(path);
     if (!bmp) return false;
 
     RECT rcDest = rcItem;
@@ -768,7 +771,7 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* manager, const REC
                  src.right, src.bottom, c.left, c.top, c.right, c.bottom, dc.left, dc.top, dc.right, dc.bottom,
                  desc.fade, width, height);
         SpritePtr sprite =
-            CachedSprite(L"image|" + CacheKey(ResolveImagePath(desc.file)) + parts, width, height,
+            CachedSprite(L"image|" + CacheKey(path) + parts, width, height,
                          [&](Gdiplus::Graphics& g) { PaintImage(g, {0, 0, width, height}, placement); });
         if (sprite) BlendSprite(target, *sprite, {rcDest.left, rcDest.top}, rcClip);
         return true;
