@@ -286,6 +286,7 @@ bool CComboUI::SelectItem(int index, bool takeFocus, bool triggerEvent)
     int old = m_iCurSel;
     m_iCurSel = index;
     Invalidate();
+    if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_VALUECHANGE, this);
     // Selecting nothing is never announced: there is no item to report.
     if (triggerEvent && index >= 0 && m_pManager)
         m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(index),

@@ -329,6 +329,17 @@ void CVerticalLayoutUI::SetScrollPos(int pos)
     NeedUpdate();
 }
 
+void CVerticalLayoutUI::EnsureVisible(CControlUI* descendant)
+{
+    if (!descendant || m_iScrollRange <= 0) return;
+    const RECT inner = GetInnerRect();
+    const RECT& rc = descendant->GetPos();
+    if (rc.top < inner.top)
+        SetScrollPos(m_iScrollPos - (inner.top - rc.top));
+    else if (rc.bottom > inner.bottom)
+        SetScrollPos(m_iScrollPos + std::min(rc.bottom - inner.bottom, rc.top - inner.top));
+}
+
 void CVerticalLayoutUI::DoPaint(HDC hDC, const RECT& rcPaint)
 {
     CContainerUI::DoPaint(hDC, rcPaint);

@@ -73,6 +73,9 @@ public:
     int GetScrollPos() const { return m_iScrollPos; }
     int GetScrollRange() const { return m_iScrollRange; }
     void SetScrollPos(int pos);
+    // Scrolls so that a descendant shows whole (as far as it fits); the
+    // keyboard focus moving down a long list must not leave it behind.
+    void EnsureVisible(CControlUI* descendant);
 
 private:
     bool m_bVScroll = false;

@@ -29,6 +29,7 @@ void CControlUI::SetText(const std::wstring& text)
     if (m_sText == text) return;
     m_sText = text;
     Invalidate();
+    if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_NAMECHANGE, this);
 }
 
 void CControlUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init)
@@ -79,6 +80,7 @@ void CControlUI::SetEnabled(bool enabled)
 {
     if (m_bEnabled == enabled) return;
     m_bEnabled = enabled;
+    if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_STATECHANGE, this);
     if (enabled)
         m_uButtonState &= ~UISTATE_DISABLED;
     else
@@ -288,6 +290,34 @@ bool CControlUI::Activate()
     return IsVisible() && IsEnabled();
 }
 
+bool CControlUI::DoDefaultAction()
+{
+    if (!m_bDefaultActionDblClick) return Activate();
+    if (!IsVisible() || !IsEnabled() || !m_pManager) return false;
+    m_pManager->SendNotify(this, DUI_MSGTYPE_DBCLICK);
+    return true;
+}
+
+void CControlUI::SetAccName(const std::wstring& name)
+{
+    if (m_sAccName == name) return;
+    m_sAccName = name;
+    if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_NAMECHANGE, this);
+}
+
+void CControlUI::SetAccValue(const std::wstring& value)
+{
+    if (m_sAccValue == value) return;
+    m_sAccValue = value;
+    if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_VALUECHANGE, this);
+}
+
+long CControlUI::GetAccId()
+{
+    if (!m_iAccId && m_pManager) m_iAccId = m_pManager->RegisterAccessibleId(this);
+    return m_iAccId;
+}
+
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
     if (name == L"name")
@@ -339,6 +369,22 @@ void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& valu
         SetBorderRound(ParseSize(value));
     } else if (name == L"bkimage")
         SetBkImage(value);
+    else if (name == L"accname")
+        m_sAccName = value;
+    else if (name == L"accvalue")
+        m_sAccValue = value;
+    else if (name == L"accrole")
+        m_sAccRole = value;
+    else if (name == L"acclabel")
+        m_sAccLabel = value;
+    else if (name == L"accvaluefrom")
+        m_sAccValueFrom = value;
+    else if (name == L"defaultaction")
+        m_bDefaultActionDblClick = EqualsNoCase(TrimText(value), L"dbclick");
+    else if (name == L"taborder") {
+        int v = 0;
+        if (ParseInt(value, v)) m_iTabOrder = v;
+    }
 }
 
 void CControlUI::ApplyAttributeList(const std::wstring& list)

@@ -83,6 +83,8 @@ public:
     void SetFloat(bool isFloat = true);
     // Whether Tab stops here.
     virtual bool IsTabStop() const { return false; }
+    // Tab visits lower orders first; equal orders go in tree order ("taborder").
+    int GetTabOrder() const { return m_iTabOrder; }
 
     // ---- Layout: attribute values are at 96 dpi; positions are pixels -------------
     const RECT& GetPos() const { return m_rcItem; }
@@ -137,6 +139,28 @@ public:
     virtual void DoEvent(TEventUI& event);
     // The control's action ("click" for buttons); false when it cannot act.
     virtual bool Activate();
+    // What Enter and assistive technology do with the control: Activate(),
+    // or with defaultaction="dbclick" the same notification a double click
+    // sends (a row whose double click opens something).
+    bool DoDefaultAction();
+    bool IsDefaultActionDoubleClick() const { return m_bDefaultActionDblClick; }
+
+    // ---- Accessibility: what UIAccessible.cpp reads to describe the control ------
+    // Explicit name and value (code or the "accname"/"accvalue" attributes);
+    // "accrole" overrides the role the class implies ("none" hides the control
+    // from assistive technology); "acclabel" and "accvaluefrom" name controls
+    // nearby whose texts are the name and the value.
+    const std::wstring& GetAccName() const { return m_sAccName; }
+    void SetAccName(const std::wstring& name);
+    const std::wstring& GetAccValue() const { return m_sAccValue; }
+    void SetAccValue(const std::wstring& value);
+    const std::wstring& GetAccRoleName() const { return m_sAccRole; }
+    const std::wstring& GetAccLabelFrom() const { return m_sAccLabel; }
+    const std::wstring& GetAccValueFrom() const { return m_sAccValueFrom; }
+    // The id assistive technology knows the control by in its window (made on
+    // first use, never reused while the window lives).
+    long GetAccId();
+    long PeekAccId() const { return m_iAccId; }
     virtual void SetAttribute(const std::wstring& name, const std::wstring& value);
     // A list of name="value" pairs, as in a skin's default attributes.
     void ApplyAttributeList(const std::wstring& list);
@@ -167,6 +191,14 @@ protected:
     bool m_bFloat = false;
     bool m_bUpdateNeeded = true;
     bool m_bInited = false;
+    bool m_bDefaultActionDblClick = false;
+    int m_iTabOrder = 0;
+    long m_iAccId = 0;
+    std::wstring m_sAccName;
+    std::wstring m_sAccValue;
+    std::wstring m_sAccRole;
+    std::wstring m_sAccLabel;
+    std::wstring m_sAccValueFrom;
 
     RECT m_rcItem = {0, 0, 0, 0};
     RECT m_rcPadding = {0, 0, 0, 0};

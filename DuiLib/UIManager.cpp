@@ -3,8 +3,12 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
+#include <oleacc.h>
 
+#include <algorithm>
+#include <set>
+
+#include "DuiLib/UIAccessible.h"
 #include "DuiLib/UIButton.h"
 #include "DuiLib/UICombo.h"
 #include "DuiLib/UIContainer.h"
@@ -201,6 +205,7 @@ CPaintManagerUI::CPaintManagerUI() : m_alive(std::make_shared<bool>(true)) {}
 CPaintManagerUI::~CPaintManagerUI()
 {
     *m_alive = false;
+    m_accessible.reset();
     auto& list = Shared().managers;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     HideTooltip();
@@ -218,6 +223,10 @@ void CPaintManagerUI::Init(HWND hWnd)
 {
     m_hWndPaint = hWnd;
     m_nDpi = DetectDpi(hWnd);
+    // Windows whose user wants keyboard cues always show the focus; the
+    // others show it once the keyboard is used (WM_UPDATEUISTATE).
+    BOOL cues = FALSE;
+    m_bFocusCues = ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues;
     auto& list = Shared().managers;
     if (std::find(list.begin(), list.end(), this) == list.end()) list.push_back(this);
     CRenderEngine::EnsureGdiplus();
@@ -476,6 +485,7 @@ void CPaintManagerUI::UpdateLayout()
     const RECT& cur = m_pRoot->GetPos();
     if (!m_bUpdateNeeded && !m_bFirstLayout && EqualRect(&cur, &rc)) return;
     LayoutTo(rc);
+    RestoreFocusIfLost();
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rc)
@@ -499,7 +509,13 @@ bool CPaintManagerUI::IsSelfOrDescendant(const CControlUI* candidate, const CCon
 void CPaintManagerUI::ReapObjects(CControlUI* control)
 {
     if (!control) return;
-    if (IsSelfOrDescendant(m_pFocus, control)) m_pFocus = nullptr;
+    if (control->PeekAccId()) m_accIds.erase(control->PeekAccId());
+    if (IsSelfOrDescendant(m_pFocus, control)) {
+        // A view rebuilt under the keyboard focus gives it to a sensible
+        // control at its next layout, not to nobody.
+        m_pFocus = nullptr;
+        m_bFocusLost = true;
+    }
     if (IsSelfOrDescendant(m_pEventHover, control)) m_pEventHover = nullptr;
     if (IsSelfOrDescendant(m_pEventClick, control)) m_pEventClick = nullptr;
     if (IsSelfOrDescendant(m_pEventRClick, control)) m_pEventRClick = nullptr;
@@ -556,7 +572,13 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
 {
     if (control && (control->GetManager() != this || !control->IsVisible() || !control->IsEnabled())) return;
     bool nativeChild = control && ControlCast<CEditUI>(control);
-    if (m_hWndPaint && !nativeChild && ::GetFocus() != m_hWndPaint) ::SetFocus(m_hWndPaint);
+    if (m_hWndPaint && !nativeChild && ::GetFocus() != m_hWndPaint) {
+        // The window's own WM_SETFOCUS must not hand the focus back to the
+        // control that is losing it.
+        m_bTakingFocus = true;
+        ::SetFocus(m_hWndPaint);
+        m_bTakingFocus = false;
+    }
     if (control == m_pFocus) {
         if (control) control->SetFocusState(true);
         return;
@@ -565,7 +587,14 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     m_pFocus = nullptr;
     if (old) MoveFocusState(old, false);
     m_pFocus = control;
-    if (control) MoveFocusState(control, true);
+    if (!control) return;
+    MoveFocusState(control, true);
+    for (CControlUI* p = control->GetParent(); p; p = p->GetParent()) {
+        auto* list = ControlCast<CVerticalLayoutUI>(p);
+        if (list && list->IsVScrollEnabled()) list->EnsureVisible(control);
+    }
+    // A native edit's own window announces its focus itself.
+    if (!nativeChild && m_pFocus == control) NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, control);
 }
 
 void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
@@ -576,18 +605,63 @@ void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
     if (control) control->SetFocusState(true);
 }
 
-bool CPaintManagerUI::SetNextTabControl(bool forward)
+std::vector<COptionUI*> CPaintManagerUI::GetVisibleGroupMembers(COptionUI* option) const
 {
-    if (!m_pRoot) return false;
-    UpdateLayout();
+    std::vector<COptionUI*> members;
+    const std::vector<COptionUI*>* group = option ? GetOptionGroup(option->GetGroup()) : nullptr;
+    if (!group) return members;
+    for (COptionUI* o : *group) {
+        if (o->IsVisible() && o->IsEnabled() && o->IsTabStop()) members.push_back(o);
+    }
+    // Reading order: a list's items are added at either end, so the order
+    // they joined the group says nothing about where they are.
+    std::stable_sort(members.begin(), members.end(), [](COptionUI* a, COptionUI* b) {
+        const RECT& ra = a->GetPos();
+        const RECT& rb = b->GetPos();
+        return ra.top != rb.top ? ra.top < rb.top : ra.left < rb.left;
+    });
+    return members;
+}
+
+std::vector<CControlUI*> CPaintManagerUI::GetTabStops()
+{
     std::vector<CControlUI*> stops;
+    if (!m_pRoot) return stops;
+    UpdateLayout();
+    std::set<std::wstring> groupsSeen;
     m_pRoot->FindControl(
-        [&stops](CControlUI* c) {
-            if (c->IsTabStop()) stops.push_back(c);
+        [&](CControlUI* c) {
+            if (!c->IsTabStop()) return false;
+            COptionUI* option = ControlCast<COptionUI>(c);
+            if (!option || option->GetGroup().empty()) {
+                stops.push_back(c);
+                return false;
+            }
+            if (!groupsSeen.insert(option->GetGroup()).second) return false;
+            std::vector<COptionUI*> members = GetVisibleGroupMembers(option);
+            if (members.empty()) return false;
+            CControlUI* pick = members.front();
+            for (COptionUI* m : members) {
+                if (m == m_pFocus) {
+                    pick = m;
+                    break;
+                }
+                if (m->IsSelected()) pick = m;
+            }
+            stops.push_back(pick);
             return false;
         },
         UIFIND_VISIBLE | UIFIND_ENABLED);
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](CControlUI* a, CControlUI* b) { return a->GetTabOrder() < b->GetTabOrder(); });
+    return stops;
+}
+
+bool CPaintManagerUI::SetNextTabControl(bool forward)
+{
+    std::vector<CControlUI*> stops = GetTabStops();
     if (stops.empty()) return false;
+    ShowFocusCues();
     auto it = std::find(stops.begin(), stops.end(), m_pFocus);
     int n = static_cast<int>(stops.size());
     int index;
@@ -611,7 +685,10 @@ bool CPaintManagerUI::HandleDialogKey(UINT vk, bool shift)
     if (combo && combo->IsDropDownOpen()) return false;
     if (vk == VK_RETURN) {
         CButtonUI* focused = ControlCast<CButtonUI>(m_pFocus);
-        if (focused && focused->IsVisible() && focused->IsEnabled()) return focused->Activate();
+        if (focused && focused->IsVisible() && focused->IsEnabled()) {
+            PointAtFocus();
+            return focused->DoDefaultAction();
+        }
     }
     CControlUI* target = m_pRoot->FindControl(
         [vk](CControlUI* c) {
@@ -620,6 +697,160 @@ bool CPaintManagerUI::HandleDialogKey(UINT vk, bool shift)
         },
         UIFIND_VISIBLE | UIFIND_ENABLED);
     return target && target->Activate();
+}
+
+bool CPaintManagerUI::MoveInOptionGroup(UINT vk)
+{
+    COptionUI* focused = ControlCast<COptionUI>(m_pFocus);
+    if (!focused || focused->GetGroup().empty()) return false;
+    if (vk != VK_UP && vk != VK_DOWN && vk != VK_LEFT && vk != VK_RIGHT && vk != VK_HOME && vk != VK_END)
+        return false;
+    std::vector<COptionUI*> members = GetVisibleGroupMembers(focused);
+    auto it = std::find(members.begin(), members.end(), focused);
+    if (it == members.end()) return false;
+    ShowFocusCues();
+    const int n = static_cast<int>(members.size());
+    int index = static_cast<int>(it - members.begin());
+    if (vk == VK_HOME)
+        index = 0;
+    else if (vk == VK_END)
+        index = n - 1;
+    else if (vk == VK_UP || vk == VK_LEFT)
+        index = std::max(0, index - 1);
+    else
+        index = std::min(n - 1, index + 1);
+    COptionUI* target = members[static_cast<size_t>(index)];
+    if (target == focused) return true;
+    SetFocus(target);
+    // Arrows choose, as in a list box or a radio group.
+    if (!target->IsSelected()) target->Activate();
+    return true;
+}
+
+bool CPaintManagerUI::ShowKeyboardContextMenu()
+{
+    CControlUI* focused = m_pFocus;
+    if (!focused || !focused->IsVisible() || !focused->IsEnabled()) return false;
+    ShowFocusCues();
+    const RECT& rc = focused->GetPos();
+    m_ptLastMousePos = {rc.left + ScaleValue(8), rc.bottom};
+    SendNotify(focused, DUI_MSGTYPE_RCLICK);
+    return true;
+}
+
+void CPaintManagerUI::PointAtFocus()
+{
+    // What a key does to a control is reported at the control, so a menu it
+    // opens appears there and not where the mouse happened to rest.
+    if (!m_pFocus) return;
+    const RECT& rc = m_pFocus->GetPos();
+    m_ptLastMousePos = {(rc.left + rc.right) / 2, rc.bottom};
+}
+
+void CPaintManagerUI::ShowFocusCues()
+{
+    if (m_bFocusCues || !m_hWndPaint) return;
+    m_bFocusCues = true;
+    if (m_pFocus) m_pFocus->Invalidate();
+    // The rest of the window's family shows its cues too, as Windows does.
+    HWND top = ::GetAncestor(m_hWndPaint, GA_ROOT);
+    if (top) ::SendMessageW(top, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+void CPaintManagerUI::RestoreFocusIfLost()
+{
+    if (!m_bFocusLost || m_pFocus) {
+        m_bFocusLost = false;
+        return;
+    }
+    m_bFocusLost = false;
+    HWND focus = ::GetFocus();
+    if (!m_hWndPaint || focus != m_hWndPaint) return;
+    std::vector<CControlUI*> stops = GetTabStops();
+    if (!stops.empty()) SetFocus(stops.front());
+}
+
+void CPaintManagerUI::OnSetFocusMessage()
+{
+    if (m_bTakingFocus) return;
+    if (m_pFocus && m_pFocus->IsVisible() && m_pFocus->IsEnabled()) {
+        if (CEditUI* edit = ControlCast<CEditUI>(m_pFocus)) {
+            if (edit->GetNativeWindow()) ::SetFocus(edit->GetNativeWindow());
+            return;
+        }
+        m_pFocus->Invalidate();
+        NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, m_pFocus);
+        return;
+    }
+    // The window got the focus as a whole (from the host, the Tab key of a
+    // dialog, a closed message box): its first stop takes it.
+    std::vector<CControlUI*> stops = GetTabStops();
+    if (!stops.empty()) SetFocus(stops.front());
+}
+
+void CPaintManagerUI::PaintFocusIndicator(HDC hdc, const RECT& rcPaint)
+{
+    CControlUI* focused = m_pFocus;
+    if (!m_bFocusCues || !focused || !focused->IsVisible() || ControlCast<CEditUI>(focused)) return;
+    if (!m_hWndPaint || ::GetFocus() != m_hWndPaint) return;
+    RECT rc = focused->GetPos();
+    // Only what the scrolling lists around the control show of it.
+    for (CControlUI* p = focused->GetParent(); p; p = p->GetParent()) {
+        RECT clip = p->GetPos();
+        if (!::IntersectRect(&rc, &rc, &clip)) return;
+    }
+    RECT visible;
+    if (!::IntersectRect(&visible, &rc, &rcPaint)) return;
+    // Two rings, dark outside and light inside, so the focus shows on white
+    // and on the accent colour alike.
+    const SIZE round = focused->GetBorderRound();
+    const int outer = std::max(1, ScaleValue(2));
+    const int radius = round.cx > 0 ? ScaleValue(round.cx) : 0;
+    CRenderEngine::DrawBorder(hdc, rc, outer, radius, radius, m_dwDefaultTextColor | 0xFF000000u);
+    ::InflateRect(&rc, -outer, -outer);
+    CRenderEngine::DrawBorder(hdc, rc, std::max(1, ScaleValue(1)), std::max(0, radius - outer),
+                              std::max(0, radius - outer), m_dwWindowBkColor | 0xFF000000u);
+}
+
+// ---- Accessibility -------------------------------------------------------------------------
+
+void CPaintManagerUI::NotifyAccessibleEvent(DWORD event, CControlUI* control)
+{
+    if (!m_hWndPaint) return;
+    const bool always = event == EVENT_OBJECT_FOCUS || event == EVENT_OBJECT_SELECTION ||
+                        event == EVENT_SYSTEM_ALERT;
+    // Rebuilding a view renames hundreds of controls: nobody is told of that
+    // until some client has shown interest in this window.
+    if (!always && !m_accessible) return;
+    const LONG child = (control && control->GetParent()) ? control->GetAccId() : CHILDID_SELF;
+    ::NotifyWinEvent(event, m_hWndPaint, OBJID_CLIENT, child);
+}
+
+void CPaintManagerUI::NotifyAlert()
+{
+    CControlUI* alert = m_pRoot ? m_pRoot->FindControl(
+                                      [](CControlUI* c) { return EqualsNoCase(c->GetAccRoleName(), L"alert"); },
+                                      UIFIND_VISIBLE)
+                                : nullptr;
+    NotifyAccessibleEvent(EVENT_SYSTEM_ALERT, alert);
+}
+
+long CPaintManagerUI::RegisterAccessibleId(CControlUI* control)
+{
+    const long id = m_nextAccId++;
+    m_accIds[id] = control;
+    return id;
+}
+
+CControlUI* CPaintManagerUI::FindAccessibleId(long id) const
+{
+    auto it = m_accIds.find(id);
+    if (it == m_accIds.end()) return nullptr;
+    // Removed controls wait for deletion outside the tree: they are gone.
+    CControlUI* c = it->second;
+    CControlUI* top = c;
+    while (top->GetParent()) top = top->GetParent();
+    return top == m_pRoot ? c : nullptr;
 }
 
 // ---- Option groups --------------------------------------------------------------------------
@@ -936,13 +1167,62 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             return true;
         }
         case WM_KEYDOWN:
+            m_bKeyboardMenuOpened = false;
             if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
                 HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
                 lRes = 0;
                 return true;
             }
+            if (MoveInOptionGroup(static_cast<UINT>(wParam))) {
+                lRes = 0;
+                return true;
+            }
+            if (wParam == VK_APPS || (wParam == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000))) {
+                m_bKeyboardMenuOpened = ShowKeyboardContextMenu();
+                if (m_bKeyboardMenuOpened) {
+                    lRes = 0;
+                    return true;
+                }
+            }
+            if (wParam == VK_SPACE) PointAtFocus();
             if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYDOWN, m_ptLastMousePos, wParam, lParam);
             return false;
+        case WM_SYSKEYDOWN:
+            // Shift+F10 arrives as a system key (F10 alone is the menu key).
+            m_bKeyboardMenuOpened = false;
+            if (wParam == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) && ShowKeyboardContextMenu()) {
+                m_bKeyboardMenuOpened = true;
+                lRes = 0;
+                return true;
+            }
+            return false;
+        case WM_CONTEXTMENU:
+            // The system's own translation of the keys handled just above.
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) != -1) return false;
+            if (!m_bKeyboardMenuOpened && !ShowKeyboardContextMenu()) return false;
+            m_bKeyboardMenuOpened = false;
+            lRes = 0;
+            return true;
+        case WM_SETFOCUS:
+            OnSetFocusMessage();
+            return false;
+        case WM_UPDATEUISTATE: {
+            BOOL cues = FALSE;
+            const bool forced = ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues;
+            if (HIWORD(wParam) & UISF_HIDEFOCUS) {
+                const bool show = forced || LOWORD(wParam) == UIS_CLEAR;
+                if (show != m_bFocusCues) {
+                    m_bFocusCues = show;
+                    if (m_pFocus) m_pFocus->Invalidate();
+                }
+            }
+            return false;
+        }
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !m_pRoot) return false;
+            if (!m_accessible) m_accessible = std::make_unique<CAccessibleHost>(this);
+            lRes = m_accessible->GetObjectResult(wParam);
+            return true;
         case WM_KEYUP:
             if (m_pFocus) FireEvent(m_pFocus, UIEVENT_KEYUP, m_ptLastMousePos, wParam, lParam);
             return false;
@@ -980,11 +1260,18 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             return true;
         }
         case WM_DESTROY:
+            m_accessible.reset();
             HideTooltip();
             if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);
             m_hwndTooltip = nullptr;
             return false;
         default:
+            if (uMsg == CAccessibleHost::GetDefaultActionMessage()) {
+                CControlUI* target = FindAccessibleId(static_cast<long>(wParam));
+                if (target) target->DoDefaultAction();
+                lRes = 0;
+                return true;
+            }
             return false;
     }
 }
@@ -1023,6 +1310,7 @@ void CPaintManagerUI::PaintTree(HDC hdc, const RECT& rcClient, const RECT& rcPai
     int saved = ::SaveDC(hdc);
     ::IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
     m_pRoot->DoPaint(hdc, rc);
+    PaintFocusIndicator(hdc, rc);
     ::RestoreDC(hdc, saved);
 }
 

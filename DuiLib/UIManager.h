@@ -20,6 +20,7 @@ namespace DuiLib {
 
 class COptionUI;
 class CEditUI;
+class CAccessibleHost;
 
 enum UILIB_RESOURCETYPE {
     UILIB_FILE = 1,      // skins and images are files under the resource path
@@ -131,6 +132,33 @@ public:
     // Tab, Shift+Tab, Enter and Escape; true when the key was used.
     bool HandleDialogKey(UINT vk, bool shift);
     bool SetNextTabControl(bool forward = true);
+    // The controls Tab visits, in order: visible and enabled tab stops sorted
+    // by "taborder", options of one group as a single stop (the selected one,
+    // else the first), as a list box or a radio group is one stop in Windows.
+    std::vector<CControlUI*> GetTabStops();
+    // Up/Down/Left/Right/Home/End inside the focused option's group: focus
+    // and choose the neighbour in reading order; true when the key was used.
+    bool MoveInOptionGroup(UINT vk);
+    // The option group of `option` that is visible now, in reading order.
+    std::vector<COptionUI*> GetVisibleGroupMembers(COptionUI* option) const;
+    // Shift+F10 or the context-menu key: the focused control gets "rclick"
+    // as if clicked at its lower left corner; true when there was one.
+    bool ShowKeyboardContextMenu();
+    // Whether the focus indicator shows (after keyboard use, or always when
+    // the system asks for keyboard cues).
+    bool AreFocusCuesShown() const { return m_bFocusCues; }
+    void ShowFocusCues();
+
+    // ---- Accessibility (UIAccessible.h) -------------------------------------------------
+    // Sends a WinEvent for a control of this window (null: the window's client
+    // object). Name, value and state changes go only once a client has asked
+    // for the window's accessible object; focus, selection and alerts always.
+    void NotifyAccessibleEvent(DWORD event, CControlUI* control);
+    // EVENT_SYSTEM_ALERT for the first visible control whose role is "alert".
+    void NotifyAlert();
+    long RegisterAccessibleId(CControlUI* control);
+    CControlUI* FindAccessibleId(long id) const;
+    bool HasAccessibleClients() const { return m_accessible != nullptr; }
 
     // ---- Option groups ------------------------------------------------------------
     void AddOptionGroup(const std::wstring& group, COptionUI* option);
@@ -184,6 +212,10 @@ private:
     void ReleaseFonts();
     void PaintWindow();
     void PaintTree(HDC hdc, const RECT& rcClient, const RECT& rcPaint);
+    void PaintFocusIndicator(HDC hdc, const RECT& rcPaint);
+    void PointAtFocus();
+    void RestoreFocusIfLost();
+    void OnSetFocusMessage();
     void ShowTooltip(CControlUI* control, POINT pt);
     void HideTooltip();
     void ReleaseOffscreen();
@@ -229,6 +261,14 @@ private:
     bool m_bTooltipAdded = false;
     std::wstring m_sTooltipText;
     std::shared_ptr<bool> m_alive;
+
+    bool m_bFocusCues = false;
+    bool m_bFocusLost = false;
+    bool m_bTakingFocus = false;
+    bool m_bKeyboardMenuOpened = false;
+    long m_nextAccId = 1;
+    std::map<long, CControlUI*> m_accIds;
+    std::unique_ptr<CAccessibleHost> m_accessible;
 
     // Declared so they go in the right order: the bitmap is selected out of
     // the DC, then the DC goes, then the bitmap.

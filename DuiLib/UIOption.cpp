@@ -64,6 +64,8 @@ void COptionUI::Selected(bool selected, bool triggerEvent)
             if (other != this && other->IsSelected()) other->Selected(false, triggerEvent);
         }
     }
+    if (selected && !m_sGroup.empty()) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_SELECTION, this);
+    m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_STATECHANGE, this);
     if (triggerEvent) m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);
 }
 

@@ -4,6 +4,7 @@
 
 #include "DuiLib/BoundaryGuard.h"
 #include "Plugin/PluginEntry.h"
+#include "Plugin/ToolkitSetup.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/log.h"
 
@@ -22,6 +23,7 @@ long CLumoraPluginModule::Initialize()
 {
     return DuiLib::GuardBoundary("CLumoraPluginModule::Initialize", 0L, [this] {
         LoadLanguageFile();
+        ApplyToolkitLanguage();
         InitLogger();
         ConfigureLogger();
         // The view's own result is the host's business (it asks the view);

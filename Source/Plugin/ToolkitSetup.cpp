@@ -3,8 +3,10 @@
 
 #include <vector>
 
+#include "DuiLib/UIAccessible.h"
 #include "DuiLib/UIManager.h"
 #include "Framework/Wnd.h"
+#include "Utils/LanguageStrings.h"
 
 std::wstring SkinFolderForModule(HINSTANCE instance)
 {
@@ -28,6 +30,17 @@ void PrepareToolkit(HINSTANCE instance)
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_FILE);
     DuiLib::CPaintManagerUI::SetResourcePath(SkinFolderForModule(instance));
+}
+
+void ApplyToolkitLanguage()
+{
+    DuiLib::AccessibleActionTexts texts;
+    texts.press = GetLanguageString("STRING_ACC_ACTION_PRESS");
+    texts.check = GetLanguageString("STRING_ACC_ACTION_CHECK");
+    texts.uncheck = GetLanguageString("STRING_ACC_ACTION_UNCHECK");
+    texts.select = GetLanguageString("STRING_ACC_ACTION_SELECT");
+    texts.open = GetLanguageString("STRING_ACC_ACTION_OPEN");
+    DuiLib::SetAccessibleActionTexts(texts);
 }
 
 void ReleaseToolkit()

@@ -11,4 +11,7 @@
 std::wstring SkinFolderForModule(HINSTANCE instance);
 
 void PrepareToolkit(HINSTANCE instance);
+// Gives the toolkit the texts it speaks itself (the names of the actions
+// screen readers offer) in the language just loaded.
+void ApplyToolkitLanguage();
 void ReleaseToolkit();

@@ -29,10 +29,15 @@ void CMenuWndBase::CloseMenu()
     if (::IsWindow(m_hWnd)) ::PostMessageW(m_hWnd, WM_CLOSE, 1, 0);
 }
 
-bool CMenuWndBase::OnWindowMessage(UINT uMsg, WPARAM, LPARAM, LRESULT&)
+bool CMenuWndBase::OnWindowMessage(UINT uMsg, WPARAM wParam, LPARAM, LRESULT&)
 {
     // A click anywhere else takes the focus away: the menu goes.
     if (uMsg == WM_KILLFOCUS) CloseMenu();
+    // Escape leaves a menu without choosing, as in every Windows menu.
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        CloseMenu();
+        return true;
+    }
     return false;
 }
 

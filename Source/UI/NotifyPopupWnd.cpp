@@ -117,6 +117,7 @@ void CUINotifyPopupWnd::Notify(DuiLib::TNotifyUI& msg)
 {
     if (msg.sType == DuiLib::DUI_MSGTYPE_WINDOWINIT) {
         SetControlText(L"Label_Title", GetLanguageString("STRING_TITLE"));
+        if (DuiLib::CControlUI* root = m_pm_.GetRoot()) root->SetAccName(GetLanguageString("STRING_TITLE"));
         if (DuiLib::CControlUI* close = m_pm_.FindControl(L"Button_Close"))
             close->SetToolTip(GetLanguageString("STRING_WINDOW_BUTTON_CLOSE"));
         InitPopupContent();
@@ -166,6 +167,9 @@ void CUINotifyPopupWnd::StartSlide(int direction)
         SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
     }
     if (!m_info_.placeBeforeShow) MoveWindowTo(m_slide_.startRight, m_slide_.startTop);
+    // A screen reader announces the news without the pop-up taking a focus
+    // it would not take otherwise.
+    if (direction == kSlideIn) m_pm_.NotifyAlert();
 
     StopMoveTimer();
     if (::SetTimer(m_hWnd, kMoveTimerId, kMoveTimerPeriodMs, nullptr)) m_timerRunning_ = true;

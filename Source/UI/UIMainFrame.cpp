@@ -110,6 +110,9 @@ void CUIMainFrame::InitWindow()
         if (entry.click) control->OnNotify += MakeDelegate(this, entry.click);
         control->SetText(GetLanguageString(entry.key));
     }
+    if (CControlUI* keys = m_pm_.FindControl(L"VLayout_LeftDevices_Items"))
+        keys->SetAccName(GetLanguageString("STRING_ACC_KEY_LIST"));
+    if (CControlUI* root = m_pm_.GetRoot()) root->SetAccName(GetLanguageString("STRING_TITLE"));
     if (UserSettings::Instance().GetIsShowNotifyNoDeviceCertExpireWnd()) RunServiceThread();
 }
 
@@ -223,6 +226,8 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
         item->SetTag(static_cast<UINT_PTR>(pageIndex));
         item->OnNotify += MakeDelegate(this, &CUIMainFrame::OnDeviceOptionNotify);
         item->SetText(displayText.empty() ? name : displayText);
+        // Two keys of one type share a name; the serial number tells them apart.
+        item->SetAccValue(Cert_Util::GetDeviceSerialNumber(record->device));
         list->AddAt(item, 0);
         if (list->GetCount() == 1) item->Selected(true);
     }
@@ -230,9 +235,12 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
     if (!page) return;
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
+    if (CControlUI* certificates = m_pm_.FindSubControlByName(page, L"VLayout_AllCertView"))
+        certificates->SetAccName(GetLanguageString("STRING_ACC_CERT_LIST"));
     if (auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow")) {
         if (auto* rows =
                 ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+            rows->SetAccName(GetLanguageString("STRING_ACC_DEVICE_DETAILS"));
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
                             Cert_Util::GetDeviceSerialNumber(record->device), rows);

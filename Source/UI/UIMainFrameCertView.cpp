@@ -221,6 +221,7 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
         }
         if (auto* page =
                 ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+            page->SetAccName(GetLanguageString("STRING_ACC_CERT_DETAILS"));
             AddCertAttributes(page, certificate);
             attributeTabs->Add(page);
         }

@@ -39,8 +39,11 @@ void CUINotifyCertEventWnd::InitPopupContent()
     SetControlText(L"Button_ShowReviewCert", GetLanguageString("STRING_NOTICE_WINDOW_RENEW_BUTTON"));
     // Asked once: the button stays as it is for the pop-up's whole life.
     HideUnlessPluginInstalled(L"Button_ShowReviewCert", PluginIds::CertRenewal);
-    if (DuiLib::CControlUI* combo = m_pm_.FindControl(L"Combo_CertRemaindaysSetting"))
+    if (DuiLib::CControlUI* combo = m_pm_.FindControl(L"Combo_CertRemaindaysSetting")) {
         combo->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyCertEventWnd::OnRemainDaysSelect);
+        // No label stands beside it here; the settings page's words name it.
+        combo->SetAccName(GetLanguageString("STRING_LABEL_EXPIRE_SETTING"));
+    }
 }
 
 void CUINotifyCertEventWnd::ShowCertificateList(int remainDays)

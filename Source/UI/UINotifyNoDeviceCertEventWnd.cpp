@@ -61,6 +61,8 @@ void CUINotifyNoDeviceCertEventWnd::InitPopupContent()
     BindClick(L"Button_Close", &CUINotifyNoDeviceCertEventWnd::OnCloseClick);
     BindClick(L"Button_NotifySomeTime", &CUINotifyNoDeviceCertEventWnd::OnNotifyLaterClick);
     SetControlText(L"Label_Title", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_TITLE"));
+    if (DuiLib::CControlUI* list = m_pm_.FindControl(L"VLayout_CertNotifyContain"))
+        list->SetAccName(GetLanguageString("STRING_ACC_NOTIFY_LIST"));
     SetControlText(L"Button_NotifySomeTime", GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON"));
     SetControlText(L"Button_UseKeyReviewCert",
                    GetLanguageString("STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON"));
@@ -100,6 +102,8 @@ bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord
         option->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyNoDeviceCertEventWnd::OnCertLineDoubleClick);
     }
     if (DuiLib::CControlUI* menu = m_pm_.FindSubControlByName(line, L"Button_Menu")) {
+        menu->SetAccName(GetLanguageString("STRING_ACC_MORE_ACTIONS"));
+        menu->SetToolTip(menu->GetAccName());
         menu->SetTag(handle);
         menu->OnNotify += DuiLib::MakeDelegate(this, &CUINotifyNoDeviceCertEventWnd::OnLineMenuClick);
     }

@@ -100,7 +100,18 @@ const LanguageDefault kDefaults[] = {
     {"STRING_NOTICE_NODEVICE_WINDOW_RENEW_BUTTON", L"插入USBKey立即续期"},
     {"STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT", L"不再提醒后，没有插USBKey时候%s证书过期提醒不再出现，你可能忘记续期了，是不是确认?"},
     {"STRING_NOTICE_NODEVICE_WINDOW_TITLE", L"以下证书即将过期"},
-    {"STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON", L"稍后提醒"},
+    {"STRING_NOTICE_NODEVICE_WINDOW_LATER_BUTTON", L"稍后提醒"},    // Names that screen readers speak for controls without a text of their own.
+    {"STRING_ACC_KEY_LIST", L"密钥"},
+    {"STRING_ACC_CERT_LIST", L"证书"},
+    {"STRING_ACC_CERT_DETAILS", L"证书详细信息"},
+    {"STRING_ACC_DEVICE_DETAILS", L"密钥信息"},
+    {"STRING_ACC_MORE_ACTIONS", L"更多操作"},
+    {"STRING_ACC_NOTIFY_LIST", L"即将过期的证书"},
+    {"STRING_ACC_ACTION_PRESS", L"按下"},
+    {"STRING_ACC_ACTION_CHECK", L"选中"},
+    {"STRING_ACC_ACTION_UNCHECK", L"取消选中"},
+    {"STRING_ACC_ACTION_SELECT", L"选择"},
+    {"STRING_ACC_ACTION_OPEN", L"打开"},
 };
 
 }  // namespace

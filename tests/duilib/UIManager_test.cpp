@@ -276,9 +276,10 @@ TEST_F(UIWindowTest, TabEnterAndEscapeDriveFocusAndButtons)
     ScopedTestWindow w(L"all_controls.xml");
     ASSERT_TRUE(w->Open());
     w->m_pm.UpdateLayout();
-    // Tab order is tree order over visible, enabled tab stops.
-    const wchar_t* expected[] = {L"Button_Close", L"Option_A", L"Option_B",   L"Option_C",  L"Option_Check",
-                                 L"Combo_Days",   L"Edit_Pin", L"Edit_Plain", L"Button_OK", L"Button_Close"};
+    // Tab order is tree order over visible, enabled tab stops; a group of
+    // options is one stop, its selected member.
+    const wchar_t* expected[] = {L"Button_Close", L"Option_A",   L"Option_Check", L"Combo_Days",
+                                 L"Edit_Pin",     L"Edit_Plain", L"Button_OK",    L"Button_Close"};
     for (const wchar_t* name : expected) {
         SCOPED_TRACE(testsupport::ToUtf8(name));
         EXPECT_TRUE(w->m_pm.HandleDialogKey(VK_TAB, false));

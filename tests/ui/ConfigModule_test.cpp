@@ -186,6 +186,7 @@ TEST_P(SettingsPageInHost, OptionsShowStoredValuesWriteAtOnceAndTheDialogIsRende
             shown = ReadPage(page);
             captured = tamu::CaptureWindowToPng(
                 dialog, testsupport::ScreenshotPath(L"SettingsDialog_" + lang + L".png"));
+            productui::ExpectReadableAtBothScales(page, PageObject(page)->GetPaintManager());
         });
         for (const wchar_t* name : kOptionNames) {
             OnUi(page, [&] { ClickControl(page, name); });

@@ -8,12 +8,16 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <regex>
 
 #include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
+#include "AccessibleWalker.h"
 #include "Cert/ZentoPKI.h"
 #include "ClipboardReader.h"
 #include "DialogDriver.h"
@@ -141,7 +145,8 @@ protected:
     // and answers the message; what the dialogs showed. Under Wine the
     // browser's own preselection of the last folder races with its tree
     // being filled, so the folder is selected here before OK, as a user would.
-    std::vector<BoxSeen> ExportGroupTo(CControlUI* exportButton, const std::wstring& folder)
+    std::vector<BoxSeen> ExportGroupTo(CControlUI* exportButton, const std::wstring& folder,
+                                       const std::function<void()>& press = nullptr)
     {
         m_frame_->lastExportFolder = folder;
         DialogAnswers answers([&](HWND dialog, const BoxSeen&) {
@@ -150,8 +155,41 @@ protected:
                 SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             dialogdriver::PressButton(dialog, IDOK);
         });
-        Pm().SendNotify(exportButton, L"click");
+        if (press) {
+            press();
+            testsupport::WaitFor([&] { return answers.Count() == 2; }, 10000);
+        } else {
+            Pm().SendNotify(exportButton, L"click");
+        }
         return answers.Stop();
+    }
+    // A key as the keyboard gives it to the window that has the focus.
+    void Press(UINT vk, bool shift = false)
+    {
+        HWND target = GetFocus();
+        ASSERT_NE(nullptr, target);
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        const BYTE shiftBefore = keys[VK_SHIFT];
+        if (shift) {
+            keys[VK_SHIFT] = 0x80;
+            SetKeyboardState(keys);
+        }
+        const bool system = vk == VK_F10;
+        SendMessageW(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1);
+        SendMessageW(target, system ? WM_SYSKEYUP : WM_KEYUP, vk, 0xC0000001);
+        keys[VK_SHIFT] = shiftBefore;
+        SetKeyboardState(keys);
+        testsupport::PumpMessages();
+    }
+    // Tab until the focus is on a control of that name; false after a whole round.
+    bool TabTo(const wchar_t* name)
+    {
+        for (int i = 0; i < 40; ++i) {
+            Press(VK_TAB);
+            if (Pm().GetFocus() && Pm().GetFocus()->GetName() == name) return true;
+        }
+        return false;
     }
     // (label, value) of every row of an attribute page.
     std::vector<std::pair<std::wstring, std::wstring>> Rows(CControlUI* attributePage)
@@ -523,6 +561,8 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
             EXPECT_EQ(0xFFFFFFu, pixels[static_cast<size_t>(cy - 4) * cx + cx - 4] & 0xFFFFFF);
         }
         Pm().SetDPI(96);
+        SCOPED_TRACE(language);
+        productui::ExpectReadableAtBothScales(m_frame_->GetSafeHwnd(), Pm());
     }
 }
 
@@ -667,4 +707,177 @@ TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
     // Ended threads leave the process list a moment after they end.
     EXPECT_TRUE(testsupport::WaitFor([&] { return testsupport::CountThreads() <= before; }))
         << testsupport::CountThreads() << " threads, " << before << " before the start";
+}
+
+// ---- Keyboard and screen reader ------------------------------------------------------------
+
+TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
+{
+    Insert(L"zhangsan");
+    Insert(L"lisi");
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
+    DeviceEvent();
+    SetFocus(m_frame_->GetSafeHwnd());
+    accwalk::ComScope com;
+    accwalk::Tree tree(m_frame_->GetSafeHwnd());
+    ASSERT_TRUE(tree.ok());
+    // Dates, days and serial numbers follow the clock of the run: digits are
+    // read as '#'.
+    const std::string transcript =
+        std::regex_replace(testsupport::ToUtf8(accwalk::Transcript(tree)), std::regex("[0-9]+"), "#");
+    std::string expected;
+    ASSERT_TRUE(testsupport::ReadFileBytes(
+        testsupport::SourceDir() + L"\\tests\\ui\\expected\\MainWindowTwoKeys.2052.txt", expected));
+    expected.erase(std::remove(expected.begin(), expected.end(), '\r'), expected.end());
+    EXPECT_EQ(expected, transcript);
+}
+
+TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
+{
+    Insert(L"zhangsan");  // ZT2026000A
+    Insert(L"lisi");
+    // The pop-ups take the foreground as they slide in; they stay out here.
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
+    DeviceEvent();
+    HWND frame = m_frame_->GetSafeHwnd();
+    SetFocus(frame);
+    ASSERT_EQ(frame, GetFocus());
+    ASSERT_EQ(KeyList()->GetItemAt(1), Pm().GetFocus()) << "the selected key takes the focus";
+    ASSERT_EQ(0, KeyPages()->GetCurSel());
+
+    // The arrow chooses the other key, and its page shows.
+    Press(VK_UP);
+    EXPECT_EQ(KeyList()->GetItemAt(0), Pm().GetFocus());
+    EXPECT_EQ(1, KeyPages()->GetCurSel());
+    EXPECT_TRUE(Pm().AreFocusCuesShown());
+
+    // One round of Tab: key list, key buttons, certificate rows (one stop),
+    // the groups' buttons, attribute rows (one stop), refresh, key list.
+    CControlUI* page = KeyPages()->GetItemAt(1);
+    std::vector<std::wstring> expected;
+    for (const wchar_t* name : {L"Button_DisConnect", L"Button_UnlockPin", L"Button_ModifyPin"}) {
+        if (Find(name, page)->IsVisible()) expected.push_back(name);
+    }
+    expected.push_back(L"Button_CertDisplayName");
+    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", page);
+    for (int g = 0; g < groups->GetCount(); ++g) {
+        for (const wchar_t* name : {L"Button_CertUpdate", L"Button_Export"}) {
+            if (Find(name, groups->GetItemAt(g))->IsVisible()) expected.push_back(name);
+        }
+    }
+    expected.insert(expected.end(), {L"Option_CertArritube", L"Button_CertInfo_RefreshDevice", L""});
+    std::vector<std::wstring> round;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        Press(VK_TAB);
+        ASSERT_NE(nullptr, Pm().GetFocus());
+        EXPECT_TRUE(Pm().GetFocus()->IsVisible() && Pm().GetFocus()->IsEnabled());
+        round.push_back(Pm().GetFocus()->GetName());
+    }
+    EXPECT_EQ(expected, round);
+    EXPECT_EQ(KeyList()->GetItemAt(0), Pm().GetFocus()) << "the round ends where it began";
+
+    // Enter on a certificate row shows it, as a double click does.
+    ASSERT_TRUE(TabTo(L"Button_CertDisplayName"));
+    {
+        DialogAnswers answers;
+        Press(VK_RETURN);
+        EXPECT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
+    }
+
+    // Shift+F10 on the second attribute row (the serial number) opens the
+    // copy menu; Enter copies.
+    ASSERT_TRUE(TabTo(L"Option_CertArritube"));
+    Press(VK_DOWN);
+    ASSERT_EQ(L"ZT2026000A", Pm().GetFocus()->GetUserData());
+    ClearClipboard();
+    Press(VK_F10, true);
+    HWND menu = FindWindowW(L"ZENTO_PluginMenuWnd", nullptr);
+    ASSERT_NE(nullptr, menu);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return GetFocus() == menu; }));
+    Press(VK_RETURN);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
+    ExpectClipboardHolds(L"ZT2026000A", "ZT2026000A");
+
+    // The menu also goes with Escape, copying nothing.
+    SetFocus(frame);
+    ClearClipboard();
+    Press(VK_APPS);
+    menu = FindWindowW(L"ZENTO_PluginMenuWnd", nullptr);
+    ASSERT_NE(nullptr, menu);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return GetFocus() == menu; }));
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
+    EXPECT_EQ("", testsupport::ClipboardText());
+}
+
+TEST_F(MainFrameTest, KeyboardAloneChangesAPin)
+{
+    Insert(L"zhangsan");
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
+    DeviceEvent();
+    SetFocus(m_frame_->GetSafeHwnd());
+    ASSERT_TRUE(TabTo(L"Button_ModifyPin"));
+    std::atomic<bool> typed{false};
+    dialogdriver::Driver driver([&] {
+        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
+        const std::vector<HWND> edits = dialog ? dialogdriver::WaitForEdits(dialog, 3) : std::vector<HWND>();
+        if (edits.size() != 3) return;
+        // Typed into the focused edit, then Tab to the next, as a user does.
+        const wchar_t* pins[] = {L"123456", L"Zx#2026ok", L"Zx#2026ok"};
+        for (int i = 0; i < 3; ++i) {
+            if (!dialogdriver::Poll([&] {
+                    GUITHREADINFO info = {sizeof(info)};
+                    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+                    return info.hwndFocus == edits[static_cast<size_t>(i)];
+                }))
+                return;
+            dialogdriver::SetEditText(edits[static_cast<size_t>(i)], pins[i]);
+            dialogdriver::PressKey(edits[static_cast<size_t>(i)], i < 2 ? VK_TAB : VK_RETURN);
+        }
+        typed = true;
+    });
+    DialogAnswers answers;  // the outcome's message box
+    Press(VK_RETURN);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 15000));
+    driver.Join();
+    ASSERT_TRUE(typed) << "the edits took the focus in order";
+    const auto seen = answers.Stop();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), seen[0].text);
+}
+
+TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
+{
+    Insert(L"zhangsan");
+    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
+    DeviceEvent();
+    accwalk::ComScope com;
+    accwalk::Tree tree(m_frame_->GetSafeHwnd());
+    ASSERT_TRUE(tree.ok());
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+
+    const accwalk::Node* exportNode = tree.Find(ROLE_SYSTEM_PUSHBUTTON, GetLanguageString("STRING_BUTTON_EXPORT_CERT"));
+    ASSERT_NE(nullptr, exportNode);
+    testsupport::TempDir target(L"导出");
+    const auto texts = ExportGroupTo(ExportButton(0, 0), target.Path(),
+                                     [&] { ASSERT_EQ(S_OK, exportNode->object->accDoDefaultAction(self)); });
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), texts[1].text);
+    EXPECT_TRUE(testsupport::FileExists(target.File(L"张三_签名证书.cer")));
+    EXPECT_TRUE(testsupport::FileExists(target.File(L"张三_加密证书.cer")));
+
+    const accwalk::Node* row = tree.Find(ROLE_SYSTEM_LISTITEM, L"张三-签名证书");
+    ASSERT_NE(nullptr, row);
+    EXPECT_EQ(GetLanguageString("STRING_ACC_ACTION_OPEN"), row->defaultAction);
+    EXPECT_NE(std::wstring::npos, row->value.find(L"到")) << "the validity is the row's value";
+    DialogAnswers answers;
+    ASSERT_EQ(S_OK, row->object->accDoDefaultAction(self));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
 }

@@ -158,6 +158,7 @@ TEST_P(MenuWndLook, CaptionsComeFromTheLanguageAndMenusAreRendered)
         DuiLib::CControlUI* button = object->GetPaintManager().FindControl(m.button);
         ASSERT_NE(nullptr, button);
         EXPECT_EQ(GetLanguageString(m.key), button->GetText());
+        productui::ExpectReadableAtBothScales(m.hwnd, object->GetPaintManager());
         EXPECT_TRUE(
             object->GetPaintManager().SaveSnapshot(testsupport::ScreenshotPath(m.shot + lang + L".png")));
         ::DestroyWindow(m.hwnd);

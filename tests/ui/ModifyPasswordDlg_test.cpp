@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AccessibleWalker.h"
 #include "DialogDriver.h"
 #include "ProductUi.h"
 #include "TestSupport.h"
@@ -195,42 +196,63 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
     }
 }
 
-TEST_F(ModifyPasswordDlgTest, TabMovesThroughTheEditsAndTheCloseButtonCancels)
+TEST_F(ModifyPasswordDlgTest, TabOrderEnterEscapeAndWhatAScreenReaderReads)
 {
     CUIModifyPasswordDlg dlg(1);
-    std::vector<HWND> focusOrder;
-    std::vector<HWND> edits;
-    const UINT result = RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& laidOut) {
-        edits = laidOut;
-        DWORD thread = ::GetWindowThreadProcessId(w, nullptr);
-        auto focus = [&] {
+    accwalk::ComScope com;
+    UiThreadRunner runner;
+    std::vector<std::wstring> focusOrder;
+    std::wstring transcript;
+    std::vector<HRESULT> valueResults;
+    const UINT result = RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& edits) {
+        auto focused = [&] {
+            std::wstring name;
+            runner.Run(w, [&] {
+                CControlUI* c = dlg.GetPaintManager().GetFocus();
+                name = c ? c->GetName() : L"";
+            });
+            return name;
+        };
+        // The dialog gives the focus to the current PIN at once; Tab goes
+        // old, new, confirmation, OK, Close and round.
+        Poll([&] { return focused() == L"Edit_OldPassWord"; });
+        focusOrder.push_back(focused());
+        for (int i = 0; i < 5; ++i) {
             GUITHREADINFO info = {};
             info.cbSize = sizeof(info);
-            ::GetGUIThreadInfo(thread, &info);
-            return info.hwndFocus;
-        };
-        // A click into the first edit gives it the focus.
-        ::PostMessageW(edits[0], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-        ::PostMessageW(edits[0], WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-        Poll([&] { return focus() == edits[0]; });
-        HWND current = focus();
-        for (int i = 0; i < 2; ++i) {
-            PressKey(current, VK_TAB);
-            Poll([&] { return focus() != current; });
-            current = focus();
-            focusOrder.push_back(current);
+            ::GetGUIThreadInfo(::GetWindowThreadProcessId(w, nullptr), &info);
+            PressKey(info.hwndFocus, VK_TAB);
+            const std::wstring before = focusOrder.back();
+            Poll([&] { return focused() != before; });
+            focusOrder.push_back(focused());
         }
-        Type(edits, L"1", L"Abc#2026", L"Abc#2026");
-        // Escape presses the close button, which cancels.
-        PressKey(current, VK_ESCAPE);
+        runner.Run(w, [&] {
+            accwalk::Tree tree(w);
+            transcript = accwalk::Transcript(tree);
+            for (const accwalk::Node* n : tree.All(ROLE_SYSTEM_TEXT)) valueResults.push_back(n->valueResult);
+        });
+        SetEditText(edits[0], L"123456");
+        // Escape presses Close wherever the focus is.
+        PressKey(edits[0], VK_ESCAPE);
         WaitGone(w);
     });
-    ASSERT_EQ(3u, edits.size());
-    ASSERT_EQ(2u, focusOrder.size());
-    EXPECT_EQ(edits[1], focusOrder[0]);
-    EXPECT_EQ(edits[2], focusOrder[1]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Edit_OldPassWord", L"Edit_NewPassWord", L"Edit_NewPassWord2",
+                                         L"Button_Modify", L"closebtn", L"Edit_OldPassWord"}),
+              focusOrder);
     EXPECT_NE(static_cast<UINT>(IDOK), result);
-    EXPECT_TRUE(dlg.GetNewPin().empty());
+    EXPECT_TRUE(dlg.GetOldPin().empty());
+    // The three PIN edits are named by their labels, protected, and give no value.
+    ASSERT_EQ(3u, valueResults.size());
+    for (HRESULT hr : valueResults) EXPECT_EQ(E_ACCESSDENIED, hr);
+    for (const char* key : {"STRING_LABEL_CHANGEPIN_OLDPIN", "STRING_LABEL_CHANGEPIN_NEWPIN",
+                            "STRING_LABEL_CHANGEPIN_NEWPIN2"}) {
+        std::wstring label = GetLanguageString(key);
+        while (!label.empty() && (label.back() == L':' || label.back() == 0xFF1A || label.back() == L' '))
+            label.pop_back();
+        EXPECT_NE(std::wstring::npos, transcript.find(L"editable text  \"" + label + L"\"  [protected]"))
+            << testsupport::ToUtf8(transcript);
+    }
+    EXPECT_NE(std::wstring::npos, transcript.find(L"[default]")) << "OK is the default button";
 }
 
 // The meter on the test's own thread: the window is made but not run.
@@ -248,6 +270,7 @@ TEST_P(ModifyPasswordDlgLook, MeterFollowsTheNewPinAndTheDialogIsRendered)
     CPaintManagerUI& pm = dlg.GetPaintManager();
     ASSERT_TRUE(testsupport::WaitFor([&] { return pm.GetRoot() && pm.FindControl(L"Edit_NewPassWord"); }));
     testsupport::PumpMessages();
+    productui::ExpectReadableAtBothScales(dlg.GetHWND(), pm);
     auto* edit = ControlCast<CEditUI>(pm.FindControl(L"Edit_NewPassWord"));
     ASSERT_NE(nullptr, edit);
     ASSERT_TRUE(testsupport::WaitFor([&] { return edit->GetNativeWindow() != nullptr; }));

@@ -1,10 +1,14 @@
 // Shared set-up of the plug-in's window tests; see ProductUi.h.
 #include "ProductUi.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <vector>
 
+#include "AccessibleWalker.h"
 #include "DuiLib/DuiLib.h"
+#include "Plugin/ToolkitSetup.h"
 #include "TestSupport.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/UserSettings.h"
@@ -16,6 +20,7 @@ ProductUi::ProductUi(int languageId) : m_oldSkinPath_(DuiLib::CPaintManagerUI::G
     UserSettings::Instance().ResetForTesting();
     for (int id : {2052, 1033}) m_sandbox_.InstallLanguageFile(id);
     LoadLanguageFileFor(languageId);
+    ApplyToolkitLanguage();
     DuiLib::CPaintManagerUI::SetResourcePath(testsupport::SourceDir() + L"\\skin");
 }
 
@@ -31,6 +36,30 @@ std::string ProductUi::ReadUserIni() const
     std::string bytes;
     testsupport::ReadFileBytes(m_sandbox_.UserIniPath(), bytes);
     return bytes;
+}
+
+void ExpectReadableAtBothScales(HWND window, DuiLib::CPaintManagerUI& pm)
+{
+    accwalk::ComScope com;
+    RECT original;
+    ::GetWindowRect(window, &original);
+    const int dpiBefore = pm.GetDPI();
+    for (int dpi : {96, 144}) {
+        SCOPED_TRACE(testing::Message() << "dpi " << dpi);
+        pm.SetDPI(dpi);
+        const SIZE size = pm.GetInitSize();
+        if (size.cx > 0 && size.cy > 0)
+            ::SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        pm.UpdateLayout();
+        accwalk::Tree tree(window);
+        ASSERT_TRUE(tree.ok()) << "no accessible object";
+        EXPECT_GT(tree.Nodes().size(), 1u);
+        for (const std::string& problem : accwalk::Unreadable(tree, window)) ADD_FAILURE() << problem;
+    }
+    pm.SetDPI(dpiBefore);
+    ::SetWindowPos(window, nullptr, 0, 0, original.right - original.left, original.bottom - original.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pm.UpdateLayout();
 }
 
 void ClickCentre(HWND window)

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "DuiLib/DuiLib.h"
 #include "SettingsFolders.h"
 
 namespace productui {
@@ -30,6 +31,12 @@ private:
     testsupport::SettingsSandbox m_sandbox_;
     std::wstring m_oldSkinPath_;
 };
+
+// At 100 % and 150 %: every shown object of the window's accessible tree has
+// a role, a name and a place inside the window (failures are added to the
+// running test). The window is sized as its skin says at each scale, and
+// the manager is back at 96 dpi afterwards.
+void ExpectReadableAtBothScales(HWND window, DuiLib::CPaintManagerUI& pm);
 
 // A left click in the middle of a window's client area, as the mouse gives it.
 void ClickCentre(HWND window);
