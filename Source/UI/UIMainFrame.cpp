@@ -289,7 +289,11 @@ LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
 {
     GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
         Pki::ScopedCertificate certificate(static_cast<unsigned long>(wParam));
+        const bool hadFocus = ::GetFocus() == m_hWnd;
         if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
+        // A keyboard user continues on the row that opened the dialog, not
+        // in a window that nobody focuses.
+        if (hadFocus && !::GetFocus() && ::IsWindow(m_hWnd)) ::SetFocus(m_hWnd);
     });
     return 1;
 }

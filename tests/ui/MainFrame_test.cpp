@@ -785,6 +785,8 @@ TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
         Press(VK_RETURN);
         EXPECT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
     }
+    EXPECT_EQ(frame, GetFocus()) << "the keyboard is back where it was";
+    EXPECT_EQ(L"Button_CertDisplayName", Pm().GetFocus()->GetName());
 
     // Shift+F10 on the second attribute row (the serial number) opens the
     // copy menu; Enter copies.
