@@ -66,7 +66,7 @@ std::wstring TextsOfNamed(CControlUI* from, const std::wstring& names)
         const std::wstring name = TrimText(names.substr(pos, comma - pos));
         pos = comma + 1;
         if (name.empty()) continue;
-        for (CControlUI* scope = from->GetParent(); scope; scope = scope->GetParent()) {
+        for (CControlUI* scope = from; scope; scope = scope->GetParent()) {
             CControlUI* found = scope->FindSubControl(name);
             if (!found) continue;
             const std::wstring text = found->IsVisible() ? LabelText(found) : std::wstring();
@@ -683,7 +683,7 @@ private:
             AccessibleDescription d = DescribeAccessible(target);
             if (!target->GetParent()) {
                 // The client object is named after the window unless the skin names it.
-                if (target->GetAccName().empty()) {
+                if (d.name.empty()) {
                     wchar_t title[256] = {};
                     ::GetWindowTextW(m_shared->hwnd, title, 256);
                     d.name = title;

@@ -1218,6 +1218,26 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             }
             return false;
         }
+        case WM_GETDLGCODE: {
+            // Inside a host's dialog the dialog manager would take our keys:
+            // arrows and characters are ours, Tab and Shift+Tab while a stop
+            // follows in that direction (then the dialog moves on), Enter
+            // while one of our buttons has the focus.
+            LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+            const MSG* key = reinterpret_cast<const MSG*>(lParam);
+            if (key && key->message == WM_KEYDOWN && key->wParam == VK_TAB) {
+                std::vector<CControlUI*> stops = GetTabStops();
+                auto it = std::find(stops.begin(), stops.end(), m_pFocus);
+                const bool back = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+                if (it != stops.end() && (back ? it != stops.begin() : it + 1 != stops.end()))
+                    code |= DLGC_WANTTAB;
+            } else if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN &&
+                       ControlCast<CButtonUI>(m_pFocus)) {
+                code |= DLGC_WANTMESSAGE;
+            }
+            lRes = code;
+            return true;
+        }
         case WM_GETOBJECT:
             if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !m_pRoot) return false;
             if (!m_accessible) m_accessible = std::make_unique<CAccessibleHost>(this);

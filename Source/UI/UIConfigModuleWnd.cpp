@@ -81,6 +81,7 @@ void CUIConfigModuleWnd::Notify(TNotifyUI& msg)
 
 void CUIConfigModuleWnd::SetUp()
 {
+    if (CControlUI* root = m_pm_.GetRoot()) root->SetAccName(GetLanguageString("STRING_TITLE"));
     for (const PageText& t : kTexts) {
         if (CControlUI* control = m_pm_.FindControl(t.control)) control->SetText(GetLanguageString(t.key));
     }

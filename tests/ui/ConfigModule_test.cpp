@@ -6,6 +6,7 @@
 // releasing in both orders with a poisoned-memory check).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -528,3 +529,63 @@ TEST_F(SettingsObjectTest, ItemsThatAreNoPositiveNumberWriteNothing)
 }
 
 }  // namespace
+
+TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
+{
+    ui_ = std::make_unique<productui::ProductUi>(2052);
+    ASSERT_TRUE(ui_->Sandbox().WriteUserIni(kUserIni));
+    StartHost(2052);
+    std::vector<std::wstring> order;
+    std::vector<std::string> notWritten;
+    int comboBefore = -2, comboAfter = -2;
+    RunDialog([&](HWND dialog, HWND page) {
+        auto focused = [&] {
+            std::wstring name;
+            OnUi(page, [&] {
+                CControlUI* c = PageObject(page)->GetPaintManager().GetFocus();
+                name = c ? c->GetName() : L"";
+            });
+            return name;
+        };
+        auto comboSelection = [&] {
+            int selection = -2;
+            OnUi(page, [&] {
+                auto* combo = ControlCast<CComboUI>(
+                    PageObject(page)->GetPaintManager().FindControl(L"Combo_CertRemaindaysSetting"));
+                selection = combo ? combo->GetCurSel() : -2;
+            });
+            return selection;
+        };
+        OnUi(page, [&] { ::SetFocus(page); });
+        // Tab visits every option, the lead time and the log folder button;
+        // Space turns the focused option over and writes it at once, Down
+        // chooses the next lead time.
+        for (int i = 0; i < 8; ++i) {
+            const std::wstring before = focused();
+            PressKey(page, VK_TAB);
+            Poll([&] { return focused() != before; });
+            order.push_back(focused());
+            for (size_t o = 0; o < 6; ++o) {
+                if (order.back() != kOptionNames[o]) continue;
+                PressKey(page, VK_SPACE);
+                const std::string written = std::string(kOptionKeys[o]) + (kUserIniStates[o] ? "=false" : "=true");
+                if (!Poll([&] { return Count(UserIni(), written) == 1; })) notWritten.push_back(written);
+            }
+            if (order.back() == L"Combo_CertRemaindaysSetting") {
+                comboBefore = comboSelection();
+                PressKey(page, VK_DOWN);
+                Poll([&] { return (comboAfter = comboSelection()) != comboBefore; });
+            }
+        }
+        CloseDialog(dialog);
+    });
+    std::vector<std::wstring> expected(kOptionNames, kOptionNames + 2);
+    expected.push_back(L"Combo_CertRemaindaysSetting");
+    expected.insert(expected.end(), kOptionNames + 2, kOptionNames + 6);
+    expected.push_back(L"Button_OpenLogPath");
+    // The first stop took the focus with the page; the round starts after it.
+    std::rotate(expected.begin(), expected.begin() + 1, expected.end());
+    EXPECT_EQ(expected, order);
+    EXPECT_TRUE(notWritten.empty()) << notWritten.front();
+    EXPECT_EQ(comboBefore + 1, comboAfter);
+}

@@ -563,6 +563,20 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
         Pm().SetDPI(96);
         SCOPED_TRACE(language);
         productui::ExpectReadableAtBothScales(m_frame_->GetSafeHwnd(), Pm());
+        // The focus indicator on a certificate row reached by the keyboard.
+        SetFocus(m_frame_->GetSafeHwnd());
+        Pm().ShowFocusCues();
+        CControlUI* row = Find(L"Button_CertDisplayName", NameItems(0)[0]);
+        Pm().SetFocus(row);
+        ASSERT_TRUE(Pm().SaveSnapshot(testsupport::ScreenshotPath(
+                                          std::wstring(L"mainframe_focus_") + (language == 2052 ? L"zh" : L"en") +
+                                          L".png"),
+                                      820, 620));
+        std::vector<DWORD> pixels;
+        ASSERT_TRUE(Pm().RenderToPixels(820, 620, pixels));
+        const RECT rc = row->GetPos();
+        EXPECT_EQ(0x1F1F1Fu, pixels[static_cast<size_t>((rc.top + rc.bottom) / 2) * 820 + static_cast<size_t>(rc.left)] &
+                                 0xFFFFFF);
     }
 }
 

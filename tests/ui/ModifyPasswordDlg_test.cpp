@@ -249,10 +249,12 @@ TEST_F(ModifyPasswordDlgTest, TabOrderEnterEscapeAndWhatAScreenReaderReads)
         std::wstring label = GetLanguageString(key);
         while (!label.empty() && (label.back() == L':' || label.back() == 0xFF1A || label.back() == L' '))
             label.pop_back();
-        EXPECT_NE(std::wstring::npos, transcript.find(L"editable text  \"" + label + L"\"  [protected]"))
+        EXPECT_NE(std::wstring::npos, transcript.find(L"editable text  \"" + label + L"\""))
             << testsupport::ToUtf8(transcript);
     }
     EXPECT_NE(std::wstring::npos, transcript.find(L"[default]")) << "OK is the default button";
+    EXPECT_EQ(0u, transcript.find(L"dialog  \"" + GetLanguageString("STRING_LABEL_CHANGEPIN_TITLE") + L"\""))
+        << "named by its title";
 }
 
 // The meter on the test's own thread: the window is made but not run.
@@ -305,6 +307,21 @@ TEST_P(ModifyPasswordDlgLook, MeterFollowsTheNewPinAndTheDialogIsRendered)
     testsupport::PumpMessages();
     std::wstring lang = GetParam() == 2052 ? L"zh" : L"en";
     EXPECT_TRUE(pm.SaveSnapshot(testsupport::ScreenshotPath(L"ModifyPassWordDlg_" + lang + L".png")));
+    // The focus indicator on the OK button, as after Tab from the last edit:
+    // a dark ring that shows on the accent colour.
+    ::SetFocus(dlg.GetHWND());
+    pm.ShowFocusCues();
+    CControlUI* ok = pm.FindControl(L"Button_Modify");
+    pm.SetFocus(ok);
+    EXPECT_TRUE(pm.SaveSnapshot(testsupport::ScreenshotPath(L"ModifyPassWordDlg_focus_" + lang + L".png")));
+    std::vector<DWORD> pixels;
+    const SIZE client = pm.GetClientSize();
+    ASSERT_TRUE(pm.RenderToPixels(client.cx, client.cy, pixels));
+    const RECT rc = ok->GetPos();
+    const size_t middle = static_cast<size_t>((rc.top + rc.bottom) / 2) * static_cast<size_t>(client.cx);
+    EXPECT_EQ(0x1F1F1Fu, pixels[middle + static_cast<size_t>(rc.left)] & 0xFFFFFF);
+    EXPECT_EQ(0xFFFFFFu, pixels[middle + static_cast<size_t>(rc.left + 2)] & 0xFFFFFF) << "the light inner ring";
+    EXPECT_EQ(0x2B6CE0u, pixels[middle + static_cast<size_t>(rc.left + 6)] & 0xFFFFFF) << "the button inside";
     SetEditText(edit->GetNativeWindow(), L"");
     EXPECT_FALSE(row->IsVisible());
     ::DestroyWindow(dlg.GetHWND());
