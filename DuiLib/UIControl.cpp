@@ -66,14 +66,14 @@ void CControlUI::SetVisible(bool visible)
     if (m_bVisible == visible) return;
     bool wasVisible = IsVisible();
     m_bVisible = visible;
-    if (!IsVisible() && m_pManager && m_bFocused) m_pManager->SetFocus(nullptr);
+    if (!IsVisible() && m_pManager && m_bFocused) m_pManager->FocusGone(this);
     if (wasVisible != IsVisible()) NeedParentUpdate();
 }
 
 void CControlUI::SetInternVisible(bool visible)
 {
     m_bInternVisible = visible;
-    if (!visible && m_pManager && m_bFocused) m_pManager->SetFocus(nullptr);
+    if (!visible && m_pManager && m_bFocused) m_pManager->FocusGone(this);
 }
 
 void CControlUI::SetEnabled(bool enabled)
@@ -81,6 +81,7 @@ void CControlUI::SetEnabled(bool enabled)
     if (m_bEnabled == enabled) return;
     m_bEnabled = enabled;
     if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_STATECHANGE, this);
+    if (!enabled && m_pManager && m_bFocused) m_pManager->FocusGone(this);
     if (enabled)
         m_uButtonState &= ~UISTATE_DISABLED;
     else

@@ -597,6 +597,16 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
     if (!nativeChild && m_pFocus == control) NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, control);
 }
 
+void CPaintManagerUI::FocusGone(CControlUI* control)
+{
+    if (!control || control != m_pFocus) return;
+    // Not SetFocus(nullptr): that would pull the system focus into this window.
+    m_pFocus = nullptr;
+    MoveFocusState(control, false);
+    m_bFocusLost = true;
+    NeedUpdate();
+}
+
 void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
 {
     if (control == m_pFocus) return;

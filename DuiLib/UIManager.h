@@ -126,6 +126,9 @@ public:
     // ---- Focus and keyboard -------------------------------------------------------------
     CControlUI* GetFocus() const { return m_pFocus; }
     void SetFocus(CControlUI* control);
+    // The focused control was hidden or disabled: nobody has the focus until
+    // the next layout gives it to the first tab stop.
+    void FocusGone(CControlUI* control);
     // Records the focus without moving the system focus (native child windows
     // call this when they get it themselves).
     void SetFocusNeeded(CControlUI* control);

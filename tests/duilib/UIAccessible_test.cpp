@@ -175,6 +175,22 @@ TEST_F(UIAccessibleTest, TabVisitsGroupsOnceAndArrowsChooseInsideThem)
     // The context-menu key right-clicks the focused control where it is.
     Key(hwnd, VK_APPS);
     ASSERT_EQ(1, w->CountOf(L"rclick", L"Item3"));
+
+    // A focused control that is hidden or disabled hands the focus on to the
+    // first stop at the next layout; it never stays on what cannot take it.
+    for (bool hide : {true, false}) {
+        CControlUI* ok = Find(L"Ok");
+        w->m_pm.SetFocus(ok);
+        if (hide)
+            ok->SetVisible(false);
+        else
+            ok->SetEnabled(false);
+        EXPECT_EQ(nullptr, w->m_pm.GetFocus());
+        w->m_pm.UpdateLayout();
+        EXPECT_EQ(L"Item1", FocusName());
+        ok->SetVisible(true);
+        ok->SetEnabled(true);
+    }
 }
 
 TEST_F(UIAccessibleTest, FocusEventsCarryTheIdTheClientResolves)
