@@ -17,6 +17,7 @@
 #include "LoggingSandbox.h"
 #include "SQlite/sqlite3Module.h"
 #include "UsageDatabaseWriter.h"
+#include "Utils/StringConvert.h"
 
 namespace {
 
@@ -300,6 +301,23 @@ TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQL
         "[sqlite3_query][result != SQLITE_OK Fail][sql=SELECT *  from devices   where id = 7][res=1]"
         "[errorMsg=no such table: devices]",
         lines[0].text.substr(close + 2));
+}
+
+TEST_F(UsageDatabaseTest, FolderInPlaceOfTheFileIsLoggedOnceWithItsPathAndReason)
+{
+    ASSERT_NO_FATAL_FAILURE(m_sandbox_->Start());
+    ASSERT_TRUE(testsupport::MakeFolders(DatabaseFile()));
+    CachedDeviceRecordList records;
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));  // the next pass adds no line
+    ReleaseLogger();
+    const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    const std::string expected =
+        "[sqlite3_open][" + WideToAnsi(DatabaseFile()) + "(0): " + Reader().LastError() + "]";
+    EXPECT_NE(std::string::npos, lines[0].text.find(expected)) << lines[0].text;
+    EXPECT_TRUE(records.empty());
 }
 
 TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
