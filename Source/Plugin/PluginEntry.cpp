@@ -37,10 +37,20 @@ bool g_releasePending = false;
 UINT_PTR g_releaseTimer = 0;
 HMODULE g_keptLoaded = nullptr;
 
-void ReleaseEverything()
+// The modules of a release left pending, no longer the host's.
+std::vector<CLumoraPluginModule*> g_releasedModules;
+
+void ReleaseModules(std::vector<CLumoraPluginModule*>& modules)
 {
-    // Each module's release forgets it here (ForgetModule).
-    while (!g_modules.empty()) g_modules.back()->Release();
+    while (!modules.empty()) {
+        CLumoraPluginModule* module = modules.back();
+        modules.pop_back();
+        module->Release();
+    }
+}
+
+void ReleaseProcessWide()
+{
     CLumoraPluginView::ReleaseSharedEmptyString();
     // What the modules leave behind is process-wide: the device records
     // and their PKI handles, the language handle, the log library, the
@@ -54,6 +64,12 @@ void ReleaseEverything()
     DuiLib::SetBoundaryReporter(nullptr);
 }
 
+void ReleaseEverything()
+{
+    ReleaseModules(g_modules);
+    ReleaseProcessWide();
+}
+
 void FinishPendingRelease()
 {
     if (g_releaseTimer) ::KillTimer(nullptr, g_releaseTimer);
@@ -61,7 +77,10 @@ void FinishPendingRelease()
     if (!g_releasePending) return;
     g_releasePending = false;
     Framework::ScopedModuleState moduleState(PluginEntry::ModuleInstance());
-    ReleaseEverything();
+    ReleaseModules(g_releasedModules);
+    // Started again from inside the loop: what is process-wide is the new
+    // start's now.
+    if (g_modules.empty()) ReleaseProcessWide();
 }
 
 void CALLBACK FinishPendingReleaseTimer(HWND, UINT, UINT_PTR, DWORD)
@@ -84,6 +103,8 @@ void DeferReleaseUntilModalLoopsReturn()
         g_keptLoaded = nullptr;
     DuiLib::EndModalLoops();
     DuiLib::CPaintManagerUI::DestroyAllWindows();
+    g_releasedModules.insert(g_releasedModules.end(), g_modules.begin(), g_modules.end());
+    g_modules.clear();
     g_releasePending = true;
     if (!g_releaseTimer)
         g_releaseTimer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &FinishPendingReleaseTimer);

@@ -708,9 +708,9 @@ TEST_F(MainFrameTest, ReleasedFromInsideTheExportFolderBrowser)
     EXPECT_TRUE(closedByRelease);
     EXPECT_TRUE(testsupport::ListFolder(target.Path()).empty());
     // What the click's frames were using is freed once they have returned.
-    EXPECT_TRUE(testsupport::WaitFor([] { return PluginEntry::ModuleCount() == 0; }));
-    EXPECT_EQ(nullptr, g_hMainFrameWnd);
-    EXPECT_EQ(0, DeviceRecordList::Instance().Count());
+    EXPECT_EQ(0u, PluginEntry::ModuleCount());
+    EXPECT_TRUE(testsupport::WaitFor(
+        [] { return g_hMainFrameWnd == nullptr && DeviceRecordList::Instance().Count() == 0; }));
 }
 
 TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)

@@ -17,7 +17,6 @@
 #include "LoggingSandbox.h"
 #include "SQlite/sqlite3Module.h"
 #include "UsageDatabaseWriter.h"
-#include "Utils/StringConvert.h"
 
 namespace {
 
@@ -314,9 +313,11 @@ TEST_F(UsageDatabaseTest, FolderInPlaceOfTheFileIsLoggedOnceWithItsPathAndReason
     const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(4, lines[0].level);
-    const std::string expected =
-        "[sqlite3_open][" + WideToAnsi(DatabaseFile()) + "(0): " + Reader().LastError() + "]";
-    EXPECT_NE(std::string::npos, lines[0].text.find(expected)) << lines[0].text;
+    // The path as the log library writes it (its code page may differ) ends
+    // in the database's own name.
+    const std::string& text = lines[0].text;
+    EXPECT_NE(std::string::npos, text.find("[sqlite3_open][")) << text;
+    EXPECT_NE(std::string::npos, text.find("\\usingRecorder.db(0): " + Reader().LastError() + "]")) << text;
     EXPECT_TRUE(records.empty());
 }
 
