@@ -2,6 +2,7 @@
 #include "DuiLib/UIDlgBuilder.h"
 
 #include <memory>
+#include <set>
 
 #include "DuiLib/UIContainer.h"
 #include "DuiLib/UIManager.h"
@@ -14,7 +15,21 @@ std::wstring& LastBuildError()
     static std::wstring text;
     return text;
 }
+
+CDialogBuilder::FailureReporter g_failureReporter = nullptr;
+
+std::set<std::wstring>& ReportedFiles()
+{
+    static std::set<std::wstring> files;
+    return files;
+}
 }  // namespace
+
+void CDialogBuilder::SetFailureReporter(FailureReporter reporter)
+{
+    g_failureReporter = reporter;
+    ReportedFiles().clear();
+}
 
 std::wstring CDialogBuilder::GetLastBuildError()
 {
@@ -34,6 +49,7 @@ void CDialogBuilder::Fail(const std::wstring& message, int line)
     m_iErrorLine = line;
     LastBuildError() = GetErrorText();
     OutputDebugStringW((L"DuiLib: " + LastBuildError() + L"\n").c_str());
+    if (g_failureReporter && ReportedFiles().insert(m_sErrorFile).second) g_failureReporter(LastBuildError());
 }
 
 bool CDialogBuilder::Load(const std::wstring& xml, const wchar_t* type)

@@ -33,6 +33,11 @@ public:
     std::wstring GetErrorText() const;
     // The last failure of any builder in the process (for a window's log).
     static std::wstring GetLastBuildError();
+    // Receives "file(line): reason" of failed builds, the first failure of
+    // each file only (a layout built again on every refresh is reported
+    // once). Setting a reporter, or none, starts the count afresh.
+    using FailureReporter = void (*)(const std::wstring& text);
+    static void SetFailureReporter(FailureReporter reporter);
 
 private:
     bool Load(const std::wstring& xml, const wchar_t* type);

@@ -182,6 +182,16 @@ void CPaintManagerUI::ReleaseSharedResources()
     CRenderEngine::ShutdownGdiplus();
 }
 
+void CPaintManagerUI::DestroyAllWindows()
+{
+    // A window's destruction may take others with it, or end managers.
+    std::vector<HWND> windows;
+    for (CPaintManagerUI* pm : Shared().managers) windows.push_back(pm->m_hWndPaint);
+    for (HWND hwnd : windows) {
+        if (hwnd && ::IsWindow(hwnd)) ::DestroyWindow(hwnd);
+    }
+}
+
 bool CPaintManagerUI::TranslateMessage(const MSG* msg)
 {
     if (!msg || !msg->hwnd) return false;

@@ -51,6 +51,9 @@ public:
     // cache, GDI+). Called when the library that uses the toolkit unloads;
     // everything is made again on first use afterwards.
     static void ReleaseSharedResources();
+    // Destroys the window of every manager of the process (the objects stay):
+    // what the toolkit shows goes before the library that made it.
+    static void DestroyAllWindows();
     // Queued-message filter for message loops: the managers of the target
     // window (or its ancestors) see the message first. True when consumed.
     static bool TranslateMessage(const MSG* msg);

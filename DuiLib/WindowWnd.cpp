@@ -2,6 +2,7 @@
 #include "DuiLib/WindowWnd.h"
 
 #include "DuiLib/BoundaryGuard.h"
+#include "DuiLib/ModalLoop.h"
 
 #include "DuiLib/UIManager.h"
 
@@ -91,6 +92,7 @@ UINT CWindowWnd::ShowModal()
     HWND hwnd = m_hWnd;
     HWND owner = ::GetWindow(hwnd, GW_OWNER);
     UINT result = IDCANCEL;
+    CModalLoopScope scope(hwnd);
     m_bModal = true;
     m_nModalResult = IDCANCEL;
     ::ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -114,9 +116,10 @@ UINT CWindowWnd::ShowModal()
     // the object itself outlives its modal window (the caller deletes it).
     if (m_bModal) result = m_nModalResult;
     m_bModal = false;
-    if (owner) {
+    if (owner && ::IsWindow(owner)) {
         ::EnableWindow(owner, TRUE);
-        ::SetFocus(owner);
+        // Ended by a release of the plug-in: the focus is the host's business.
+        if (!scope.Abandoned()) ::SetFocus(owner);
     }
     if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
     return result;

@@ -539,6 +539,7 @@ bool Host::LoadPlugin()
 void Host::UnloadPlugin()
 {
     if (!m_plugin_) return;
+    CloseSettingsDialog();
     auto release = reinterpret_cast<OnReleasePluginsFn>(GetProcAddress(m_plugin_, "OnReleasePlugins"));
     if (release) Log(L"OnReleasePlugins returned " + std::to_wstring(release()));
     m_module_ = nullptr;
@@ -571,6 +572,8 @@ bool Host::ShowSettingsDialog(HWND owner)
                                   WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance,
                                   nullptr);
+    m_settingsDialog_ = dialog;
+    m_settingsPage_ = page;
     const long created = page->CreatePage(dialog);
     Log(L"settings page Create returned " + std::to_wstring(created));
     if (HWND pageWindow = page->GetPageWindow()) ShowWindow(pageWindow, SW_SHOW);
@@ -581,10 +584,19 @@ bool Host::ShowSettingsDialog(HWND owner)
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (owner) EnableWindow(owner, TRUE);
-    if (IsWindow(dialog)) DestroyWindow(dialog);
-    page->Release();
+    if (owner && IsWindow(owner)) EnableWindow(owner, TRUE);
+    CloseSettingsDialog();
     return true;
+}
+
+void Host::CloseSettingsDialog()
+{
+    HWND dialog = m_settingsDialog_;
+    IApplicationConfigModule* page = m_settingsPage_;
+    m_settingsDialog_ = nullptr;
+    m_settingsPage_ = nullptr;
+    if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
+    if (page) page->Release();
 }
 
 }  // namespace tamu

@@ -161,6 +161,7 @@ public:
 
     // The settings dialog the host builds from the plug-in's settings page.
     bool ShowSettingsDialog(HWND owner);
+    HWND SettingsDialog() const { return m_settingsDialog_; }
 
     // Called by the service objects.
     long OnAttachView(IPluginView* view);
@@ -182,6 +183,9 @@ private:
     void OnDeviceCommand(UINT id);
     void RunMailboxCommand(const MailboxRecord& record);
     std::wstring ConfigPath() const;
+    // Closes the settings dialog and releases its page while the plug-in
+    // that made the page is still loaded.
+    void CloseSettingsDialog();
 
     HostOptions m_options_;
     ViewContainer m_container_;
@@ -201,6 +205,9 @@ private:
 
     HMODULE m_plugin_ = nullptr;
     IPluginModule* m_module_ = nullptr;
+    // The settings dialog while it is open, and the plug-in's page in it.
+    HWND m_settingsDialog_ = nullptr;
+    IApplicationConfigModule* m_settingsPage_ = nullptr;
     IPluginView* m_attachedView_ = nullptr;
     HWND m_mainWindow_ = nullptr;
     HWND m_viewArea_ = nullptr;

@@ -55,6 +55,15 @@ void DeviceRecordList::Clear()
     records.clear();
 }
 
+bool DeviceRecordList::HoldsDevice(unsigned long handle) const
+{
+    if (!handle) return false;
+    for (const auto& record : records) {
+        if (record && record->device == handle) return true;
+    }
+    return false;
+}
+
 DeviceRecord* DeviceRecordList::At(int index) const
 {
     if (index < 0 || index >= Count()) return nullptr;

@@ -53,6 +53,9 @@ public:
     int Count() const { return static_cast<int>(records.size()); }
     // Borrowed; nullptr outside 0..Count()-1.
     DeviceRecord* At(int index) const;
+    // Whether a record holds this device handle now: a handle kept across a
+    // device event (posted in a message, held by a dialog) may be freed.
+    bool HoldsDevice(unsigned long handle) const;
 
     std::vector<std::unique_ptr<DeviceRecord>> records;
 

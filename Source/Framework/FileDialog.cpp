@@ -1,6 +1,8 @@
 // The framework's file dialog; see FileDialog.h.
 #include "Framework/FileDialog.h"
 
+#include "DuiLib/ModalLoop.h"
+
 CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExt, const wchar_t* fileName, DWORD flags,
                          const wchar_t* filter, HWND parent)
     : m_ofn(), m_bOpenFileDialog_(openFileDialog)
@@ -32,8 +34,9 @@ CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExt, const w
 
 INT_PTR CFileDialog::DoModal()
 {
+    DuiLib::CModalLoopScope loop;
     BOOL ok = m_bOpenFileDialog_ ? GetOpenFileNameW(&m_ofn) : GetSaveFileNameW(&m_ofn);
-    return ok ? IDOK : IDCANCEL;
+    return ok && !loop.Abandoned() ? IDOK : IDCANCEL;
 }
 
 std::wstring CFileDialog::GetPathName() const

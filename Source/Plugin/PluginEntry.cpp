@@ -10,6 +10,9 @@
 
 #include "Cert/DeviceRecord.h"
 #include "DuiLib/BoundaryGuard.h"
+#include "DuiLib/ModalLoop.h"
+#include "DuiLib/UIDlgBuilder.h"
+#include "DuiLib/UIManager.h"
 #include "Framework/Wnd.h"
 #include "Plugin/ConfigModule.h"
 #include "Plugin/LumoraPluginModule.h"
@@ -26,6 +29,86 @@ IPluginHost* g_host = nullptr;
 std::vector<CLumoraPluginModule*> g_modules;
 IApplicationConfigModule* g_configModule = nullptr;
 HINSTANCE g_instance = nullptr;
+
+// A release that came from inside one of our modal loops is finished by a
+// thread timer once those loops have returned; meanwhile this reference
+// keeps the library mapped, until the next start drops it.
+bool g_releasePending = false;
+UINT_PTR g_releaseTimer = 0;
+HMODULE g_keptLoaded = nullptr;
+
+// The modules of a release left pending, no longer the host's.
+std::vector<CLumoraPluginModule*> g_releasedModules;
+
+void ReleaseModules(std::vector<CLumoraPluginModule*>& modules)
+{
+    while (!modules.empty()) {
+        CLumoraPluginModule* module = modules.back();
+        modules.pop_back();
+        module->Release();
+    }
+}
+
+void ReleaseProcessWide()
+{
+    CLumoraPluginView::ReleaseSharedEmptyString();
+    // What the modules leave behind is process-wide: the device records
+    // and their PKI handles, the language handle, the log library, the
+    // toolkit's caches and the framework's hooks. All of it goes now,
+    // while the libraries are still loaded, not at DLL detach.
+    DeviceRecordList::Instance().Clear();
+    UnloadLanguageStrings();
+    UnloadLogger();
+    ReleaseToolkit();
+    DuiLib::CDialogBuilder::SetFailureReporter(nullptr);
+    DuiLib::SetBoundaryReporter(nullptr);
+}
+
+void ReleaseEverything()
+{
+    ReleaseModules(g_modules);
+    ReleaseProcessWide();
+}
+
+void FinishPendingRelease()
+{
+    if (g_releaseTimer) ::KillTimer(nullptr, g_releaseTimer);
+    g_releaseTimer = 0;
+    if (!g_releasePending) return;
+    g_releasePending = false;
+    Framework::ScopedModuleState moduleState(PluginEntry::ModuleInstance());
+    ReleaseModules(g_releasedModules);
+    // Started again from inside the loop: what is process-wide is the new
+    // start's now.
+    if (g_modules.empty()) ReleaseProcessWide();
+}
+
+void CALLBACK FinishPendingReleaseTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    DuiLib::GuardBoundaryVoid("FinishPendingReleaseTimer", [] {
+        // A loop still unwinding uses what the release frees: next tick.
+        if (DuiLib::ModalLoopDepth() == 0) FinishPendingRelease();
+    });
+}
+
+// The host released us from inside a modal loop of ours and will unload the
+// library before that loop's frames return into it. The windows close now
+// (the loops end, typed PINs are wiped with their edits); the objects those
+// frames still use are freed once they have returned.
+void DeferReleaseUntilModalLoopsReturn()
+{
+    if (!g_keptLoaded &&
+        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&FinishPendingReleaseTimer), &g_keptLoaded))
+        g_keptLoaded = nullptr;
+    DuiLib::EndModalLoops();
+    DuiLib::CPaintManagerUI::DestroyAllWindows();
+    g_releasedModules.insert(g_releasedModules.end(), g_modules.begin(), g_modules.end());
+    g_modules.clear();
+    g_releasePending = true;
+    if (!g_releaseTimer)
+        g_releaseTimer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &FinishPendingReleaseTimer);
+}
 }  // namespace
 
 namespace PluginEntry {
@@ -34,8 +117,17 @@ int OnInitPlugins(IPluginHost* host) noexcept
 {
     return DuiLib::GuardBoundary("OnInitPlugins", 0, [host] {
         // Called from a foreign host: our windows must be made with our module.
+        // A release left pending by a modal loop ends before anything starts
+        // again, and the library no longer needs to keep itself: the host
+        // that loaded it again holds it now.
+        if (DuiLib::ModalLoopDepth() == 0) FinishPendingRelease();
+        if (g_keptLoaded && !g_releasePending) {
+            ::FreeLibrary(g_keptLoaded);
+            g_keptLoaded = nullptr;
+        }
         Framework::ScopedModuleState moduleState(ModuleInstance());
         DuiLib::SetBoundaryReporter(&LogBoundaryException);
+        DuiLib::CDialogBuilder::SetFailureReporter(&LogSkinFailure);
         PrepareToolkit(ModuleInstance());
         UserSettings::Instance().Load();
         g_host = host;
@@ -72,21 +164,16 @@ int OnReleasePlugins() noexcept
 {
     return DuiLib::GuardBoundary("OnReleasePlugins", 0, [] {
         Framework::ScopedModuleState moduleState(ModuleInstance());
-        // Each module's release forgets it here (ForgetModule).
-        while (!g_modules.empty()) g_modules.back()->Release();
-        CLumoraPluginView::ReleaseSharedEmptyString();
-        // What the modules leave behind is process-wide: the device records
-        // and their PKI handles, the language handle, the log library, the
-        // toolkit's caches and the framework's hooks. All of it goes now,
-        // while the libraries are still loaded, not at DLL detach.
-        DeviceRecordList::Instance().Clear();
-        UnloadLanguageStrings();
-        UnloadLogger();
-        ReleaseToolkit();
-        DuiLib::SetBoundaryReporter(nullptr);
         // The host may go away after this call; nothing of ours may still
         // reach for it.
         g_host = nullptr;
+        if (DuiLib::ModalLoopDepth() > 0) {
+            DeferReleaseUntilModalLoopsReturn();
+            return 0;
+        }
+        // Menus and pop-ups close before their objects go.
+        DuiLib::CPaintManagerUI::DestroyAllWindows();
+        ReleaseEverything();
         return 0;
     });
 }

@@ -179,6 +179,7 @@ void UsageDatabase::RebuildPathForTesting()
     std::string path = WideToUtf8(BuildDatabasePath());
     CriticalSectionLock lock(m_lock_);
     m_path_ = std::move(path);
+    m_reportedOpenFailure_.clear();
 }
 
 std::string UsageDatabase::DatabasePath() const
@@ -204,6 +205,15 @@ UsageQueryTable UsageDatabase::Query(const std::string& sql)
     if (opened != SQLITE_OK) {
         const char* message = connection ? sqlite3_errmsg(connection.get()) : nullptr;
         m_lastError_ = (message && *message) ? message : kFallbackError;
+        // No database at all is the usual case (the sibling plug-in never
+        // ran) and goes unlogged.
+        const std::wstring path = Utf8ToWide(m_path_);
+        if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            m_reportedOpenFailure_ != m_path_) {
+            m_reportedOpenFailure_ = m_path_;
+            const std::wstring text = L"[sqlite3_open][" + path + L"(0): " + Utf8ToWide(m_lastError_) + L"]";
+            LogWrite(4, WideToAnsi(text).c_str(), __LINE__, kLogSourceFile, 0);
+        }
         return UsageQueryTable();
     }
 

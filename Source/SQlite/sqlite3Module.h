@@ -96,4 +96,8 @@ private:
     mutable CRITICAL_SECTION m_lock_;
     std::string m_path_;
     std::string m_lastError_;
+    // The path whose failed open was logged last: a database that is there
+    // but cannot be read (a folder of that name, a damaged file) is logged
+    // once, not at every pass.
+    std::string m_reportedOpenFailure_;
 };

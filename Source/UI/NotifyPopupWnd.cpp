@@ -17,17 +17,28 @@
 
 namespace {
 
-// The worker is only ever blocked in a wait that the teardown signals; this
-// bound merely keeps a broken system from hanging the host's unload.
+// The worker is only ever blocked in a wait that the teardown signals; an
+// end that takes longer than this is logged.
 constexpr DWORD kWorkerExitWaitMs = 5000;
+// How often the teardown raises the class's start event again.
+constexpr DWORD kWorkerWakeRetryMs = 20;
 
 }  // namespace
 
-bool AutoHideEvents::Ensure()
+bool AutoHideEvents::Acquire()
 {
     if (!cancel) cancel.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!start) start.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    return cancel && start;
+    if (!cancel || !start) return false;
+    ++users;
+    return true;
+}
+
+void AutoHideEvents::Release()
+{
+    if (users > 0 && --users > 0) return;
+    cancel.reset();
+    start.reset();
 }
 
 BEGIN_MESSAGE_MAP(CUINotifyPopupWnd, CUIWnd)
@@ -78,14 +89,17 @@ BOOL CUINotifyPopupWnd::CreateWnd(CWnd* parent)
     }
 
     if (m_info_.events && !m_worker_) {
-        if (!m_info_.events->Ensure()) {
+        if (!m_info_.events->Acquire()) {
             LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateEvent failed", __LINE__);
             return TRUE;  // the window works; it just never hides by itself
         }
         m_quit_.store(0);
         m_workerTarget_.store(m_hWnd);
         m_worker_.reset(::CreateThread(nullptr, 0, &CUINotifyPopupWnd::AutoHideThreadProc, this, 0, nullptr));
-        if (!m_worker_) LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateThread failed", __LINE__);
+        if (!m_worker_) {
+            LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateThread failed", __LINE__);
+            m_info_.events->Release();
+        }
     }
     return TRUE;
 }
@@ -263,17 +277,23 @@ void CUINotifyPopupWnd::StopAutoHideWorker()
 {
     if (!m_worker_) return;
     m_quit_.store(1);
+    // The start event wakes one waiting worker of the class, maybe another
+    // object's: it is raised again until this one has seen its quit. The
+    // object is never freed under its running worker, however long it takes.
     ::SetEvent(m_info_.events->cancel.get());
-    ::SetEvent(m_info_.events->start.get());
-    const bool ended = ::WaitForSingleObject(m_worker_.get(), kWorkerExitWaitMs) == WAIT_OBJECT_0;
+    const DWORD since = ::GetTickCount();
+    bool reported = false;
+    for (;;) {
+        ::SetEvent(m_info_.events->start.get());
+        if (::WaitForSingleObject(m_worker_.get(), kWorkerWakeRetryMs) != WAIT_TIMEOUT) break;
+        if (!reported && ::GetTickCount() - since > kWorkerExitWaitMs) {
+            LogWrite(4, "CUINotifyPopupWnd::StopAutoHideWorker the worker is slow to end", __LINE__);
+            reported = true;
+        }
+    }
     m_worker_.reset();
     m_workerTarget_.store(nullptr);
-    // There is one object per class, so its events go with its worker (the
-    // next window makes them again) rather than at module unload.
-    if (ended) {
-        m_info_.events->cancel.reset();
-        m_info_.events->start.reset();
-    }
+    m_info_.events->Release();
 }
 
 DWORD WINAPI CUINotifyPopupWnd::AutoHideThreadProc(void* param)
@@ -282,11 +302,15 @@ DWORD WINAPI CUINotifyPopupWnd::AutoHideThreadProc(void* param)
         auto* self = static_cast<CUINotifyPopupWnd*>(param);
         HANDLE start = self->m_info_.events->start.get();
         HANDLE cancel = self->m_info_.events->cancel.get();
+        // A wait that fails (its events gone) ends the worker: retrying it
+        // would only spin.
         while (!self->m_quit_.load()) {
-            ::WaitForMultipleObjects(1, &start, FALSE, INFINITE);
+            if (::WaitForMultipleObjects(1, &start, FALSE, INFINITE) == WAIT_FAILED) break;
             if (self->m_quit_.load()) break;
             const DWORD delay = static_cast<DWORD>(self->m_hideDelay_.load());
-            if (::WaitForSingleObject(cancel, delay) == WAIT_TIMEOUT)
+            const DWORD waited = ::WaitForSingleObject(cancel, delay);
+            if (waited == WAIT_FAILED) break;
+            if (waited == WAIT_TIMEOUT)
                 ::PostMessageW(self->m_workerTarget_.load(), WM_NOTIFY_AUTOHIDE, 0, 0);
         }
         return 1;

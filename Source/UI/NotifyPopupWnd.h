@@ -22,13 +22,15 @@ constexpr UINT WM_NOTIFY_SLIDE = WM_USER + 101;     // wParam 0 slide in, 1 slid
 // Command that asks a plug-in of the host to show its window.
 constexpr const wchar_t* kShowWindowCommand = L"/ShowWindow=show";
 
-// The countdown events of one pop-up class, shared by the process (there is
-// one object of each class). Made with the class's window, closed when its
-// worker has ended.
+// The countdown events of one pop-up class, shared by the process. Made
+// with the first worker of the class and closed when the last one has ended
+// (a host that starts the plug-in twice has two objects of each class).
 struct AutoHideEvents {
     DuiLib::ScopedHandle cancel;  // manual reset; signalled: do not hide
     DuiLib::ScopedHandle start;   // auto reset; signalled: start the countdown
-    bool Ensure();
+    int users = 0;                // workers waiting on them
+    bool Acquire();
+    void Release();
 };
 
 // One row of the per-class table.

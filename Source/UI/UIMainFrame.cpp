@@ -10,6 +10,7 @@
 #include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
+#include "DuiLib/ModalLoop.h"
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/HostMessaging.h"
@@ -57,7 +58,6 @@ ON_MESSAGE(kHostMsgRunCommand, OnHostRunCommandMessage)
 ON_MESSAGE(kHostMsgDeviceChanged, OnDeviceRefreshEvent)
 ON_MESSAGE(kHostMsgDetecting, OnHostDetectingMessage)
 ON_MESSAGE(kMsgShowNoDeviceCertPopup, OnShowNoDeviceCertPopupMessage)
-ON_MESSAGE(WM_DESTROY, OnDestroyMessage)
 END_MESSAGE_MAP()
 
 CUIMainFrame::CUIMainFrame() = default;
@@ -66,7 +66,18 @@ CUIMainFrame::~CUIMainFrame()
 {
     // The worker may still be waiting; it reads this object, so it ends first.
     StopServiceThread();
+    const HWND window = m_hWnd;
     if (m_hWnd && ::IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
+    // The pop-ups post to the main window for as long as they live.
+    for (CUINotifyPopupWnd* popup : {static_cast<CUINotifyPopupWnd*>(&m_notifyDeviceWnd_),
+                                     static_cast<CUINotifyPopupWnd*>(&m_notifyCertWnd_),
+                                     static_cast<CUINotifyPopupWnd*>(&m_notifyNoDeviceCertWnd_)}) {
+        if (popup->m_hWnd && ::IsWindow(popup->m_hWnd)) popup->DestroyWindow();
+    }
+    // Its window may have gone long before the object (a release from
+    // inside a modal loop closes the window first).
+    if (g_hMainFrameWnd && (g_hMainFrameWnd == window || !::IsWindow(g_hMainFrameWnd)))
+        g_hMainFrameWnd = nullptr;
 }
 
 BOOL CUIMainFrame::CreateWnd(CWnd* parent)
@@ -238,8 +249,7 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     if (CControlUI* certificates = m_pm_.FindSubControlByName(page, L"VLayout_AllCertView"))
         certificates->SetAccName(GetLanguageString("STRING_ACC_CERT_LIST"));
     if (auto* attributeTabs = FindIn<CTabLayoutUI>(page, L"TLayout_CertArrShow")) {
-        if (auto* rows =
-                ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+        if (auto* rows = BuildSubLayoutAs<CContainerUI>(L"SubXml/HLayoutCertArrShowContain.xml")) {
             rows->SetAccName(GetLanguageString("STRING_ACC_DEVICE_DETAILS"));
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
@@ -289,11 +299,15 @@ LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
 {
     GuardBoundaryVoid("CUIMainFrame::OnDisplayCertMessage", [&] {
         Pki::ScopedCertificate certificate(static_cast<unsigned long>(wParam));
+        if (!certificate) return;
         const bool hadFocus = ::GetFocus() == m_hWnd;
-        if (certificate) ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
+        {
+            CModalLoopScope loop;
+            ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
+        }
         // A keyboard user continues on the row that opened the dialog, not
         // in a window that nobody focuses.
-        if (hadFocus && !::GetFocus() && ::IsWindow(m_hWnd)) ::SetFocus(m_hWnd);
+        if (hadFocus && !::GetFocus() && m_hWnd && ::IsWindow(m_hWnd)) ::SetFocus(m_hWnd);
     });
     return 1;
 }
@@ -316,12 +330,6 @@ LRESULT CUIMainFrame::OnHostDetectingMessage(WPARAM, LPARAM)
     return 1;
 }
 
-LRESULT CUIMainFrame::OnDestroyMessage(WPARAM, LPARAM)
-{
-    if (g_hMainFrameWnd == m_hWnd) g_hMainFrameWnd = nullptr;
-    return Default();
-}
-
 // ---- Service thread ------------------------------------------------------------------
 
 void CUIMainFrame::RunServiceThread()
@@ -329,8 +337,12 @@ void CUIMainFrame::RunServiceThread()
     // The wait ends early when the frame goes, so a plug-in unloaded before
     // the delay has passed does not leave a thread behind in the host.
     m_serviceStop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    uintptr_t thread =
-        m_serviceStop_ ? _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr) : 0;
+    if (!m_serviceStop_) {
+        LogWrite(4, "[RunServiceThread][CreateEvent Fail]", __LINE__, nullptr,
+                 static_cast<int>(::GetLastError()));
+        return;
+    }
+    uintptr_t thread = _beginthreadex(nullptr, 0, &CUIMainFrame::ServiceThreadProc, this, 0, nullptr);
     if (!thread) {
         LogWrite(4, "[RunServiceThread][_beginthreadex Fail]", __LINE__);
         m_serviceStop_.reset();
@@ -355,7 +367,9 @@ bool CUIMainFrame::IsServiceThreadRunning() const
 DWORD CUIMainFrame::ServiceDelayMilliseconds()
 {
     const int minutes = UserSettings::Instance().GetNoDeviceCertNotifyTime();
-    if (minutes <= 0) return 0;
+    // A negative setting waits for ever: the check never runs.
+    if (minutes < 0) return INFINITE;
+    if (minutes == 0) return 0;
     // Beyond this the delay would reach INFINITE; such a setting means "much later".
     constexpr int kMaxMinutes = static_cast<int>((INFINITE - 1) / 60000);
     return static_cast<DWORD>(minutes > kMaxMinutes ? kMaxMinutes : minutes) * 60000u;

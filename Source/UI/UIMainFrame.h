@@ -35,7 +35,8 @@ constexpr UINT kHostMsgRunDisconnect = 1849;
 // Window class and title of the main window.
 constexpr const wchar_t* kMainFrameClassName = L"ZentoLumoraPluginMainWnd";
 // The main window of this process once created (the absent-key pop-up posts
-// its display requests here); null before and after.
+// its display requests here); null before, and again once the frame and
+// every pop-up of it are gone.
 extern HWND g_hMainFrameWnd;
 
 // Validity of a certificate as the page shows it: 2 expired, 1 ends within
@@ -44,8 +45,8 @@ int CertValidityState(unsigned long certificate);
 // The PIN-change failure text for the retries the token reports.
 std::wstring FormatPinFailText(int retries);
 // A certificate's display name made safe as part of a file name in a chosen
-// folder: path and reserved characters and control characters become '_',
-// a leading '.' and trailing blanks or dots are replaced too.
+// folder: path, reserved and control characters and the bidirectional
+// override and isolate marks become '_'.
 std::wstring SanitizeExportFileName(const std::wstring& name);
 // The file name a certificate is exported under: display name plus the
 // signing or encryption suffix (which carries ".cer"), else ".cer".
@@ -135,13 +136,13 @@ protected:
     LRESULT OnShowNoDeviceCertPopupMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnHostRunCommandMessage(WPARAM wParam, LPARAM lParam);
     LRESULT OnHostDetectingMessage(WPARAM wParam, LPARAM lParam);
-    LRESULT OnDestroyMessage(WPARAM wParam, LPARAM lParam);
 
     void RegisterHostMessages();
     void RunServiceThread();
     void StopServiceThread();
     static unsigned __stdcall ServiceThreadProc(void* frame);
-    // NoDeviceCertNotifyTime in milliseconds (0 for a setting below 1).
+    // NoDeviceCertNotifyTime in milliseconds: 0 for 0, INFINITE (never) for a
+    // negative setting.
     static DWORD ServiceDelayMilliseconds();
 
     bool OnRefreshDeviceClick(DuiLib::TNotifyUI& msg);
@@ -166,14 +167,25 @@ protected:
     // A sub-layout of the skin folder: parsed at its first use, built from the
     // parsed markup from then on.
     DuiLib::CControlUI* BuildSubLayout(const wchar_t* file, DuiLib::IDialogBuilderCallback* callback);
+    // A sub-layout whose root must be a T; a root of another class is
+    // deleted (null then), never left unowned.
+    template <class T>
+    T* BuildSubLayoutAs(const wchar_t* file)
+    {
+        std::unique_ptr<DuiLib::CControlUI> built(BuildSubLayout(file, nullptr));
+        T* typed = DuiLib::ControlCast<T>(built.get());
+        if (typed) (void)built.release();
+        return typed;
+    }
     int MessageBoxNotice(const std::wstring& text, UINT icon);
 
 public:
     std::wstring lastExportFolder;
     int32_t lastDeviceCount = 0;
-    // The three notification pop-ups are held here by value. Their windows
-    // are owned by the frame's window and go with it; their countdown
-    // workers end in their destructors, before the frame's memory goes.
+    // The three notification pop-ups are held here by value. The frame's
+    // window is a child, so their windows are owned by the host's top-level
+    // window and outlive the frame's: they are destroyed with these objects
+    // (and their countdown workers end), in the frame's destructor.
     CUINotifyDeviceEventWnd m_notifyDeviceWnd_;
     CUINotifyCertEventWnd m_notifyCertWnd_;
     CUINotifyNoDeviceCertEventWnd m_notifyNoDeviceCertWnd_;

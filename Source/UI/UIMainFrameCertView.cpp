@@ -10,6 +10,7 @@
 #include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
+#include "DuiLib/ModalLoop.h"
 #include "Framework/FileDialog.h"
 #include "Plugin/HostCommandMailbox.h"
 #include "Plugin/HostInterfaces.h"
@@ -80,15 +81,15 @@ std::wstring FormatPinFailText(int retries)
 std::wstring SanitizeExportFileName(const std::wstring& name)
 {
     static const wchar_t kReserved[] = L"\\/:*?\"<>|";
+    // The bidirectional embedding, override and isolate marks reorder what
+    // the user reads: "...gpj.exe" can show as "...exe.jpg".
+    auto reorders = [](wchar_t c) { return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069); };
+    // The name always gets a suffix, so a leading dot or a trailing blank is
+    // harmless and kept as the holder wrote it.
     std::wstring safe = name;
     for (wchar_t& c : safe) {
-        if (c < 0x20 || c == 0x7F || wcschr(kReserved, c)) c = L'_';
+        if (c < 0x20 || c == 0x7F || wcschr(kReserved, c) || reorders(c)) c = L'_';
     }
-    // A leading dot hides the file; trailing blanks and dots are dropped by
-    // the file system, which would make two names one.
-    if (!safe.empty() && safe.front() == L'.') safe.front() = L'_';
-    for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L' ' || safe[i - 1] == L'.'); --i)
-        safe[i - 1] = L'_';
     return safe;
 }
 
@@ -219,8 +220,7 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
             button->SetTag(reinterpret_cast<UINT_PTR>(m_certItemTags_.back().get()));
             button->OnNotify += MakeDelegate(this, &CUIMainFrame::OnCertItemNotify);
         }
-        if (auto* page =
-                ControlCast<CContainerUI>(BuildSubLayout(L"SubXml/HLayoutCertArrShowContain.xml", nullptr))) {
+        if (auto* page = BuildSubLayoutAs<CContainerUI>(L"SubXml/HLayoutCertArrShowContain.xml")) {
             page->SetAccName(GetLanguageString("STRING_ACC_CERT_DETAILS"));
             AddCertAttributes(page, certificate);
             attributeTabs->Add(page);
@@ -386,7 +386,16 @@ bool CUIMainFrame::ChooseExportFolder(std::wstring& folder)
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
     info.lpfn = &BrowseFolderCallback;
     info.lParam = lastExportFolder.empty() ? 0 : reinterpret_cast<LPARAM>(lastExportFolder.c_str());
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    PIDLIST_ABSOLUTE chosen = nullptr;
+    {
+        CModalLoopScope loop;
+        chosen = ::SHBrowseForFolderW(&info);
+        if (loop.Abandoned()) {
+            // The plug-in was released meanwhile: nothing is exported.
+            ::CoTaskMemFree(chosen);
+            return false;
+        }
+    }
     if (!chosen) return false;
     wchar_t path[MAX_PATH] = {};
     const bool ok = ::SHGetPathFromIDListW(chosen, path) && path[0];
@@ -433,6 +442,14 @@ bool CUIMainFrame::OnModifyPinClick(TNotifyUI& msg)
 
 void CUIMainFrame::ChangeDevicePin(HWND owner, unsigned long device)
 {
+    // A device event since the click, or while the dialog was open, freed
+    // the handle: the change ends as a failed one, without the library.
+    auto deviceGone = [&] {
+        if (DeviceRecordList::Instance().HoldsDevice(device)) return false;
+        MessageBoxNotice(FormatPinFailText(-1), MB_ICONERROR);
+        return true;
+    };
+    if (deviceGone()) return;
     SecureUtf8String oldPin;
     SecureUtf8String newPin;
     {
@@ -442,6 +459,7 @@ void CUIMainFrame::ChangeDevicePin(HWND owner, unsigned long device)
         newPin = ToSecureUtf8(dialog.GetNewPin());
         dialog.WipePins();
     }  // the dialog and its window go before the key is asked
+    if (deviceGone()) return;
     ChangePinOnDevice(device, oldPin, newPin);
 }
 
@@ -485,6 +503,7 @@ bool CUIMainFrame::OnDisconnectClick(TNotifyUI& msg)
 
 int CUIMainFrame::MessageBoxNotice(const std::wstring& text, UINT icon)
 {
+    CModalLoopScope loop;
     return ::MessageBoxW(m_hWnd, text.c_str(), GetLanguageString("STRING_TITLE_NOTICE").c_str(),
                          MB_OK | icon);
 }

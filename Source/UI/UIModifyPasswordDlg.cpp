@@ -3,6 +3,7 @@
 
 #include <windowsx.h>
 
+#include "DuiLib/ModalLoop.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/UserSettings.h"
 
@@ -94,6 +95,7 @@ void CUIModifyPasswordDlg::ShowStrength(const SecureWString& newPin)
 
 int CUIModifyPasswordDlg::Ask(const char* messageKey, UINT flags)
 {
+    CModalLoopScope loop;
     return ::MessageBoxW(m_hWnd, GetLanguageString(messageKey).c_str(),
                          GetLanguageString("STRING_TITLE_NOTICE").c_str(), flags);
 }
@@ -167,8 +169,10 @@ bool CUIModifyPasswordDlg::OnWindowMessage(UINT uMsg, WPARAM, LPARAM lParam, LRE
             result = TRUE;
             return true;
         case WM_CLOSE:
+        case WM_DESTROY:
             // Whatever ends the dialog, the typed PINs leave the screen and
-            // the edits' memory with it; accepted PINs are already ours.
+            // the edits' memory with it; accepted PINs are already ours. A
+            // dialog destroyed without a close (its owner went) is wiped too.
             ClearEdits();
             return false;
         default:

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "Cert/Cert_Util.h"
+#include "DuiLib/ModalLoop.h"
 #include "Plugin/HostInterfaces.h"
 #include "UI/ForbidNotifyMarkers.h"
 #include "UI/MenuWnd.h"
@@ -84,14 +85,16 @@ bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord
         builder.Create(L"SubXml/HLayoutNoDeviceCertNotifyItem.xml", nullptr, this, &m_pm_, nullptr);
     if (!line) return false;
 
-    Pki::ScopedCertificate certificate(NewCertificate(record.m_signCert_));
-    if (!certificate) certificate.reset(NewCertificate(record.m_encCert_));
+    const std::string* source = &record.m_signCert_;
+    Pki::ScopedCertificate certificate(NewCertificate(*source));
+    if (!certificate) certificate.reset(NewCertificate(*(source = &record.m_encCert_)));
     if (!certificate) {
         delete line;
         return true;
     }
     const unsigned long handle = certificate.get();
     m_lineCerts_.push_back(std::move(certificate));
+    m_lineSources_[handle] = *source;
     const std::wstring name = DisplayName(handle);
 
     if (DuiLib::CControlUI* label = m_pm_.FindSubControlByName(line, L"Lable_CertDisplayNameItem"))
@@ -119,28 +122,47 @@ bool CUINotifyNoDeviceCertEventWnd::AddNoDeviceCertItem(const CachedDeviceRecord
 LRESULT CUINotifyNoDeviceCertEventWnd::ForbidNoDeviceCertNotify(WPARAM, LPARAM)
 {
     if (!m_selectedCert_) return 1;
-    const std::wstring question = FormatLanguageText(GetLanguageString("STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT"), {DisplayName(m_selectedCert_.get())});
+    // The question works on its own copy of the chosen line: whatever
+    // happens to the selection while it is open, the answer marks the
+    // certificate it named.
+    Pki::ScopedCertificate certificate = std::move(m_selectedCert_);
+    DuiLib::CControlUI* line = m_selectedLine_;
+    m_selectedLine_ = nullptr;
+    const auto sourceEntry = m_lineSources_.find(m_selectedLineCert_);
+    const std::string source = sourceEntry == m_lineSources_.end() ? std::string() : sourceEntry->second;
+    const std::wstring question = FormatLanguageText(
+        GetLanguageString("STRING_NOTICE_NODEVICE_WARNING_FORBIT_CERT"), {DisplayName(certificate.get())});
     const std::wstring caption = GetLanguageString("STRING_TITLE_NOTICE");
-    const int answer = ::MessageBoxW(nullptr, question.c_str(), caption.c_str(),
-                                     MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND);
-    if (answer != IDYES) {
-        m_selectedCert_.reset();
-        return 1;
+    int answer = 0;
+    {
+        // Owned by the pop-up, which stays disabled meanwhile: no other
+        // line's menu opens under the question.
+        DuiLib::CModalLoopScope loop;
+        answer = ::MessageBoxW(m_hWnd, question.c_str(), caption.c_str(),
+                               MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2 | MB_SETFOREGROUND);
+        if (loop.Abandoned()) return 1;
     }
+    if (answer != IDYES) return 1;
     // A marker that cannot be written is not reported: the line goes anyway,
     // and the worst case is one more reminder later.
-    (void)WriteForbidNotifyMarker(m_selectedCert_.get());
-    m_selectedCert_.reset();
-    if (m_selectedLine_ && m_hWnd) {
-        auto* list =
-            DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
-        if (list) {
-            list->Remove(m_selectedLine_);
-            if (list->GetCount() == 0) PostMessage(WM_CLOSE);
-        }
-        m_selectedLine_ = nullptr;
+    (void)WriteForbidNotifyMarker(certificate.get());
+    ForgetRecordOf(source);
+    if (!m_hWnd) return 1;  // closed while the question was open: its lines went with it
+    auto* list = DuiLib::ControlCast<DuiLib::CContainerUI>(m_pm_.FindControl(L"VLayout_CertNotifyContain"));
+    if (list && line && list->GetItemIndex(line) >= 0) {
+        list->Remove(line);
+        if (list->GetCount() == 0) PostMessage(WM_CLOSE);
     }
     return 1;
+}
+
+void CUINotifyNoDeviceCertEventWnd::ForgetRecordOf(const std::string& source)
+{
+    if (!m_records_ || source.empty()) return;
+    auto handled = [&](const std::unique_ptr<CachedDeviceRecord>& record) {
+        return record && (record->m_signCert_ == source || record->m_encCert_ == source);
+    };
+    m_records_->erase(std::remove_if(m_records_->begin(), m_records_->end(), handled), m_records_->end());
 }
 
 void CUINotifyNoDeviceCertEventWnd::PostponeNoDeviceNotify()
@@ -172,6 +194,7 @@ LRESULT CUINotifyNoDeviceCertEventWnd::OnDestroyPopup(WPARAM, LPARAM)
     m_selectedCert_.reset();
     m_selectedLine_ = nullptr;
     m_lineCerts_.clear();
+    m_lineSources_.clear();
     return Default();
 }
 
@@ -179,6 +202,8 @@ bool CUINotifyNoDeviceCertEventWnd::OnRenewClick(DuiLib::TNotifyUI& msg)
 {
     if (msg.sType != DuiLib::DUI_MSGTYPE_CLICK) return false;
     RequestHostCommand(PluginIds::CertRenewal, kShowWindowCommand);
+    // Every certificate of the list is handed to the renewal.
+    if (m_records_) m_records_->clear();
     PostMessage(WM_CLOSE);
     return true;
 }
@@ -205,8 +230,11 @@ bool CUINotifyNoDeviceCertEventWnd::OnCertLineDoubleClick(DuiLib::TNotifyUI& msg
     if (!handle) return true;
     Pki::ScopedCertificate copy(ZentoPKICertDupCert(handle));
     if (!copy) return true;
-    // The main window frees the copy once it has shown it.
-    if (::PostMessageW(g_hMainFrameWnd, kMsgDisplayCert, copy.get(), 0)) (void)copy.release();
+    // The main window frees the copy once it has shown it; without a live
+    // main window the request (and the copy) goes nowhere.
+    const HWND mainFrame = g_hMainFrameWnd;
+    if (mainFrame && ::IsWindow(mainFrame) && ::PostMessageW(mainFrame, kMsgDisplayCert, copy.get(), 0))
+        (void)copy.release();
     return true;
 }
 
@@ -217,6 +245,7 @@ bool CUINotifyNoDeviceCertEventWnd::OnLineMenuClick(DuiLib::TNotifyUI& msg)
     if (!handle) return true;
     m_selectedCert_.reset(ZentoPKICertDupCert(handle));
     m_selectedLine_ = msg.pSender->GetParent();
+    m_selectedLineCert_ = handle;
     POINT at = {msg.ptMouse.x - 70, msg.ptMouse.y + 8};
     ::ClientToScreen(m_hWnd, &at);
     ShowPopupMenuAt(m_hWnd, at.x, at.y);

@@ -5,6 +5,7 @@
 // window; the main frame makes a new one for the next reminder.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,17 @@ private:
     bool OnNotifyLaterClick(DuiLib::TNotifyUI& msg);
     bool OnCertLineDoubleClick(DuiLib::TNotifyUI& msg);
     bool OnLineMenuClick(DuiLib::TNotifyUI& msg);
+    // Takes a handled certificate's record off the main frame's list, so a
+    // later "remind me later" counts only what is left.
+    void ForgetRecordOf(const std::string& source);
 
     CachedDeviceRecordList* m_records_ = nullptr;
     Pki::ScopedCertificate m_selectedCert_;
     DuiLib::CControlUI* m_selectedLine_ = nullptr;
+    unsigned long m_selectedLineCert_ = 0;  // the line's own handle (a key of m_lineSources_)
     // The certificate of every line; the lines' tags borrow them until the
     // window is destroyed.
     std::vector<Pki::ScopedCertificate> m_lineCerts_;
+    // What each line's certificate was made from, to find its record.
+    std::map<unsigned long, std::string> m_lineSources_;
 };

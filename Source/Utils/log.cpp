@@ -149,6 +149,15 @@ void LogBoundaryException(const char* where, const char* what) noexcept
     }
 }
 
+void LogSkinFailure(const std::wstring& text) noexcept
+{
+    try {
+        LogWrite(4, WideToAnsi(L"[skin] cannot build " + text).c_str(), __LINE__);
+    } catch (...) {
+        // As above: the report is dropped, the window shows what was built.
+    }
+}
+
 void LogWrite(int level, const char* message, int line, const char* file, int extra)
 {
     InitLogger();

@@ -28,6 +28,9 @@ void ReleaseLogger();
 void UnloadLogger();
 // Where the boundary guard reports an exception it stopped: one line.
 void LogBoundaryException(const char* where, const char* what) noexcept;
+// Where the skin builder reports a skin or sub-layout it could not build
+// ("file(line): reason"): one line.
+void LogSkinFailure(const std::wstring& text) noexcept;
 // The base handed to the library: <user data>\ZENTO\...\LumoraPlugin\\log\LumoraPlugin
 // (creates the folders on the way).
 std::wstring BuildLogFileBase();

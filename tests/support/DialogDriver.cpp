@@ -60,15 +60,6 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-// Every top-level window of this process with the class, shown or not.
-std::vector<HWND> TopLevelOfClass(const wchar_t* className)
-{
-    std::vector<HWND> found;
-    std::pair<const wchar_t*, std::vector<HWND>*> args(className, &found);
-    ::EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&args));
-    return found;
-}
-
 bool LaidOutAndShown(HWND hwnd)
 {
     RECT rc = {};
@@ -84,6 +75,14 @@ BOOL CALLBACK CollectEdits(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 }  // namespace
+
+std::vector<HWND> TopLevelOfClass(const wchar_t* className)
+{
+    std::vector<HWND> found;
+    std::pair<const wchar_t*, std::vector<HWND>*> args(className, &found);
+    ::EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&args));
+    return found;
+}
 
 HWND WaitForWindowOfClass(const wchar_t* className, DWORD timeoutMs)
 {

@@ -20,6 +20,8 @@ namespace dialogdriver {
 // or the deadline passes.
 bool Poll(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
 
+// Every top-level window of this process with the class, shown or not.
+std::vector<HWND> TopLevelOfClass(const wchar_t* className);
 // A visible top-level window of this process with the class name; null when
 // none appears in time.
 HWND WaitForWindowOfClass(const wchar_t* className, DWORD timeoutMs = 5000);

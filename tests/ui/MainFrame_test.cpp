@@ -30,7 +30,9 @@
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
+#include "UI/MenuWnd.h"
 #include "UI/UIMainFrame.h"
+#include "UI/UIModifyPasswordDlg.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/StringConvert.h"
 #include "Utils/UserSettings.h"
@@ -505,8 +507,8 @@ TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
 TEST_F(MainFrameTest, CraftedHolderNameIsExportedInsideTheChosenFolder)
 {
     // The holder's name is ..\..\evil:na/me*?"<a>|b, a tab, c, a blank and a
-    // dot: each character a file name must not hold becomes "_", and so do
-    // the leading dot and the blank and dot at the end.
+    // dot: each character a file name must not hold becomes "_"; the dots
+    // and the blank stay, the suffix follows them.
     Insert(L"crafted");
     Start();
     DeviceEvent();
@@ -519,7 +521,7 @@ TEST_F(MainFrameTest, CraftedHolderNameIsExportedInsideTheChosenFolder)
 
     const auto files = testsupport::ListFolder(chosen);
     ASSERT_EQ(1u, files.size());
-    EXPECT_EQ(L"_._.._evil_na_me____a__b_c___签名证书.cer", files[0].name);
+    EXPECT_EQ(L".._.._evil_na_me____a__b_c ._签名证书.cer", files[0].name);
     std::string written, original;
     ASSERT_TRUE(testsupport::ReadFileBytes(chosen + L"\\" + files[0].name, written));
     ASSERT_TRUE(testsupport::ReadFileBytes(pkitest::CertFile(L"crafted_name"), original));
@@ -708,6 +710,146 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesWithPopupsLeakNothing)
                                                     << testsupport::DescribeThreads();
     // The heap may settle a little; a leak of one page set per cycle would be 800 KB and more.
     EXPECT_LT(PrivateBytes(), bytes + 256 * 1024);
+}
+
+namespace {
+
+// Stands for the host: a message to it releases the plug-in, from whatever
+// loop dispatches it.
+LRESULT CALLBACK ReleasingHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP) PluginEntry::OnReleasePlugins();
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+// The host closing while the folder browser is open releases the plug-in
+// from inside the browser's loop.
+TEST_F(MainFrameTest, ReleasedFromInsideTheExportFolderBrowser)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &ReleasingHostProc;
+    wc.lpszClassName = L"LumoraReleasingHost";
+    RegisterClassW(&wc);
+    ScopedWindow releasing(
+        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    testsupport::TempDir target(L"导出");
+    m_frame_->lastExportFolder = target.Path();
+    bool browserShown = false;
+    bool closedByRelease = false;
+    {
+        dialogdriver::Driver driver([&] {
+            HWND browser = nullptr;
+            dialogdriver::Poll([&] {
+                for (HWND dialog : dialogdriver::TopLevelOfClass(L"#32770")) {
+                    if (IsWindowVisible(dialog)) browser = dialog;
+                }
+                return browser != nullptr;
+            });
+            browserShown = browser != nullptr;
+            if (!browser) return;
+            PostMessageW(releasing.get(), WM_APP, 0, 0);
+            closedByRelease = dialogdriver::WaitGone(browser, 3000);
+            if (!closedByRelease) dialogdriver::PressButton(browser, IDCANCEL);
+        });
+        Pm().SendNotify(ExportButton(0, 0), L"click");
+    }
+    EXPECT_TRUE(browserShown);
+    EXPECT_TRUE(closedByRelease);
+    EXPECT_TRUE(testsupport::ListFolder(target.Path()).empty());
+    // What the click's frames were using is freed once they have returned.
+    EXPECT_EQ(0u, PluginEntry::ModuleCount());
+    EXPECT_TRUE(testsupport::WaitFor(
+        [] { return g_hMainFrameWnd == nullptr && DeviceRecordList::Instance().Count() == 0; }));
+}
+
+TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    const HWND copyMenu = CPluginMenuWnd::Open(L"value", 100, 100);
+    const HWND lineMenu = CNoDeviceNotifiyCertMenuWnd::Open(m_frame_->m_hWnd, 120, 120);
+    ASSERT_TRUE(IsWindow(copyMenu));
+    ASSERT_TRUE(IsWindow(lineMenu));
+    PluginEntry::OnReleasePlugins();
+    EXPECT_FALSE(IsWindow(copyMenu));
+    EXPECT_FALSE(IsWindow(lineMenu));
+}
+
+TEST_F(MainFrameTest, PinChangeForAKeyRemovedSinceTheClickEndsWithTheFailureMessage)
+{
+    Insert(L"zhangsan");
+    Start();
+    DeviceEvent();
+    ASSERT_EQ(1, DeviceRecordList::Instance().Count());
+    // The PIN button was clicked; the key goes before its message is handled.
+    PostMessageW(m_frame_->m_hWnd, kMsgChangeDevicePin, DeviceRecordList::Instance().At(0)->device, 0);
+    ASSERT_TRUE(m_devices_->RemoveToken(m_devices_->Serials().at(0)));
+    const auto closeOnlyWhatIsLeftOpen = [] {};
+    dialogdriver::Driver pinDialogWatch(CUIModifyPasswordDlg::kClassName, closeOnlyWhatIsLeftOpen, 2000);
+    DialogAnswers answers(IDOK);
+    DeviceEvent();
+    const auto seen = answers.Stop();
+    pinDialogWatch.Join();
+    EXPECT_FALSE(pinDialogWatch.ForcedClose()) << "the PIN dialog opened for a freed handle";
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
+}
+
+TEST_F(MainFrameTest, NegativeAbsentKeyWaitMeansTheCheckNeverRuns)
+{
+    struct Delay : CUIMainFrame {
+        using CUIMainFrame::ServiceDelayMilliseconds;
+    };
+    ASSERT_TRUE(testsupport::MakeFolders(m_ui_.Sandbox().UserProductFolder()));
+    const std::pair<const wchar_t*, DWORD> cases[] = {
+        {L"-1", INFINITE}, {L"-60", INFINITE}, {L"0", 0}, {L"2", 120000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testsupport::ToUtf8(c.first));
+        ASSERT_TRUE(WritePrivateProfileStringW(L"UserSetting", L"NoDeviceCertNotifyTime", c.first,
+                                               m_ui_.Sandbox().UserIniPath().c_str()));
+        UserSettings::Instance().ResetForTesting();
+        UserSettings::Instance().Load();
+        EXPECT_EQ(c.second, Delay::ServiceDelayMilliseconds());
+    }
+}
+
+namespace {
+
+int g_countedMade = 0;
+int g_countedGone = 0;
+
+class CountedLabel : public CLabelUI {
+public:
+    CountedLabel() { ++g_countedMade; }
+    ~CountedLabel() override { ++g_countedGone; }
+};
+
+}  // namespace
+
+TEST_F(MainFrameTest, SubLayoutWhoseRootIsNoContainerIsDeleted)
+{
+    Insert(L"zhangsan");
+    Start();
+    // The attribute pages' layout made of one label instead of a container.
+    const std::wstring installed = CPaintManagerUI::GetResourcePath();
+    testsupport::TempDir skin(L"skin");
+    ASSERT_TRUE(testsupport::CopyTree(installed, skin.Path()));
+    ASSERT_TRUE(testsupport::WriteFileBytes(skin.File(L"SubXml\\HLayoutCertArrShowContain.xml"),
+                                            "<Counted name=\"Label_NoContainer\"/>"));
+    CPaintManagerUI::RegisterControlClass(L"Counted",
+                                          [] { return static_cast<CControlUI*>(new CountedLabel); });
+    CPaintManagerUI::SetResourcePath(skin.Path() + L"\\");
+    g_countedMade = g_countedGone = 0;
+    DeviceEvent();
+    CPaintManagerUI::SetResourcePath(installed);
+    EXPECT_GT(g_countedMade, 0);
+    EXPECT_EQ(g_countedMade, g_countedGone) << "a built layout was left unowned";
 }
 
 TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)

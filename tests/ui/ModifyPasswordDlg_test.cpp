@@ -152,6 +152,42 @@ TEST_F(ModifyPasswordDlgTest, AfterTheHandOverNoCopyOfEitherPinRemains)
     EXPECT_FALSE(productui::HeapsHold("Zk9$NewPinMarker", 16));
 }
 
+namespace {
+
+// What a native edit held when its window was destroyed.
+WNDPROC g_editProc = nullptr;
+std::wstring g_textAtDestroy;
+
+LRESULT CALLBACK NoteTextAtDestroy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) {
+        wchar_t text[64] = {};
+        CallWindowProcW(g_editProc, hwnd, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
+        g_textAtDestroy = text;
+    }
+    return CallWindowProcW(g_editProc, hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+// The owner going (the host closing) destroys the dialog without a close.
+TEST_F(ModifyPasswordDlgTest, DestroyedWithoutACloseTheTypedPinIsWipedFirst)
+{
+    const HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 200, 150, 700, 500,
+                                         nullptr, nullptr, nullptr, nullptr);
+    CUIModifyPasswordDlg dlg(0x1234);
+    g_textAtDestroy = L"<not destroyed>";
+    RunDriven(dlg, owner, [&](HWND w, const std::vector<HWND>& edits) {
+        SetEditText(edits[0], L"Qx7#OldPin");
+        g_editProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(edits[0], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoteTextAtDestroy)));
+        ::PostMessageW(owner, WM_CLOSE, 0, 0);  // a plain window destroys itself
+        WaitGone(w);
+    });
+    EXPECT_FALSE(::IsWindow(owner));
+    EXPECT_EQ(L"", g_textAtDestroy);
+}
+
 TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSettingForbidsIt)
 {
     std::vector<BoxSeen> boxes;

@@ -22,6 +22,9 @@
 #include "ProductUi.h"
 #include "TestSupport.h"
 #include "UI/ForbidNotifyMarkers.h"
+#include "UI/MenuWnd.h"
+#include "UI/NoDeviceNotifySchedule.h"
+#include "UI/UIMainFrame.h"
 #include "UI/UINotifyCertEventWnd.h"
 #include "UI/UINotifyDeviceEventWnd.h"
 #include "UI/UINotifyNoDeviceCertEventWnd.h"
@@ -245,6 +248,23 @@ TEST_F(PopupTest, TeardownDuringSlideOrCountdownEndsTheWorkerAtOnce)
     }
 }
 
+// A host that starts the plug-in twice has two pop-ups of each class, and
+// they share the class's countdown events.
+TEST_F(PopupTest, CountdownStillRunsAfterAnotherPopupOfTheClassWent)
+{
+    auto first = std::make_unique<CUINotifyDeviceEventWnd>();
+    CUINotifyDeviceEventWnd second;
+    ASSERT_TRUE(first->CreateWnd(nullptr));
+    ASSERT_TRUE(second.CreateWnd(nullptr));
+    ASSERT_TRUE(first->HasAutoHideWorker() && second.HasAutoHideWorker());
+    first.reset();
+    second.SetDeviceEventMode(1);  // removed: hides after 3 s
+    SendMessageW(second.m_hWnd, WM_USER + 101, 0, 0);
+    ASSERT_TRUE(FinishSlide(second));
+    EXPECT_TRUE(WaitFor([&] { return second.GetSlideDirection() == 1; }, 10000))
+        << "the countdown never ended";
+}
+
 // Idle means idle: no move timer left and no thread of ours waking.
 TEST_F(PopupTest, IdlePopupsSetNoTimerAndUseNoCpu)
 {
@@ -374,13 +394,141 @@ TEST_F(PopupTest, AbsentKeyLinesAndTheDoNotRemindQuestion)
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(hwnd); }, 3000)) << "the last line closes the pop-up";
     EXPECT_EQ(nullptr, popup.m_hWnd);
 
-    // The next reminder makes a fresh window from the same object.
+    // The next reminder makes a fresh window from the same object; the
+    // certificates handled above have left the list.
     ASSERT_TRUE(popup.CreateWnd(nullptr));
     ASSERT_TRUE(WaitFor([&] { return popup.GetMoveStep() >= 24 && !popup.IsSliding(); }, 5000));
     auto* again = ControlCast<CContainerUI>(pm.FindControl(L"VLayout_CertNotifyContain"));
     ASSERT_NE(nullptr, again);
-    EXPECT_EQ(2, again->GetCount());
+    EXPECT_EQ(0, again->GetCount());
     EXPECT_EQ(0u, popup.GetSelectedCertificate());
+}
+
+namespace {
+
+// An absent-key pop-up with two lines: a certificate ending in 10 days and
+// one ending within 24 hours, in that order.
+class AbsentKeyPopup {
+public:
+    AbsentKeyPopup()
+    {
+        for (const auto& [file, days] : {std::make_pair(L"sign_10d", 10), std::make_pair(L"enc_10d", 0)}) {
+            records.push_back(std::make_unique<CachedDeviceRecord>());
+            records.back()->m_signCert_ = FileBytes(file);
+            records.back()->m_remainDays_ = days;
+        }
+        popup.SetNoDeviceNotifyList(&records);
+    }
+    bool Show()
+    {
+        return popup.CreateWnd(nullptr) && WaitFor([&] {
+                   return popup.GetMoveStep() >= 24 && !popup.IsSliding() && Lines() &&
+                          Lines()->GetCount() == 2;
+               });
+    }
+    CPaintManagerUI& Pm() { return popup.GetPaintManager(); }
+    CContainerUI* Lines()
+    {
+        return ControlCast<CContainerUI>(Pm().FindControl(L"VLayout_CertNotifyContain"));
+    }
+    CControlUI* Line(int i, const wchar_t* name)
+    {
+        return Pm().FindSubControlByName(Lines()->GetItemAt(i), name);
+    }
+    unsigned long LineCert(int i)
+    {
+        return static_cast<unsigned long>(Line(i, L"Option_CertShow")->GetTag());
+    }
+    void OpenMenu(int i) { Pm().SendNotify(Line(i, L"Button_Menu"), DUI_MSGTYPE_CLICK); }
+    void CloseMenus()
+    {
+        for (HWND menu : dialogdriver::TopLevelOfClass(CMenuWndBase::kClassName)) DestroyWindow(menu);
+    }
+
+    CachedDeviceRecordList records;
+    CUINotifyNoDeviceCertEventWnd popup;
+};
+
+}  // namespace
+
+TEST_F(PopupTest, AbsentKeyDoubleClickWithoutALiveMainWindowKeepsNoCopy)
+{
+    AbsentKeyPopup absent;
+    ASSERT_TRUE(absent.Show());
+    const HWND gone =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    const HWND savedMainFrame = g_hMainFrameWnd;
+    for (HWND mainFrame : {HWND(nullptr), gone}) {
+        SCOPED_TRACE(mainFrame ? "a main window that is gone" : "no main window");
+        g_hMainFrameWnd = mainFrame;
+        const long live = ZentoPKIGetLiveObjectCount();
+        absent.Pm().SendNotify(absent.Line(0, L"Option_CertShow"), DUI_MSGTYPE_DBCLICK);
+        EXPECT_EQ(live, ZentoPKIGetLiveObjectCount()) << "the copy for the main window was left alive";
+    }
+    g_hMainFrameWnd = savedMainFrame;
+    // A request posted to no window lands in this thread's queue.
+    MSG stray;
+    while (PeekMessageW(&stray, reinterpret_cast<HWND>(-1), kMsgDisplayCert, kMsgDisplayCert, PM_REMOVE)) {
+    }
+}
+
+TEST_F(PopupTest, DoNotRemindQuestionIsThePopupsAndAnswersForTheLineItNamed)
+{
+    AbsentKeyPopup absent;
+    ASSERT_TRUE(absent.Show());
+    const HWND hwnd = absent.popup.m_hWnd;
+    const unsigned long asked = absent.LineCert(1), other = absent.LineCert(0);
+    absent.OpenMenu(1);
+    absent.CloseMenus();
+    bool ownedByPopup = false, popupDisabled = false;
+    {
+        dialogdriver::UiThreadRunner runner;
+        dialogdriver::Driver driver([&] {
+            HWND box = dialogdriver::WaitForMessageBox(hwnd, 3000);
+            ownedByPopup = box != nullptr;
+            if (!box) box = dialogdriver::WaitForMessageBox(nullptr);
+            popupDisabled = !IsWindowEnabled(hwnd);
+            // Another line's menu chosen while the question is open.
+            runner.Run(box, [&] { absent.OpenMenu(0); });
+            dialogdriver::PressButton(box, IDYES);
+        });
+        SendMessageW(hwnd, WM_USER + 102, 0, 0);
+    }
+    absent.CloseMenus();
+    EXPECT_TRUE(ownedByPopup);
+    EXPECT_TRUE(popupDisabled);
+    EXPECT_TRUE(HasForbidNotifyMarker(asked));
+    EXPECT_FALSE(HasForbidNotifyMarker(other));
+}
+
+TEST_F(PopupTest, HandledCertificatesLeaveTheRememberedListThatRemindLaterCounts)
+{
+    AbsentKeyPopup absent;
+    ASSERT_TRUE(absent.Show());
+    absent.OpenMenu(1);  // the certificate within 24 hours
+    absent.CloseMenus();
+    {
+        DialogAnswers yes(IDYES);
+        SendMessageW(absent.popup.m_hWnd, WM_USER + 102, 0, 0);
+        ASSERT_EQ(1u, yes.Stop().size());
+    }
+    ASSERT_EQ(1u, absent.records.size());
+    EXPECT_EQ(10, absent.records[0]->m_remainDays_);
+    // Ten days left: one day's rest (the line within 24 hours would give none).
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    absent.Pm().SendNotify(absent.Pm().FindControl(L"Button_NotifySomeTime"), DUI_MSGTYPE_CLICK);
+    GetLocalTime(&after);
+    const std::wstring next = UserSettings::Instance().GetNextNotifyDate();
+    EXPECT_LE(FormatPostponedNotifyDate(before, 1), next);
+    EXPECT_GE(FormatPostponedNotifyDate(after, 1), next);
+
+    // Renewal takes every certificate of the list.
+    AbsentKeyPopup renewed;
+    ASSERT_TRUE(renewed.Show());
+    renewed.Pm().SendNotify(renewed.Pm().FindControl(L"Button_UseKeyReviewCert"), DUI_MSGTYPE_CLICK);
+    EXPECT_TRUE(renewed.records.empty());
 }
 
 namespace {

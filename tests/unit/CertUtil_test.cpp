@@ -6,6 +6,7 @@
 
 #include "ZentoPKITestSupport.h"
 #include "Cert/Cert_Util.h"
+#include "UI/UIMainFrame.h"
 #include "ZentoPKIHost.h"
 #include "SettingsFolders.h"
 #include "Utils/Clock.h"
@@ -330,4 +331,28 @@ TEST_F(CertUtil, DeviceIdentityTexts)
     EXPECT_EQ(L"", Cert_Util::GetDeviceSerialNumber(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceLabel(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceTypeName(0));
+}
+
+// Export names: every name gets a suffix after it, so only what can escape
+// the folder, break the file system or mislead the reader is replaced.
+TEST(ExportFileName, ReplacesWhatMisleadsAndKeepsTheRest)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* safe;
+    } cases[] = {
+        {L"a\\b/c:d*e?f\"g<h>i|j", L"a_b_c_d_e_f_g_h_i_j"},
+        {L"tab\there\x7F", L"tab_here_"},
+        // Right-to-left override, embedding, pop, isolates: "...gpj.exe" must not read as "...exe.jpg".
+        {L"photo\x202Egpj.exe", L"photo_gpj.exe"},
+        {L"\x202A\x202B\x202C\x202D\x2066\x2067\x2068\x2069", L"________"},
+        // Just outside the ranges: marks that reorder nothing stay.
+        {L"\x2029\x202F\x2065\x206A", L"\x2029\x202F\x2065\x206A"},
+        {L".hidden and trailing. ", L".hidden and trailing. "},
+        {L"张三", L"张三"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.safe)));
+        EXPECT_EQ(c.safe, SanitizeExportFileName(c.name));
+    }
 }

@@ -302,6 +302,25 @@ TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQL
         lines[0].text.substr(close + 2));
 }
 
+TEST_F(UsageDatabaseTest, FolderInPlaceOfTheFileIsLoggedOnceWithItsPathAndReason)
+{
+    ASSERT_NO_FATAL_FAILURE(m_sandbox_->Start());
+    ASSERT_TRUE(testsupport::MakeFolders(DatabaseFile()));
+    CachedDeviceRecordList records;
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1, Reader().QueryRecentDevices(records));  // the next pass adds no line
+    ReleaseLogger();
+    const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(4, lines[0].level);
+    // The path as the log library writes it (its code page may differ) ends
+    // in the database's own name.
+    const std::string& text = lines[0].text;
+    EXPECT_NE(std::string::npos, text.find("[sqlite3_open][")) << text;
+    EXPECT_NE(std::string::npos, text.find("\\usingRecorder.db(0): " + Reader().LastError() + "]")) << text;
+    EXPECT_TRUE(records.empty());
+}
+
 TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
 {
     const std::wstring folder = FolderOf(DatabaseFile());

@@ -1,0 +1,196 @@
+// The host closing while a window of ours waits for the user: it releases
+// and unloads the real LumoraPlugin.dll from inside the message loop of that
+// window (the loop dispatches the host's messages too), or, for its own
+// settings dialog, from inside its loop around our page. The host's process
+// must survive, our windows must close, and the plug-in must load again.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "DialogDriver.h"
+#include "HostTokenStore.h"
+#include "SettingsFolders.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+#include "ZentoPKITestSupport.h"
+
+namespace {
+
+constexpr UINT kMsgChangeDevicePin = WM_USER + 101;  // the key page's PIN button posts it
+constexpr const wchar_t* kPinDialogClass = L"ZENTO_UIModifyPasswordDlg";
+
+// The store's devices, with every handle the host hands the plug-in noted.
+class NotedDevices final : public tamu::DeviceProvider {
+public:
+    explicit NotedDevices(tamu::DeviceProvider& store) : m_store_(store) {}
+    long Count() override { return m_store_.Count(); }
+    unsigned long OpenDevice(long index) override
+    {
+        const unsigned long device = m_store_.OpenDevice(index);
+        handed.push_back(device);
+        return device;
+    }
+    bool RemoveToken(const std::wstring& serial) override { return m_store_.RemoveToken(serial); }
+    bool InsertToken(const std::wstring& folder) override { return m_store_.InsertToken(folder); }
+    std::vector<std::wstring> Serials() override { return m_store_.Serials(); }
+
+    std::vector<unsigned long> handed;
+
+private:
+    tamu::DeviceProvider& m_store_;
+};
+
+struct ClassSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND hwnd, LPARAM data)
+{
+    auto* search = reinterpret_cast<ClassSearch*>(data);
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    if (lstrcmpW(name, search->className) != 0) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND FindDescendant(HWND parent, const wchar_t* className)
+{
+    ClassSearch search{className, nullptr};
+    ::EnumChildWindows(parent, &MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class HostClosing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sandbox_.ok());
+        ASSERT_TRUE(m_sandbox_.InstallLanguageFile(2052));
+        ASSERT_TRUE(pkitest::MakeTokenStore(m_store_.Path(), {L"zhangsan"}));
+        StartHost();
+    }
+
+    void TearDown() override { StopHost(); }
+
+    void StartHost()
+    {
+        tamu::HostOptions options;
+        options.languageId = 2052;
+        options.pluginPath = tamu::BesideProgram(L"LumoraPlugin.dll");
+        m_host_ = std::make_unique<tamu::Host>(options);
+        ASSERT_TRUE(m_host_->Start());
+        ::ShowWindow(m_host_->MainWindow(), SW_SHOW);
+        m_storeDevices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
+        m_devices_ = std::make_unique<NotedDevices>(*m_storeDevices_);
+        m_host_->SetDeviceProvider(m_devices_.get());
+        ASSERT_TRUE(m_host_->LoadPlugin());
+        m_host_->NotifyDeviceSetChanged();
+        ASSERT_TRUE(testsupport::WaitFor([&] { return !m_devices_->handed.empty(); }));
+        m_frame_ = FindDescendant(m_host_->MainWindow(), L"ZentoLumoraPluginMainWnd");
+        ASSERT_NE(nullptr, m_frame_);
+    }
+
+    void StopHost()
+    {
+        m_devices_.reset();
+        m_storeDevices_.reset();
+        m_host_.reset();
+    }
+
+    // Closes the host, as its timer or a WM_CLOSE to its window does, once
+    // `reach` (on a second thread) has brought up the window to close it
+    // from; open() starts the modal loop on this thread.
+    void CloseHostFrom(const std::function<void()>& open, const std::function<bool()>& reach)
+    {
+        const HWND hostWindow = m_host_->MainWindow();
+        bool reached = false;
+        {
+            dialogdriver::Driver driver([&] {
+                reached = reach();
+                ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+            });
+            open();
+            EXPECT_TRUE(testsupport::WaitFor([&] { return !::IsWindow(hostWindow); }, 20000));
+        }
+        EXPECT_TRUE(reached);
+        EXPECT_EQ(nullptr, m_host_->PluginLibrary());
+    }
+
+    // Once the host has closed: every window of ours is gone, and what the
+    // plug-in held is freed as soon as its loops have returned.
+    void ExpectReleasedCleanly()
+    {
+        EXPECT_EQ(nullptr, ::FindWindowW(kPinDialogClass, nullptr));
+        EXPECT_TRUE(dialogdriver::TopLevelOfClass(L"#32770").empty());
+        EXPECT_TRUE(testsupport::WaitFor([] { return ZentoPKIGetLiveObjectCount() == 0; }));
+        StopHost();
+        // Loaded again, started and unloaded: the library then leaves the process.
+        StartHost();
+        ASSERT_NE(nullptr, m_host_->Module());
+        m_host_->UnloadPlugin();
+        EXPECT_EQ(nullptr, ::GetModuleHandleW(L"LumoraPlugin.dll"));
+        EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
+    }
+
+    void OpenPinDialog() { ::PostMessageW(m_frame_, kMsgChangeDevicePin, m_devices_->handed.back(), 0); }
+
+    testsupport::SettingsSandbox m_sandbox_;
+    testsupport::TempDir m_store_{L"tokens"};
+    std::unique_ptr<tamu::Host> m_host_;
+    std::unique_ptr<tamu::TokenStoreDevices> m_storeDevices_;
+    std::unique_ptr<NotedDevices> m_devices_;
+    HWND m_frame_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(HostClosing, WhileThePinDialogIsOpen)
+{
+    CloseHostFrom([&] { OpenPinDialog(); },
+                  [] {
+                      const HWND dialog = dialogdriver::WaitForWindowOfClass(kPinDialogClass);
+                      const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
+                      if (edits.size() != 3) return false;
+                      dialogdriver::SetEditText(edits[0], L"Qx7#OldPin");
+                      return true;
+                  });
+    ExpectReleasedCleanly();
+}
+
+TEST_F(HostClosing, WhileAMessageBoxOfThePinDialogIsOpen)
+{
+    CloseHostFrom([&] { OpenPinDialog(); },
+                  [] {
+                      const HWND dialog = dialogdriver::WaitForWindowOfClass(kPinDialogClass);
+                      const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
+                      if (edits.size() != 3) return false;
+                      dialogdriver::SetEditText(edits[0], L"1234");
+                      dialogdriver::SetEditText(edits[1], L"Abc#2026");
+                      dialogdriver::SetEditText(edits[2], L"Abc#2027");  // a mismatch: the box says so
+                      dialogdriver::PressKey(edits[0], VK_RETURN);
+                      return dialogdriver::WaitForMessageBox(dialog) != nullptr;
+                  });
+    ExpectReleasedCleanly();
+}
+
+TEST_F(HostClosing, WhileItsSettingsDialogShowsOurPage)
+{
+    const HWND hostWindow = m_host_->MainWindow();
+    bool shown = false;
+    {
+        dialogdriver::Driver driver([&] {
+            shown = dialogdriver::WaitForWindowOfClass(L"TamuHostSettingsDialog") != nullptr;
+            ::PostMessageW(hostWindow, WM_CLOSE, 0, 0);
+        });
+        EXPECT_TRUE(m_host_->ShowSettingsDialog(hostWindow));
+    }
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(::IsWindow(hostWindow));
+    EXPECT_EQ(nullptr, m_host_->SettingsDialog());
+    EXPECT_EQ(nullptr, ::GetModuleHandleW(L"LumoraPlugin.dll"));
+    EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
+}
