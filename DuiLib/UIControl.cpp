@@ -1,6 +1,7 @@
 // The windowless control base: attributes, state, painting and event bubbling.
 #include "DuiLib/UIControl.h"
 
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
@@ -220,9 +221,21 @@ void CControlUI::DoPaint(HDC hDC, const RECT& rcPaint)
     PaintBorder(hDC);
 }
 
+bool CControlUI::IsRule() const
+{
+    auto thin = [](int v) { return v > 0 && v <= 2; };
+    return thin(m_cxyFixed.cx) || thin(m_cxyFixed.cy);
+}
+
 void CControlUI::PaintBkColor(HDC hDC)
 {
     if (ArgbAlpha(m_dwBkColor) == 0) return;
+    if (CColorScheme::IsHighContrast()) {
+        // The skin's fills go; the window colour shows through. A coloured
+        // rule still separates what it separated.
+        if (IsRule()) CRenderEngine::DrawColor(hDC, m_rcItem, CColorScheme::SystemColor(UIColorRole::Border));
+        return;
+    }
     SIZE r = {Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy)};
     CRenderEngine::DrawRoundColor(hDC, m_rcItem, r.cx, r.cy, m_dwBkColor);
 }
@@ -240,6 +253,10 @@ void CControlUI::PaintBorder(HDC hDC)
 {
     DWORD color = (m_bFocused && m_dwFocusBorderColor) ? m_dwFocusBorderColor : m_dwBorderColor;
     if (m_nBorderSize <= 0 || ArgbAlpha(color) == 0) return;
+    if (CColorScheme::IsHighContrast()) {
+        color = CColorScheme::SystemColor((m_bFocused && m_dwFocusBorderColor) ? UIColorRole::SelectedBk
+                                                                               : UIColorRole::Border);
+    }
     CRenderEngine::DrawBorder(hDC, m_rcItem, Scale(m_nBorderSize), Scale(m_cxyBorderRound.cx),
                               Scale(m_cxyBorderRound.cy), color);
 }

@@ -122,6 +122,8 @@ public:
     virtual void PaintStatusImage(HDC hDC);
     virtual void PaintText(HDC hDC);
     virtual void PaintBorder(HDC hDC);
+    // A thin filled control (1 or 2 px at 96 dpi): a divider line.
+    bool IsRule() const;
     // Draws an image description into this control's rectangle; false when
     // the image cannot be drawn (missing file), which is not an error.
     bool DrawImage(HDC hDC, const std::wstring& image);
