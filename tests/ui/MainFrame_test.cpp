@@ -114,6 +114,16 @@ protected:
         testsupport::PumpMessages();
     }
 
+    // The plug-in started afresh in a language, showing the two keys of the store.
+    void RestartShowingTwoKeys(long language)
+    {
+        PluginEntry::OnReleasePlugins();
+        StartHost(language);
+        Start();
+        DeviceEvent();
+        ASSERT_EQ(2, KeyPages()->GetCount());
+    }
+
     CPaintManagerUI& Pm() { return m_frame_->GetPaintManager(); }
     template <class T = CControlUI>
     T* Find(const wchar_t* name, CControlUI* parent = nullptr)
@@ -501,11 +511,7 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
     Insert(L"expiring");  // a certificate within 24 hours and an expired one
     Insert(L"zhangsan");
     for (long language : {2052L, 1033L}) {
-        PluginEntry::OnReleasePlugins();
-        StartHost(language);
-        Start();
-        DeviceEvent();
-        ASSERT_EQ(2, KeyPages()->GetCount());
+        ASSERT_NO_FATAL_FAILURE(RestartShowingTwoKeys(language));
         // The expiring key's page, its first certificate's attributes.
         Pm().SendNotify(KeyList()->GetItemAt(1), L"click");
         ASSERT_EQ(0, KeyPages()->GetCurSel());
@@ -536,11 +542,7 @@ TEST_F(MainFrameTest, HighContrastPaintsSystemColoursAndTheSelectionInTheHighlig
     // The skin's panel, selection, hover and border colours; none may be left.
     const DWORD skinColours[] = {0xF6F7F9, 0xE3ECFC, 0xECEEF2, 0xC8CCD2, 0xF3F6FB};
     for (long language : {2052L, 1033L}) {
-        PluginEntry::OnReleasePlugins();
-        StartHost(language);
-        Start();
-        DeviceEvent();
-        ASSERT_EQ(2, KeyPages()->GetCount());
+        ASSERT_NO_FATAL_FAILURE(RestartShowingTwoKeys(language));
         auto* key = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
         ASSERT_TRUE(key && key->Activate());
         auto* row = Find<COptionUI>(L"Button_CertDisplayName", NameItems(0)[0]);
