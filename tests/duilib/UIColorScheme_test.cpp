@@ -44,8 +44,8 @@ const wchar_t kStatesSkin[] =
     L"<Label name=\"rowtext\" padding=\"8,0,8,0\" text=\"行文字\" textcolor=\"#FF2B6CE0\" mouse=\"false\"/>"
     L"</Container>"
     L"<Option name=\"check\" height=\"24\" checkbox=\"true\" selected=\"true\" text=\"勾选\"/>"
-    L"<Combo name=\"combo\" height=\"28\" textcolor=\"#FF2B6CE0\" selectedid=\"0\"><ComboItem "
-    L"text=\"一\"/></Combo>"
+    L"<Combo name=\"combo\" height=\"28\" textcolor=\"#FF2B6CE0\" selectedid=\"0\">"
+    L"<ComboItem text=\"一\"/><ComboItem text=\"二\"/></Combo>"
     L"<Edit name=\"edit\" height=\"28\" text=\"abc\" bkcolor=\"#FFFDECEE\" textcolor=\"#FF2B6CE0\"/>"
     L"<Label name=\"html\" height=\"24\" showhtml=\"true\" text=\"{c #FF0000}红色{/c}\"/>"
     L"</VerticalLayout></Window>";
@@ -175,6 +175,36 @@ TEST_F(HighContrastTest, EveryStatePaintsInItsRoleColourAndNoSkinColourIsLeft)
     ASSERT_TRUE(duitest::Render(w->m_pm, px));
     EXPECT_EQ(0xF6F7F9u, px.At(2, 2));
     EXPECT_EQ(0xE3ECFCu, px.At(row.right - 3, (row.top + row.bottom) / 2));
+}
+
+TEST_F(HighContrastTest, ComboListFillsTheCursorAndOutlinesTheChosenItem)
+{
+    ScopedTestWindow w(kStatesSkin);
+    ASSERT_TRUE(w->Open(true));
+    HighContrastScope scope;
+    ASSERT_TRUE(scope.ok());
+    auto* combo = w->Find<CComboUI>(L"combo");
+    w->Click(combo);
+    HWND list = combo->GetDropDownWindow();
+    ASSERT_NE(nullptr, list);
+    // The cursor goes to the second item; the first stays the chosen one.
+    ::SendMessageW(w->GetHWND(), WM_KEYDOWN, VK_DOWN, 0);
+    ::UpdateWindow(list);
+    RECT chosen, cursor;
+    ASSERT_TRUE(combo->GetDropDownItemRect(0, chosen));
+    ASSERT_TRUE(combo->GetDropDownItemRect(1, cursor));
+    ScopedWindowDC dc(list);
+    auto rgb = [&](int x, int y) {
+        COLORREF c = ::GetPixel(dc.get(), x, y);
+        return (static_cast<DWORD>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    };
+    const int mid0 = (chosen.top + chosen.bottom) / 2, mid1 = (cursor.top + cursor.bottom) / 2;
+    EXPECT_EQ(HighContrastRgb::kText, rgb(0, mid0)) << "the list's border";
+    EXPECT_EQ(HighContrastRgb::kHighlight, rgb(chosen.left, mid0)) << "the chosen item's outline";
+    EXPECT_EQ(HighContrastRgb::kWindow, rgb(chosen.right - 4, mid0));
+    EXPECT_EQ(HighContrastRgb::kHighlight, rgb(cursor.right - 4, mid1));
+    ::SendMessageW(w->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(testsupport::WaitFor([&] { return !::IsWindow(list); }));
 }
 
 TEST_F(HighContrastTest, ColourAndModeChangesRepaintEveryToolkitWindowChildrenToo)
