@@ -227,13 +227,22 @@ bool CControlUI::IsRule() const
     return thin(m_cxyFixed.cx) || thin(m_cxyFixed.cy);
 }
 
+bool CControlUI::IsIconShape()
+{
+    return m_bFloat && !GetInterface(L"Container");
+}
+
 void CControlUI::PaintBkColor(HDC hDC)
 {
     if (ArgbAlpha(m_dwBkColor) == 0) return;
     if (CColorScheme::IsHighContrast()) {
         // The skin's fills go; the window colour shows through. A coloured
-        // rule still separates what it separated.
-        if (IsRule()) CRenderEngine::DrawColor(hDC, m_rcItem, CColorScheme::SystemColor(UIColorRole::Border));
+        // rule still separates what it separated, and the floating shapes
+        // that draw an icon keep its outline in the text colour.
+        if (IsRule() || IsIconShape())
+            CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx),
+                                          Scale(m_cxyBorderRound.cy),
+                                          CColorScheme::SystemColor(UIColorRole::Border));
         return;
     }
     SIZE r = {Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy)};

@@ -29,7 +29,7 @@ constexpr DWORD kSkinColours[] = {0xF0E0D0, 0xF6F7F9, 0x2B6CE0, 0x2559C2,
                                   0xE6E8EB, 0xE3ECFC, 0xFDECEE, 0xFF0000};
 
 const wchar_t kStatesSkin[] =
-    L"<Window size=\"300,240\" bkcolor=\"#FFF0E0D0\" textcolor=\"#FF1F1F1F\">"
+    L"<Window size=\"300,260\" bkcolor=\"#FFF0E0D0\" textcolor=\"#FF1F1F1F\">"
     L"<Font id=\"0\" name=\"Microsoft YaHei\" size=\"14\" default=\"true\"/>"
     L"<VerticalLayout bkcolor=\"#FFF6F7F9\" inset=\"10,10,10,10\" childpadding=\"6\">"
     L"<HorizontalLayout height=\"30\" childpadding=\"6\">"
@@ -39,6 +39,9 @@ const wchar_t kStatesSkin[] =
     L"<Button name=\"link\" width=\"80\" text=\"Link\" textcolor=\"#FF2B6CE0\"/>"
     L"</HorizontalLayout>"
     L"<Control name=\"rule\" height=\"1\" bkcolor=\"#FFE6E8EB\"/>"
+    L"<HorizontalLayout height=\"12\"><Container name=\"plate\" width=\"20\" bkcolor=\"#FFE3ECFC\">"
+    L"<Control name=\"shape\" float=\"true\" pos=\"4,2,16,10\" bkcolor=\"#FF2B6CE0\"/></Container>"
+    L"</HorizontalLayout>"
     L"<Container height=\"30\">"
     L"<Option name=\"row\" group=\"rows\" selected=\"true\" selectedbkcolor=\"#FFE3ECFC\"/>"
     L"<Label name=\"rowtext\" padding=\"8,0,8,0\" text=\"行文字\" textcolor=\"#FF2B6CE0\" mouse=\"false\"/>"
@@ -125,8 +128,13 @@ TEST_F(HighContrastTest, EveryStatePaintsInItsRoleColourAndNoSkinColourIsLeft)
     RECT link = pos(L"link");
     EXPECT_GT(px.CountNear(link, HighContrastRgb::kText, 40), 0);
     EXPECT_EQ(0, px.CountDominant(link, 2));
+    // A divider and an icon's shape keep their form in the text colour; the
+    // icon's plate goes.
     RECT rule = pos(L"rule");
     EXPECT_EQ(HighContrastRgb::kText, px.At((rule.left + rule.right) / 2, rule.top));
+    RECT plate = pos(L"plate"), shape = pos(L"shape");
+    EXPECT_EQ(HighContrastRgb::kWindow, px.At(plate.left + 1, plate.top + 1));
+    EXPECT_EQ(HighContrastRgb::kText, px.At((shape.left + shape.right) / 2, (shape.top + shape.bottom) / 2));
     // The selected row fills with the highlight, and the label over it
     // writes in the highlight's text colour, never in the window text colour.
     RECT row = pos(L"row");
