@@ -13,6 +13,7 @@
 #include "DuiLib/UICombo.h"
 #include "DuiLib/UIEdit.h"
 #include "DuiLib/UIRender.h"
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIDlgBuilder.h"
 #include "DuiLib/WindowWnd.h"

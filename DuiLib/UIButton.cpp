@@ -1,6 +1,8 @@
 // Push button; see UIButton.h.
 #include "DuiLib/UIButton.h"
 
+#include <algorithm>
+
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
@@ -108,8 +110,26 @@ DWORD CButtonUI::GetStateTextColor() const
     return CLabelUI::GetStateTextColor();
 }
 
+UIColorRole CButtonUI::GetTextRole() const
+{
+    if (!IsEnabled()) return UIColorRole::DisabledText;
+    if (m_uButtonState & UISTATE_PUSHED) return UIColorRole::SelectedText;
+    if (HasFace()) return UIColorRole::ButtonText;
+    if (m_uButtonState & UISTATE_HOT) return UIColorRole::Hot;
+    return CLabelUI::GetTextRole();
+}
+
 void CButtonUI::PaintBkColor(HDC hDC)
 {
+    if (CColorScheme::IsHighContrast()) {
+        // Pushed reads as selected; a face stays a face in the system's colour.
+        bool pushed = IsEnabled() && (m_uButtonState & UISTATE_PUSHED);
+        if (!pushed && !HasFace()) return;
+        CRenderEngine::DrawRoundColor(
+            hDC, m_rcItem, Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy),
+            CColorScheme::SystemColor(pushed ? UIColorRole::SelectedBk : UIColorRole::ButtonFace));
+        return;
+    }
     DWORD color = m_dwBkColor;
     if (!IsEnabled()) {
         if (m_dwDisabledBkColor) color = m_dwDisabledBkColor;
@@ -136,6 +156,28 @@ void CButtonUI::PaintStatusImage(HDC hDC)
         image = &m_sFocusedImage;
     if (image && !image->empty() && DrawImage(hDC, *image)) return;
     if (!m_sNormalImage.empty()) DrawImage(hDC, m_sNormalImage);
+}
+
+void CButtonUI::PaintBorder(HDC hDC)
+{
+    if (!CColorScheme::IsHighContrast()) {
+        CLabelUI::PaintBorder(hDC);
+        return;
+    }
+    // Hot is an outline of its own colour; a face is always outlined, since
+    // the system's button face may be the window's colour.
+    if (IsEnabled() && (m_uButtonState & UISTATE_HOT))
+        PaintHighContrastOutline(hDC, UIColorRole::Hot, 2);
+    else if (HasFace())
+        PaintHighContrastOutline(hDC, IsEnabled() ? UIColorRole::ButtonText : UIColorRole::DisabledText, 1);
+    else
+        CLabelUI::PaintBorder(hDC);
+}
+
+void CButtonUI::PaintHighContrastOutline(HDC hDC, UIColorRole role, int size)
+{
+    CRenderEngine::DrawBorder(hDC, m_rcItem, std::max(1, Scale(size)), Scale(m_cxyBorderRound.cx),
+                              Scale(m_cxyBorderRound.cy), CColorScheme::SystemColor(role));
 }
 
 void CButtonUI::SetNormalImage(const std::wstring& image)

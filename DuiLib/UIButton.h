@@ -20,6 +20,7 @@ public:
     void SetEnabled(bool enabled = true) override;
     void PaintBkColor(HDC hDC) override;
     void PaintStatusImage(HDC hDC) override;
+    void PaintBorder(HDC hDC) override;
     void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
     // Enter clicks the default button, Escape the cancel button.
@@ -36,6 +37,12 @@ public:
 
 protected:
     DWORD GetStateTextColor() const override;
+    UIColorRole GetTextRole() const override;
+    // A button whose skin fills it in its normal state, as opposed to a
+    // text or icon that reacts to the mouse.
+    bool HasFace() const { return ArgbAlpha(m_dwBkColor) != 0; }
+    // The outline that keeps a state visible in high contrast.
+    void PaintHighContrastOutline(HDC hDC, UIColorRole role, int size);
 
     std::wstring m_sNormalImage;
     std::wstring m_sHotImage;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/WindowWnd.h"
@@ -197,24 +198,37 @@ private:
         ScopedSelectObject select(mem, bmp.get());
         if (m_pOwner) {
             CComboUI* o = m_pOwner;
-            CRenderEngine::DrawColor(mem, client, o->m_dwDropBkColor);
+            const bool hc = CColorScheme::IsHighContrast();
+            CRenderEngine::DrawColor(mem, client,
+                                     CColorScheme::Pick(UIColorRole::WindowBk, o->m_dwDropBkColor));
             CPaintManagerUI* pm = o->GetManager();
             int pad = pm ? pm->ScaleValue(10) : 10;
             for (int i = m_iTop; i < o->GetCount(); ++i) {
                 RECT rc;
                 if (!GetItemRect(i, rc)) break;
-                if (i == m_iHot)
-                    CRenderEngine::DrawColor(mem, rc, o->m_dwItemHotBkColor);
-                else if (i == o->GetCurSel())
-                    CRenderEngine::DrawColor(mem, rc, o->m_dwItemSelectedBkColor);
-                RECT text = {rc.left + pad, rc.top, rc.right - pad, rc.bottom};
-                CControlUI* item = o->GetItemAt(i);
                 DWORD color =
                     o->m_dwTextColor ? o->m_dwTextColor : (pm ? pm->GetDefaultTextColor() : 0xFF000000);
+                if (hc)
+                    color = CColorScheme::SystemColor(i == m_iHot ? UIColorRole::SelectedText
+                                                                  : UIColorRole::Text);
+                if (i == m_iHot) {
+                    CRenderEngine::DrawColor(
+                        mem, rc, CColorScheme::Pick(UIColorRole::SelectedBk, o->m_dwItemHotBkColor));
+                } else if (i == o->GetCurSel()) {
+                    // In high contrast the chosen item is outlined: the fill marks the cursor.
+                    if (hc)
+                        CRenderEngine::DrawBorder(mem, rc, 1, 0, 0,
+                                                  CColorScheme::SystemColor(UIColorRole::SelectedBk));
+                    else
+                        CRenderEngine::DrawColor(mem, rc, o->m_dwItemSelectedBkColor);
+                }
+                RECT text = {rc.left + pad, rc.top, rc.right - pad, rc.bottom};
+                CControlUI* item = o->GetItemAt(i);
                 CRenderEngine::DrawText(mem, pm, text, item->GetText(), color, o->m_iFont,
                                         DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
             }
-            CRenderEngine::DrawBorder(mem, client, 1, 0, 0, o->m_dwDropBorderColor);
+            CRenderEngine::DrawBorder(mem, client, 1, 0, 0,
+                                      CColorScheme::Pick(UIColorRole::Border, o->m_dwDropBorderColor));
         }
         ::BitBlt(hdc, 0, 0, RectWidth(client), RectHeight(client), mem, 0, 0, SRCCOPY);
         ::EndPaint(m_hWnd, &ps);
@@ -390,6 +404,11 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
     DWORD color =
         m_dwTextColor ? m_dwTextColor : (m_pManager ? m_pManager->GetDefaultTextColor() : 0xFF000000);
     if (!IsEnabled()) color = m_pManager ? m_pManager->GetDefaultDisabledColor() : 0xFFA0A0A0;
+    DWORD arrow = m_dwArrowColor;
+    const bool hc = CColorScheme::IsHighContrast();
+    if (hc)
+        arrow = color =
+            CColorScheme::SystemColor(IsEnabled() ? UIColorRole::Text : UIColorRole::DisabledText);
     CRenderEngine::DrawText(hDC, m_pManager, text, GetText(), color, m_iFont,
                             DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
     if (!imageDrawn) {
@@ -397,14 +416,21 @@ void CComboUI::DoPaint(HDC hDC, const RECT& rcPaint)
         int cx = m_rcItem.right - Scale(14);
         int cy = (m_rcItem.top + m_rcItem.bottom) / 2;
         int w = Scale(4);
-        CRenderEngine::DrawLine(hDC, {cx - w, cy - w / 2}, {cx, cy + w / 2}, std::max(1, Scale(1)),
-                                m_dwArrowColor);
-        CRenderEngine::DrawLine(hDC, {cx, cy + w / 2}, {cx + w, cy - w / 2}, std::max(1, Scale(1)),
-                                m_dwArrowColor);
+        CRenderEngine::DrawLine(hDC, {cx - w, cy - w / 2}, {cx, cy + w / 2}, std::max(1, Scale(1)), arrow);
+        CRenderEngine::DrawLine(hDC, {cx, cy + w / 2}, {cx + w, cy - w / 2}, std::max(1, Scale(1)), arrow);
+    }
+    const bool active = (m_uButtonState & UISTATE_HOT) || m_pWindow || m_bFocused;
+    if (hc) {
+        // Hot, open or focused: a thicker outline in the hot colour.
+        if (m_nBorderSize > 0 || active)
+            CRenderEngine::DrawBorder(
+                hDC, m_rcItem, std::max(1, Scale(active && IsEnabled() ? 2 : 1)), Scale(m_cxyBorderRound.cx),
+                Scale(m_cxyBorderRound.cy),
+                CColorScheme::SystemColor(active && IsEnabled() ? UIColorRole::Hot : UIColorRole::Border));
+        return;
     }
     DWORD saved = m_dwBorderColor;
-    if (((m_uButtonState & UISTATE_HOT) || m_pWindow || m_bFocused) && m_dwHotBorderColor)
-        m_dwBorderColor = m_dwHotBorderColor;
+    if (active && m_dwHotBorderColor) m_dwBorderColor = m_dwHotBorderColor;
     PaintBorder(hDC);
     m_dwBorderColor = saved;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
@@ -351,7 +352,8 @@ void CVerticalLayoutUI::DoPaint(HDC hDC, const RECT& rcPaint)
     int thumb = std::max(Scale(16), avail * avail / std::max(1, total));
     int top = inner.top + (avail - thumb) * m_iScrollPos / m_iScrollRange;
     RECT bar = {m_rcItem.right - Scale(6), top, m_rcItem.right - Scale(2), top + thumb};
-    CRenderEngine::DrawRoundColor(hDC, bar, Scale(4), Scale(4), 0x60000000);
+    CRenderEngine::DrawRoundColor(hDC, bar, Scale(4), Scale(4),
+                                  CColorScheme::Pick(UIColorRole::Border, 0x60000000));
 }
 
 void CVerticalLayoutUI::DoEvent(TEventUI& event)

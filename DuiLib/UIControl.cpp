@@ -1,6 +1,7 @@
 // The windowless control base: attributes, state, painting and event bubbling.
 #include "DuiLib/UIControl.h"
 
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
@@ -223,9 +224,30 @@ void CControlUI::DoPaint(HDC hDC, const RECT& rcPaint)
     PaintBorder(hDC);
 }
 
+bool CControlUI::IsRule() const
+{
+    auto thin = [](int v) { return v > 0 && v <= 2; };
+    return thin(m_cxyFixed.cx) || thin(m_cxyFixed.cy);
+}
+
+bool CControlUI::IsIconShape()
+{
+    return m_bFloat && !GetInterface(L"Container");
+}
+
 void CControlUI::PaintBkColor(HDC hDC)
 {
     if (ArgbAlpha(m_dwBkColor) == 0) return;
+    if (CColorScheme::IsHighContrast()) {
+        // The skin's fills go; the window colour shows through. A coloured
+        // rule still separates what it separated, and the floating shapes
+        // that draw an icon keep its outline in the text colour.
+        if (IsRule() || IsIconShape())
+            CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx),
+                                          Scale(m_cxyBorderRound.cy),
+                                          CColorScheme::SystemColor(UIColorRole::Border));
+        return;
+    }
     SIZE r = {Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy)};
     CRenderEngine::DrawRoundColor(hDC, m_rcItem, r.cx, r.cy, m_dwBkColor);
 }
@@ -243,6 +265,10 @@ void CControlUI::PaintBorder(HDC hDC)
 {
     DWORD color = (m_bFocused && m_dwFocusBorderColor) ? m_dwFocusBorderColor : m_dwBorderColor;
     if (m_nBorderSize <= 0 || ArgbAlpha(color) == 0) return;
+    if (CColorScheme::IsHighContrast()) {
+        color = CColorScheme::SystemColor((m_bFocused && m_dwFocusBorderColor) ? UIColorRole::SelectedBk
+                                                                               : UIColorRole::Border);
+    }
     CRenderEngine::DrawBorder(hDC, m_rcItem, Scale(m_nBorderSize), Scale(m_cxyBorderRound.cx),
                               Scale(m_cxyBorderRound.cy), color);
 }

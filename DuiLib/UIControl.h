@@ -124,6 +124,10 @@ public:
     virtual void PaintStatusImage(HDC hDC);
     virtual void PaintText(HDC hDC);
     virtual void PaintBorder(HDC hDC);
+    // A thin filled control (1 or 2 px at 96 dpi): a divider line.
+    bool IsRule() const;
+    // A floating control that holds no others: a shape of an icon drawn in colours.
+    bool IsIconShape();
     // Draws an image description into this control's rectangle; false when
     // the image cannot be drawn (missing file), which is not an error.
     bool DrawImage(HDC hDC, const std::wstring& image);

@@ -191,7 +191,8 @@ void CEditUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init
 
 HBRUSH CEditUI::GetNativeBrush()
 {
-    DWORD color = ArgbAlpha(m_dwBkColor) == 255 ? m_dwBkColor : m_dwNativeBkColor;
+    DWORD color = CColorScheme::Pick(UIColorRole::WindowBk,
+                                     ArgbAlpha(m_dwBkColor) == 255 ? m_dwBkColor : m_dwNativeBkColor);
     if (m_hBrush && color != m_dwBrushColor) m_hBrush.reset();
     if (!m_hBrush) {
         m_hBrush.reset(::CreateSolidBrush(ArgbToColorRef(color)));
@@ -257,7 +258,7 @@ void CEditUI::PaintText(HDC hDC)
 {
     std::wstring text = GetPaintText();
     if (text.empty()) return;
-    CRenderEngine::DrawText(hDC, m_pManager, GetTextRect(), text, GetStateTextColor(), m_iFont,
+    CRenderEngine::DrawText(hDC, m_pManager, GetTextRect(), text, GetPaintTextColor(), m_iFont,
                             DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
 }
 

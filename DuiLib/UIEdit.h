@@ -39,7 +39,7 @@ public:
     void OnNativeTextChanged();
     // Colours for WM_CTLCOLOREDIT; the brush is owned by the control.
     HBRUSH GetNativeBrush();
-    DWORD GetNativeTextColor() const { return GetStateTextColor(); }
+    DWORD GetNativeTextColor() const { return GetPaintTextColor(); }
 
     void SetPos(RECT rc) override;
     void SetVisible(bool visible = true) override;

@@ -1,7 +1,9 @@
 // Label and text controls; see UILabel.h.
 #include "DuiLib/UILabel.h"
 
+#include "DuiLib/UIContainer.h"
 #include "DuiLib/UIManager.h"
+#include "DuiLib/UIOption.h"
 #include "DuiLib/UIRender.h"
 
 namespace DuiLib {
@@ -63,6 +65,34 @@ DWORD CLabelUI::GetStateTextColor() const
     return m_pManager ? m_pManager->GetDefaultTextColor() : 0xFF000000;
 }
 
+UIColorRole CLabelUI::GetTextRole() const
+{
+    if (!IsEnabled()) return UIColorRole::DisabledText;
+    return IsOverSelectedItem() ? UIColorRole::SelectedText : UIColorRole::Text;
+}
+
+DWORD CLabelUI::GetPaintTextColor() const
+{
+    return CColorScheme::IsHighContrast() ? CColorScheme::SystemColor(GetTextRole()) : GetStateTextColor();
+}
+
+bool CLabelUI::IsOverSelectedItem() const
+{
+    auto* parent = ControlCast<CContainerUI>(m_pParent);
+    if (!parent) return false;
+    for (int i = 0; i < parent->GetCount(); ++i) {
+        CControlUI* sibling = parent->GetItemAt(i);
+        // Only what is painted before this label lies under it.
+        if (sibling == this) return false;
+        auto* option = ControlCast<COptionUI>(sibling);
+        if (!option || !option->IsVisible() || !option->PaintsSelection()) continue;
+        RECT common;
+        if (::IntersectRect(&common, &option->GetPos(), &m_rcItem) && ::EqualRect(&common, &m_rcItem))
+            return true;
+    }
+    return false;
+}
+
 RECT CLabelUI::GetTextRect() const
 {
     RECT pad = ScaleRect(m_rcTextPadding);
@@ -76,9 +106,9 @@ void CLabelUI::PaintText(HDC hDC)
     if (text.empty()) return;
     RECT rc = GetTextRect();
     if (m_bShowHtml) {
-        CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text, GetStateTextColor(), m_iFont, m_uTextStyle);
+        CRenderEngine::DrawHtmlText(hDC, m_pManager, rc, text, GetPaintTextColor(), m_iFont, m_uTextStyle);
     } else {
-        CRenderEngine::DrawText(hDC, m_pManager, rc, text, GetStateTextColor(), m_iFont, m_uTextStyle);
+        CRenderEngine::DrawText(hDC, m_pManager, rc, text, GetPaintTextColor(), m_iFont, m_uTextStyle);
     }
 }
 

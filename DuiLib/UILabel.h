@@ -2,6 +2,7 @@
 // the text control (a label whose lines wrap).
 #pragma once
 
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UIControl.h"
 
 namespace DuiLib {
@@ -30,8 +31,15 @@ public:
     void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
 protected:
-    // The colour text is drawn in for the current state.
+    // The skin's colour for the text in the current state.
     virtual DWORD GetStateTextColor() const;
+    // What the text is in high contrast, for the current state.
+    virtual UIColorRole GetTextRole() const;
+    // The colour text is drawn in: the skin's, or the role's in high contrast.
+    DWORD GetPaintTextColor() const;
+    // Whether a selected item painted before this label lies under all of it
+    // (a row's text over the option that takes the row's clicks).
+    bool IsOverSelectedItem() const;
     // The text as painted (edits in password mode paint dots instead).
     virtual std::wstring GetPaintText() const { return m_sText; }
     RECT GetTextRect() const;

@@ -10,6 +10,7 @@
 
 #include "DuiLib/UIAccessible.h"
 #include "DuiLib/UIButton.h"
+#include "DuiLib/UIColorScheme.h"
 #include "DuiLib/UICombo.h"
 #include "DuiLib/UIContainer.h"
 #include "DuiLib/UIEdit.h"
@@ -1299,6 +1300,19 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             lRes = reinterpret_cast<LRESULT>(brush);
             return true;
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+            // Colours or the contrast mode changed under us: read them again
+            // and repaint every toolkit window of the process, child windows
+            // included, which see neither broadcast unless their host forwards it.
+            if (CColorScheme::Refresh() || uMsg == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
+                for (CPaintManagerUI* pm : Shared().managers) {
+                    if (pm->m_hWndPaint && ::IsWindow(pm->m_hWndPaint))
+                        ::RedrawWindow(pm->m_hWndPaint, nullptr, nullptr,
+                                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+                }
+            }
+            return false;
         case WM_DESTROY:
             m_accessible.reset();
             HideTooltip();
@@ -1345,7 +1359,8 @@ void CPaintManagerUI::PaintTree(HDC hdc, const RECT& rcClient, const RECT& rcPai
 {
     RECT rc;
     if (!::IntersectRect(&rc, &rcClient, &rcPaint)) return;
-    CRenderEngine::DrawColor(hdc, rc, m_dwWindowBkColor | 0xFF000000u);
+    CRenderEngine::DrawColor(hdc, rc,
+                             CColorScheme::Pick(UIColorRole::WindowBk, m_dwWindowBkColor | 0xFF000000u));
     if (!m_pRoot) return;
     int saved = ::SaveDC(hdc);
     ::IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);

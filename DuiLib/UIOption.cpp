@@ -88,8 +88,19 @@ DWORD COptionUI::GetStateTextColor() const
     return CButtonUI::GetStateTextColor();
 }
 
+UIColorRole COptionUI::GetTextRole() const
+{
+    if (PaintsSelection()) return UIColorRole::SelectedText;
+    return CButtonUI::GetTextRole();
+}
+
 void COptionUI::PaintBkColor(HDC hDC)
 {
+    if (CColorScheme::IsHighContrast() && PaintsSelection()) {
+        CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy),
+                                      CColorScheme::SystemColor(UIColorRole::SelectedBk));
+        return;
+    }
     if (m_bSelected && m_dwSelectedBkColor && IsEnabled()) {
         CRenderEngine::DrawRoundColor(hDC, m_rcItem, Scale(m_cxyBorderRound.cx), Scale(m_cxyBorderRound.cy),
                                       m_dwSelectedBkColor);
@@ -119,7 +130,10 @@ void COptionUI::PaintText(HDC hDC)
     RECT rc = {m_rcItem.left + Scale(m_rcTextPadding.left), (m_rcItem.top + m_rcItem.bottom - box) / 2, 0, 0};
     rc.right = rc.left + box;
     rc.bottom = rc.top + box;
-    DWORD accent = IsEnabled() ? m_dwCheckColor : 0xFFB0B0B0;
+    const bool hc = CColorScheme::IsHighContrast();
+    const bool hot = IsEnabled() && (m_uButtonState & UISTATE_HOT);
+    DWORD accent = IsEnabled() ? CColorScheme::Pick(UIColorRole::SelectedBk, m_dwCheckColor)
+                               : CColorScheme::Pick(UIColorRole::DisabledText, 0xFFB0B0B0);
     if (m_bSelected) {
         CRenderEngine::DrawRoundColor(hDC, rc, Scale(6), Scale(6), accent);
         // The tick, in three points proportional to the box.
@@ -127,21 +141,30 @@ void COptionUI::PaintText(HDC hDC)
         POINT b = {rc.left + box * 7 / 16, rc.top + box * 11 / 16};
         POINT c = {rc.left + box * 12 / 16, rc.top + box * 5 / 16};
         int pen = std::max(1, Scale(2));
-        CRenderEngine::DrawLine(hDC, a, b, pen, 0xFFFFFFFF);
-        CRenderEngine::DrawLine(hDC, b, c, pen, 0xFFFFFFFF);
+        DWORD tick = IsEnabled() ? CColorScheme::Pick(UIColorRole::SelectedText, 0xFFFFFFFF)
+                                 : CColorScheme::Pick(UIColorRole::WindowBk, 0xFFFFFFFF);
+        CRenderEngine::DrawLine(hDC, a, b, pen, tick);
+        CRenderEngine::DrawLine(hDC, b, c, pen, tick);
+        // Hot must show on a checked box too when colours are the user's.
+        if (hc && hot)
+            CRenderEngine::DrawBorder(hDC, rc, std::max(1, Scale(1)), Scale(6), Scale(6),
+                                      CColorScheme::SystemColor(UIColorRole::Hot));
     } else {
-        CRenderEngine::DrawRoundColor(hDC, rc, Scale(6), Scale(6), 0xFFFFFFFF);
-        CRenderEngine::DrawBorder(hDC, rc, std::max(1, Scale(1)), Scale(6), Scale(6),
-                                  (m_uButtonState & UISTATE_HOT) ? accent : 0xFF8A8A8A);
+        CRenderEngine::DrawRoundColor(hDC, rc, Scale(6), Scale(6),
+                                      CColorScheme::Pick(UIColorRole::WindowBk, 0xFFFFFFFF));
+        DWORD outline = hot ? CColorScheme::Pick(UIColorRole::Hot, accent)
+                            : (IsEnabled() ? CColorScheme::Pick(UIColorRole::Text, 0xFF8A8A8A)
+                                           : CColorScheme::Pick(UIColorRole::DisabledText, 0xFF8A8A8A));
+        CRenderEngine::DrawBorder(hDC, rc, std::max(1, Scale(1)), Scale(6), Scale(6), outline);
     }
     RECT text = GetTextRect();
     text.left = rc.right + Scale(8);
     std::wstring t = GetPaintText();
     if (t.empty()) return;
     if (m_bShowHtml)
-        CRenderEngine::DrawHtmlText(hDC, m_pManager, text, t, GetStateTextColor(), m_iFont, m_uTextStyle);
+        CRenderEngine::DrawHtmlText(hDC, m_pManager, text, t, GetPaintTextColor(), m_iFont, m_uTextStyle);
     else
-        CRenderEngine::DrawText(hDC, m_pManager, text, t, GetStateTextColor(), m_iFont, m_uTextStyle);
+        CRenderEngine::DrawText(hDC, m_pManager, text, t, GetPaintTextColor(), m_iFont, m_uTextStyle);
 }
 
 void COptionUI::SetAttribute(const std::wstring& name, const std::wstring& value)

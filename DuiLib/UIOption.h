@@ -23,6 +23,10 @@ public:
     // at once (also to the options of the group that lose the selection).
     virtual void Selected(bool selected, bool triggerEvent = true);
 
+    // Whether the option paints itself as a selected item (a check box
+    // shows its state in the box instead).
+    bool PaintsSelection() const { return m_bSelected && !m_bCheckBox && IsEnabled(); }
+
     bool Activate() override;
     void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
     void PaintBkColor(HDC hDC) override;
@@ -32,6 +36,7 @@ public:
 
 protected:
     DWORD GetStateTextColor() const override;
+    UIColorRole GetTextRole() const override;
 
     bool m_bSelected = false;
     std::wstring m_sGroup;

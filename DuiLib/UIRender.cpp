@@ -4,6 +4,7 @@
 // rounded shapes) once into cached sprites that painting blends into the
 // window's back buffer.
 #include "DuiLib/UIRender.h"
+#include "DuiLib/UIColorScheme.h"
 
 #include <objidl.h>
 #include <algorithm>
@@ -831,6 +832,7 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
         int ascent = 0;
     };
     std::vector<THtmlRun> runs = ParseHtmlText(text);
+    const bool highContrast = CColorScheme::IsHighContrast();
     const bool singleLine = (style & DT_SINGLELINE) != 0;
     const int maxWidth = RectWidth(rc);
     std::vector<Line> lines(1);
@@ -862,7 +864,8 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* manager, RECT rc, con
             if (!singleLine) lines.emplace_back();
             continue;
         }
-        COLORREF color = ArgbToColorRef(run.color ? run.color : argb);
+        // Inline colours are the skin's too: high contrast keeps the caller's.
+        COLORREF color = ArgbToColorRef(run.color && !highContrast ? run.color : argb);
         std::wstring rest = run.text;
         while (!rest.empty()) {
             int available = maxWidth - lines.back().width;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DuiLib/DuiLib.h"
+#include "PixelProbe.h"
 #include "TestSupport.h"
 
 namespace duitest {
@@ -89,22 +90,7 @@ struct ScopedTestWindow {
 };
 
 // Pixels of a rendered control tree.
-struct Pixels {
-    int cx = 0;
-    int cy = 0;
-    std::vector<DWORD> data;
-    DWORD At(int x, int y) const
-    {
-        return data[static_cast<size_t>(y) * static_cast<size_t>(cx) + static_cast<size_t>(x)] & 0xFFFFFF;
-    }
-    // Pixels within rc whose colour is close to rgb (0xRRGGBB).
-    int CountNear(const RECT& rc, DWORD rgb, int tolerance = 60) const;
-    // Pixels within rc where one channel (0 red, 1 green, 2 blue) exceeds
-    // both others by at least `margin` (antialiased text keeps its hue).
-    int CountDominant(const RECT& rc, int channel, int margin = 50) const;
-    // Rows of rc that hold any pixel differing from the background rgb.
-    int InkRows(const RECT& rc, DWORD backgroundRgb) const;
-};
+using Pixels = testsupport::Pixels;
 bool Render(DuiLib::CPaintManagerUI& pm, Pixels& out, int cx = 0, int cy = 0);
 
 }  // namespace duitest

@@ -21,6 +21,8 @@
 #include "Cert/ZentoPKI.h"
 #include "ClipboardReader.h"
 #include "DialogDriver.h"
+#include "HighContrastScope.h"
+#include "PixelProbe.h"
 #include "ProductUi.h"
 #include "ZentoPKITestSupport.h"
 #include "HostTokenStore.h"
@@ -116,6 +118,16 @@ protected:
     {
         m_frame_->SendMessage(kHostMsgDeviceChanged, 0, 0);
         testsupport::PumpMessages();
+    }
+
+    // The plug-in started afresh in a language, showing the two keys of the store.
+    void RestartShowingTwoKeys(long language)
+    {
+        PluginEntry::OnReleasePlugins();
+        StartHost(language);
+        Start();
+        DeviceEvent();
+        ASSERT_EQ(2, KeyPages()->GetCount());
     }
 
     CPaintManagerUI& Pm() { return m_frame_->GetPaintManager(); }
@@ -539,11 +551,7 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
     Insert(L"expiring");  // a certificate within 24 hours and an expired one
     Insert(L"zhangsan");
     for (long language : {2052L, 1033L}) {
-        PluginEntry::OnReleasePlugins();
-        StartHost(language);
-        Start();
-        DeviceEvent();
-        ASSERT_EQ(2, KeyPages()->GetCount());
+        ASSERT_NO_FATAL_FAILURE(RestartShowingTwoKeys(language));
         // The expiring key's page, its first certificate's attributes.
         Pm().SendNotify(KeyList()->GetItemAt(1), L"click");
         ASSERT_EQ(0, KeyPages()->GetCurSel());
@@ -579,6 +587,58 @@ TEST_F(MainFrameTest, ScreenshotsOfTwoKeysInBothLanguagesAtTwoScales)
         const RECT rc = row->GetPos();
         EXPECT_EQ(0x1F1F1Fu, pixels[static_cast<size_t>((rc.top + rc.bottom) / 2) * 820 + static_cast<size_t>(rc.left)] &
                                  0xFFFFFF);
+    }
+}
+
+TEST_F(MainFrameTest, HighContrastPaintsSystemColoursAndTheSelectionInTheHighlight)
+{
+    using testsupport::HighContrastRgb;
+    Insert(L"expiring");
+    Insert(L"zhangsan");
+    // The skin's panel, selection, hover and border colours; none may be left.
+    const DWORD skinColours[] = {0xF6F7F9, 0xE3ECFC, 0xECEEF2, 0xC8CCD2, 0xF3F6FB};
+    for (long language : {2052L, 1033L}) {
+        ASSERT_NO_FATAL_FAILURE(RestartShowingTwoKeys(language));
+        auto* key = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
+        ASSERT_TRUE(key && key->Activate());
+        auto* row = Find<COptionUI>(L"Button_CertDisplayName", NameItems(0)[0]);
+        ASSERT_TRUE(row && row->Activate());
+        ASSERT_TRUE(key->IsSelected() && row->IsSelected());
+        testsupport::HighContrastScope highContrast;
+        ASSERT_TRUE(highContrast.ok());
+        const int cx = 820, cy = 620;
+        const std::wstring name =
+            std::wstring(L"mainframe_highcontrast_") + (language == 2052 ? L"zh" : L"en") + L".png";
+        SCOPED_TRACE(testsupport::ToUtf8(name));
+        ASSERT_TRUE(Pm().SaveSnapshot(testsupport::ScreenshotPath(name), cx, cy));
+        testsupport::Pixels px;
+        ASSERT_TRUE(Pm().RenderToPixels(cx, cy, px.data));
+        px.cx = cx;
+        px.cy = cy;
+        for (int y = 0; y < cy; ++y)
+            for (int x = 0; x < cx; ++x)
+                for (DWORD skin : skinColours) ASSERT_NE(skin, px.At(x, y)) << x << "," << y;
+        // The key list's panel and the page: the window colour.
+        EXPECT_EQ(HighContrastRgb::kWindow, px.At(4, cy - 80));
+        EXPECT_EQ(HighContrastRgb::kWindow, px.At(cx - 4, cy - 4));
+        // The chosen key and the chosen certificate: the highlight, their
+        // names in the highlight's text colour and never in the window's.
+        const RECT keyRc = key->GetPos();
+        EXPECT_EQ(HighContrastRgb::kHighlight, px.At(keyRc.right - 4, (keyRc.top + keyRc.bottom) / 2));
+        const RECT keyText = {keyRc.left + 44, keyRc.top + 4, keyRc.right - 8, keyRc.bottom - 4};
+        EXPECT_GT(px.CountNear(keyText, HighContrastRgb::kHighlightText), 0);
+        EXPECT_EQ(0, px.CountNear(keyText, HighContrastRgb::kText));
+        const RECT rowRc = row->GetPos();
+        EXPECT_EQ(HighContrastRgb::kHighlight, px.At(rowRc.right - 4, (rowRc.top + rowRc.bottom) / 2));
+        const RECT rowText = Find(L"Lable_CertDisplayName", NameItems(0)[0])->GetPos();
+        EXPECT_GT(px.CountNear(rowText, HighContrastRgb::kHighlightText), 0);
+        EXPECT_EQ(0, px.CountNear(rowText, HighContrastRgb::kText));
+        // Unselected names are window text on the window.
+        const RECT otherKey = KeyList()->GetItemAt(0)->GetPos();
+        EXPECT_GT(
+            px.CountNear({otherKey.left + 44, otherKey.top + 4, otherKey.right - 8, otherKey.bottom - 4},
+                         HighContrastRgb::kText),
+            0);
     }
 }
 
