@@ -827,10 +827,12 @@ void CPaintManagerUI::PaintFocusIndicator(HDC hdc, const RECT& rcPaint)
     const SIZE round = focused->GetBorderRound();
     const int outer = std::max(1, ScaleValue(2));
     const int radius = round.cx > 0 ? ScaleValue(round.cx) : 0;
-    CRenderEngine::DrawBorder(hdc, rc, outer, radius, radius, m_dwDefaultTextColor | 0xFF000000u);
+    CRenderEngine::DrawBorder(hdc, rc, outer, radius, radius,
+                              CColorScheme::FocusIndicatorColor(m_dwDefaultTextColor | 0xFF000000u));
     ::InflateRect(&rc, -outer, -outer);
     CRenderEngine::DrawBorder(hdc, rc, std::max(1, ScaleValue(1)), std::max(0, radius - outer),
-                              std::max(0, radius - outer), m_dwWindowBkColor | 0xFF000000u);
+                              std::max(0, radius - outer),
+                              CColorScheme::Pick(UIColorRole::WindowBk, m_dwWindowBkColor | 0xFF000000u));
 }
 
 // ---- Accessibility -------------------------------------------------------------------------
