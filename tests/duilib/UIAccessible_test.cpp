@@ -24,6 +24,16 @@ void Key(HWND window, UINT vk)
     testsupport::PumpMessages();
 }
 
+// The name of the object a client got back in a VARIANT, which is released.
+std::wstring NameIn(VARIANT& v)
+{
+    std::wstring name;
+    if (v.vt == VT_DISPATCH && v.pdispVal)
+        name = accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(v.pdispVal))).name;
+    VariantClear(&v);
+    return name;
+}
+
 VARIANT ChildId(long id)
 {
     VARIANT v;
@@ -255,38 +265,24 @@ TEST_F(UIAccessibleTest, ClientActionsSelectionHitTestAndNavigation)
     EXPECT_EQ(L"Item3", FocusName());
     EXPECT_TRUE(static_cast<COptionUI*>(Find(L"Item3"))->IsSelected());
     EXPECT_EQ(E_INVALIDARG, plum->object->accSelect(SELFLAG_ADDSELECTION, self));
-    VARIANT focus;
-    ASSERT_EQ(S_OK, root->get_accFocus(&focus));
-    ASSERT_EQ(VT_DISPATCH, focus.vt);
-    EXPECT_EQ(L"Plum", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(focus.pdispVal))).name);
-    VariantClear(&focus);
-    VARIANT selection;
+    VARIANT v;
+    ASSERT_EQ(S_OK, root->get_accFocus(&v));
+    EXPECT_EQ(L"Plum", NameIn(v));
     const Node* list = tree.Find(ROLE_SYSTEM_LIST, L"Fruits");
-    ASSERT_EQ(S_OK, list->object->get_accSelection(&selection));
-    ASSERT_EQ(VT_DISPATCH, selection.vt);
-    EXPECT_EQ(L"Plum", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(selection.pdispVal))).name);
-    VariantClear(&selection);
+    ASSERT_EQ(S_OK, list->object->get_accSelection(&v));
+    EXPECT_EQ(L"Plum", NameIn(v));
 
     // What is under a screen point, and neighbours.
     const Node* close = tree.Find(ROLE_SYSTEM_PUSHBUTTON, L"Close");
-    VARIANT hit;
     ASSERT_EQ(S_OK, root->accHitTest((close->location.left + close->location.right) / 2,
-                                      (close->location.top + close->location.bottom) / 2, &hit));
-    ASSERT_EQ(VT_DISPATCH, hit.vt);
-    EXPECT_EQ(L"Close", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(hit.pdispVal))).name);
-    VariantClear(&hit);
-    VARIANT next;
-    ASSERT_EQ(S_OK, tree.Find(ROLE_SYSTEM_LISTITEM, L"Apple")->object->accNavigate(NAVDIR_NEXT, self, &next));
-    EXPECT_EQ(L"Pear", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(next.pdispVal))).name);
-    VariantClear(&next);
-    VARIANT first;
-    ASSERT_EQ(S_OK, list->object->accNavigate(NAVDIR_FIRSTCHILD, self, &first));
-    EXPECT_EQ(L"Apple", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(first.pdispVal))).name);
-    VariantClear(&first);
-    VARIANT right;
-    ASSERT_EQ(S_OK, tree.Find(ROLE_SYSTEM_PUSHBUTTON, L"Refresh")->object->accNavigate(NAVDIR_RIGHT, self, &right));
-    EXPECT_EQ(L"Close", accwalk::Read(static_cast<IAccessible*>(static_cast<IDispatch*>(right.pdispVal))).name);
-    VariantClear(&right);
+                                      (close->location.top + close->location.bottom) / 2, &v));
+    EXPECT_EQ(L"Close", NameIn(v));
+    ASSERT_EQ(S_OK, tree.Find(ROLE_SYSTEM_LISTITEM, L"Apple")->object->accNavigate(NAVDIR_NEXT, self, &v));
+    EXPECT_EQ(L"Pear", NameIn(v));
+    ASSERT_EQ(S_OK, list->object->accNavigate(NAVDIR_FIRSTCHILD, self, &v));
+    EXPECT_EQ(L"Apple", NameIn(v));
+    ASSERT_EQ(S_OK, tree.Find(ROLE_SYSTEM_PUSHBUTTON, L"Refresh")->object->accNavigate(NAVDIR_RIGHT, self, &v));
+    EXPECT_EQ(L"Close", NameIn(v));
 }
 
 TEST_F(UIAccessibleTest, ObjectsOfRemovedControlsAndOfAGoneWindowFailSafely)

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "TestSupport.h"
+
 namespace accwalk {
 
 const IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
@@ -164,13 +166,7 @@ std::vector<std::string> Unreadable(const Tree& tree, HWND window)
     ::GetWindowRect(window, &frame);
     for (const Node& n : tree.Nodes()) {
         if (n.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) continue;
-        const std::wstring line = TranscriptLine(n);
-        std::string what(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0,
-                                                                   nullptr, nullptr)),
-                         '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &what[0], static_cast<int>(what.size()), nullptr,
-                              nullptr);
-        what.pop_back();
+        const std::string what = testsupport::ToUtf8(TranscriptLine(n));
         RECT inside;
         if (n.role == 0) problems.push_back("no role: " + what);
         if (n.name.empty()) problems.push_back("no name: " + what);
