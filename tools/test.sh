@@ -5,6 +5,7 @@
 set -u
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
+mkdir -p "$build" && build=$(cd "$build" && pwd)
 start=$(date +%s)
 
 bash "$src/tools/setup.sh" || { echo "[test] machine set-up failed"; echo "0 passed, 1 failed"; exit 1; }
@@ -17,9 +18,11 @@ else
   # sources under wine64; the 32-bit binaries we ship are still built and
   # their exports and imports checked.
   echo "[test] this machine runs no 32-bit programs: tests run on the 64-bit build, the shipped 32-bit binaries are built in $build/ship32"
-  LUMORA_ARCH=i686 LUMORA_TARGETS=LumoraShipped bash "$src/tools/build.sh" "$build/ship32" \
+  # One SQLite amalgamation serves both trees.
+  sqlite="-DLUMORA_SQLITE_DIR=$build/_deps/sqlite"
+  LUMORA_ARCH=i686 LUMORA_TARGETS=LumoraShipped LUMORA_CMAKE_ARGS="$sqlite" bash "$src/tools/build.sh" "$build/ship32" \
     || { echo "0 passed, 1 failed"; exit 1; }
-  LUMORA_ARCH=x86_64 LUMORA_CMAKE_ARGS="-DLUMORA_SHIPPED_BIN=$build/ship32/bin" bash "$src/tools/build.sh" "$build" \
+  LUMORA_ARCH=x86_64 LUMORA_CMAKE_ARGS="$sqlite -DLUMORA_SHIPPED_BIN=$build/ship32/bin" bash "$src/tools/build.sh" "$build" \
     || { echo "0 passed, 1 failed"; exit 1; }
 fi
 built=$(date +%s)
