@@ -44,6 +44,21 @@ done
 # A binary that crashed or a bench step that failed leaves ctest red even
 # when every recorded case passed: count that as a failure too.
 if [ $rc -ne 0 ] && [ $failed -eq 0 ]; then failed=1; fi
+
+# The shipped 32-bit binaries, once as a whole: where this machine runs 32-bit
+# programs (an emulated run is its own command: LUMORA_SMOKE_QEMU=1
+# tools/smoke32.sh, see the README for its times).
+if lumora_runs_32bit; then
+  smoke_start=$(date +%s)
+  # Its own verdict is its last line; the host's lines stay in the log.
+  bash "$src/tools/smoke32.sh" "$build" 2>&1 | tee "$build/smoke32.log" | grep -v '^\[TamuHost\]'
+  if [ "$(tail -n 1 "$build/smoke32.log")" = "smoke32: passed" ]; then
+    passed=$((passed + 1)); smoke=passed
+  else
+    failed=$((failed + 1)); smoke=FAILED; rc=1
+  fi
+  echo "[test] 32-bit smoke run $smoke in $(( $(date +%s) - smoke_start )) s (log: $build/smoke32.log)"
+fi
 echo "[test] finished in $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 [ $rc -eq 0 ] && [ $failed -eq 0 ]
