@@ -35,6 +35,16 @@ init_prefix() {
   touch "$WINEPREFIX/.lumora-ready"
 }
 
+# Wine draws the caption buttons (minimise, maximise, close) as letters of the
+# Marlett symbol font; Debian's Wine does not look in its own font folder, so
+# without this copy every frame shows "0 1 r". fonts-wine provides the font.
+init_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  [ -f "$fonts/marlett.ttf" ] && return 0
+  mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/" \
+    || echo "bench: no Marlett font (install fonts-wine): caption buttons will show letters" >&2
+}
+
 # Xvfb runs no window manager: windows Wine hands to one ("managed") make
 # every destroy wait two seconds for a withdrawal that never comes.
 init_unmanaged() {
@@ -61,6 +71,7 @@ case $cmd in
     export DISPLAY=$(cat "$disp_file")
     init_prefix
     init_unmanaged
+    init_fonts
     wineserver -p   # persistent until "stop"
     # Bring Wine's services up here, in the bench's session: started by the
     # first test instead, they would inherit (and hold open) that test's
@@ -70,6 +81,7 @@ case $cmd in
   prefix)
     # Only the Wine prefix, for running the product on an existing display.
     init_prefix
+    init_fonts
     ;;
   stop)
     wineserver -k 2>/dev/null
