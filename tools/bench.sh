@@ -28,11 +28,22 @@ init_prefix() {
   "$WINE" wineboot -i >/dev/null 2>&1
   wineserver -w
   # Skins name the usual Windows UI fonts; map them to an installed CJK font.
-  for f in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体" "Segoe UI" "Tahoma"; do
-    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-  done
+  # One regedit run for all of them (every Wine start costs minutes where the
+  # 32-bit half is emulated); a version 5 file is UTF-16, so the Chinese
+  # names arrive whatever the Unix locale.
+  local reg=$WINEPREFIX/lumora-fonts.reg
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for f in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体" "Segoe UI" "Tahoma"; do
+      printf '"%s"="WenQuanYi Micro Hei"\r\n' "$f"
+    done
+    # What init_unmanaged does for prefixes made before it existed.
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+  "$WINE" regedit /S "Z:$(echo "$reg" | tr / '\\')" >/dev/null 2>&1
   wineserver -w
-  touch "$WINEPREFIX/.lumora-ready"
+  touch "$WINEPREFIX/.lumora-ready" "$WINEPREFIX/.lumora-unmanaged"
 }
 
 # Wine draws the caption buttons (minimise, maximise, close) as letters of the
