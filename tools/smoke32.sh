@@ -69,8 +69,10 @@ cleanup() { bash "$src/tools/bench.sh" stop "$work" >/dev/null 2>&1; }
 trap cleanup EXIT
 
 # bench.sh makes the prefix (first run only), starts Xvfb and one
-# persistent wineserver before any program of the run.
-step "prefix, display and wineserver" bash "$src/tools/bench.sh" start "$work" \
+# persistent wineserver before any program of the run. Called in this
+# process group (not through "start", which leaves it for ctest's sake), so
+# the step's limit ends every program the step started.
+step "prefix, display and wineserver" bash "$src/tools/bench.sh" start-detached "$work" \
   || { say "the bench did not start"; echo "smoke32: FAILED"; exit 1; }
 export DISPLAY=$(cat "$work/xvfb.display")
 
