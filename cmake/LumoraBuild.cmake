@@ -6,26 +6,23 @@ function(lumora_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror
     -Wno-missing-field-initializers -Wno-cast-function-type)
   get_target_property(reused ${target} PRECOMPILE_HEADERS_REUSE_FROM)
-  if(NOT reused AND NOT target STREQUAL "LumoraPch" AND NOT target STREQUAL "LumoraTestPch")
+  if(NOT reused AND NOT target STREQUAL "LumoraPch")
     target_precompile_headers(${target} REUSE_FROM LumoraPch)
   endif()
 endfunction()
 
-# Precompiled headers: windows.h, parsed by nearly every translation unit, and
-# GoogleTest for test files. Each is compiled once, by a target of its own,
-# and every one of our targets reuses it (our targets share their flags, so
-# the one .gch fits them all; GCC falls back to the real headers where it
-# would not). The standard library stays out: from a GCC 12 .gch, the
-# inlined std::wstring copies lose their system-header status and
-# -Warray-bounds reports false positives inside mingw's wchar.h.
+# Precompiled headers: windows.h, parsed by nearly every translation unit,
+# compiled once by a target of its own and reused by every one of our
+# targets (they share their flags, so the one .gch fits them all; GCC falls
+# back to the real header where it would not). Nothing of the standard
+# library goes in, GoogleTest included: from a GCC 12 .gch, inlined
+# std::wstring copies lose their system-header status and -Warray-bounds
+# reports false positives inside mingw's wchar.h (seen in both
+# architectures).
 function(lumora_add_pch_targets)
   add_library(LumoraPch OBJECT ${PROJECT_SOURCE_DIR}/cmake/pch.cpp)
   target_precompile_headers(LumoraPch PRIVATE <windows.h>)
   lumora_warnings(LumoraPch)
-  add_library(LumoraTestPch OBJECT ${PROJECT_SOURCE_DIR}/cmake/pch.cpp)
-  target_link_libraries(LumoraTestPch PRIVATE gtest)
-  target_precompile_headers(LumoraTestPch PRIVATE <windows.h> <gtest/gtest.h>)
-  lumora_warnings(LumoraTestPch)
 endfunction()
 
 # Version resource for everything we ship.
@@ -46,7 +43,6 @@ function(lumora_add_test)
   cmake_parse_arguments(T "UI;VARIANTS;OWN_MAIN" "NAME" "SOURCES;LIBS;FIXTURES" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} gmock gtest)
-  target_precompile_headers(${T_NAME} REUSE_FROM LumoraTestPch)
   if(NOT T_OWN_MAIN)
     target_link_libraries(${T_NAME} PRIVATE gtest_main)
   endif()
