@@ -75,6 +75,15 @@ command -v wine >/dev/null || die "wine is missing after installation"
 # Some kernels run no 32-bit programs at all, and wine32 with them: the tests
 # then run on a 64-bit build under wine64 (tools/test.sh says so).
 . "$(dirname "$0")/wine-env.sh"
-lumora_runs_32bit || say "this machine runs no 32-bit programs: tests will use the 64-bit build under wine64"
+if ! lumora_runs_32bit; then
+  say "this machine runs no 32-bit programs: tests will use the 64-bit build under wine64"
+  # The smoke run of the shipped 32-bit binaries (tools/smoke32.sh) emulates
+  # the 32-bit half of Wine there.
+  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
+    say "installing qemu-user-static for the 32-bit smoke run"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends qemu-user-static \
+      >>/tmp/lumora-apt-install.log 2>&1 || die "could not install qemu-user-static (log: /tmp/lumora-apt-install.log)"
+  fi
+fi
 [ -d /usr/src/googletest ] || die "/usr/src/googletest is missing after installation"
 say "ready"

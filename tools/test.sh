@@ -5,6 +5,7 @@
 set -u
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build}
+mkdir -p "$build" && build=$(cd "$build" && pwd)
 start=$(date +%s)
 
 bash "$src/tools/setup.sh" || { echo "[test] machine set-up failed"; echo "0 passed, 1 failed"; exit 1; }
@@ -17,9 +18,11 @@ else
   # sources under wine64; the 32-bit binaries we ship are still built and
   # their exports and imports checked.
   echo "[test] this machine runs no 32-bit programs: tests run on the 64-bit build, the shipped 32-bit binaries are built in $build/ship32"
-  LUMORA_ARCH=i686 LUMORA_TARGETS=LumoraShipped bash "$src/tools/build.sh" "$build/ship32" \
+  # One SQLite amalgamation serves both trees.
+  sqlite="-DLUMORA_SQLITE_DIR=$build/_deps/sqlite"
+  LUMORA_ARCH=i686 LUMORA_TARGETS=LumoraShipped LUMORA_CMAKE_ARGS="$sqlite" bash "$src/tools/build.sh" "$build/ship32" \
     || { echo "0 passed, 1 failed"; exit 1; }
-  LUMORA_ARCH=x86_64 LUMORA_CMAKE_ARGS="-DLUMORA_SHIPPED_BIN=$build/ship32/bin" bash "$src/tools/build.sh" "$build" \
+  LUMORA_ARCH=x86_64 LUMORA_CMAKE_ARGS="$sqlite -DLUMORA_SHIPPED_BIN=$build/ship32/bin" bash "$src/tools/build.sh" "$build" \
     || { echo "0 passed, 1 failed"; exit 1; }
 fi
 built=$(date +%s)
@@ -41,6 +44,21 @@ done
 # A binary that crashed or a bench step that failed leaves ctest red even
 # when every recorded case passed: count that as a failure too.
 if [ $rc -ne 0 ] && [ $failed -eq 0 ]; then failed=1; fi
+
+# The shipped 32-bit binaries, once as a whole: where this machine runs 32-bit
+# programs (an emulated run is its own command: LUMORA_SMOKE_QEMU=1
+# tools/smoke32.sh, see the README for its times).
+if lumora_runs_32bit; then
+  smoke_start=$(date +%s)
+  # Its own verdict is its last line; the host's lines stay in the log.
+  bash "$src/tools/smoke32.sh" "$build" 2>&1 | tee "$build/smoke32.log" | grep -v '^\[TamuHost\]'
+  if [ "$(tail -n 1 "$build/smoke32.log")" = "smoke32: passed" ]; then
+    passed=$((passed + 1)); smoke=passed
+  else
+    failed=$((failed + 1)); smoke=FAILED; rc=1
+  fi
+  echo "[test] 32-bit smoke run $smoke in $(( $(date +%s) - smoke_start )) s (log: $build/smoke32.log)"
+fi
 echo "[test] finished in $(( $(date +%s) - start )) s"
 echo "$passed passed, $failed failed"
 [ $rc -eq 0 ] && [ $failed -eq 0 ]

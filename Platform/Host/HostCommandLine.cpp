@@ -28,7 +28,7 @@ CommandLine ParseCommandLine(int argc, wchar_t** argv)
             result.error = why;
         };
         if (option == L"--plugin" || option == L"--lang" || option == L"--config" || option == L"--store" ||
-            option == L"--timeout" || option == L"--screenshot") {
+            option == L"--timeout" || option == L"--screenshot" || option == L"--smoke") {
             if (!hasValue) {
                 fail(option + L" needs a value");
                 break;
@@ -41,6 +41,8 @@ CommandLine ParseCommandLine(int argc, wchar_t** argv)
                 result.host.configPath = value;
             } else if (option == L"--store") {
                 result.storePath = value;
+            } else if (option == L"--smoke") {
+                result.smokeToken = value;
             } else if (option == L"--screenshot") {
                 result.screenshotFolder = value;
             } else if (option == L"--lang") {
@@ -58,7 +60,8 @@ CommandLine ParseCommandLine(int argc, wchar_t** argv)
             }
         } else {
             fail(L"unknown option \"" + option +
-                 L"\"; use --plugin PATH, --lang ID, --config PATH, --store DIR, --timeout SECONDS, --screenshot DIR");
+                 L"\"; use --plugin PATH, --lang ID, --config PATH, --store DIR, --timeout SECONDS, "
+                 L"--screenshot DIR, --smoke TOKEN_DIR");
             break;
         }
     }

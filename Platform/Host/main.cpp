@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "HostCommandLine.h"
+#include "HostSmoke.h"
 #include "HostTokenStore.h"
 #include "TamuHost.h"
 
@@ -27,6 +28,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
         host.Log(L"error: cannot create the command mailbox or the main window");
         return 1;
     }
+    if (!options.smokeToken.empty() && options.storePath.empty()) {
+        host.Log(L"error: --smoke needs --store (the tokens the main window shows)");
+        return 2;
+    }
     std::unique_ptr<tamu::TokenStoreDevices> store;
     if (!options.storePath.empty()) {
         if (GetFileAttributesW(options.storePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -43,6 +48,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
     // real host does once it has enumerated them.
     if (store && store->Count() > 0) host.NotifyDeviceSetChanged();
 
+    std::unique_ptr<tamu::SmokeRun> smoke;
+    if (!options.smokeToken.empty()) {
+        smoke = std::make_unique<tamu::SmokeRun>(host, *store, options.smokeToken, options.screenshotFolder);
+        smoke->Start();
+    }
+
     if (options.timeoutSeconds) host.CloseAfter(options.timeoutSeconds, options.screenshotFolder);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -50,8 +61,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show)
         DispatchMessageW(&msg);
     }
     host.UnloadPlugin();
+    const bool smokePassed = !smoke || smoke->Finish();
+    smoke.reset();
     store.reset();
     host.Log(L"closed");
     OleUninitialize();
-    return 0;
+    return smokePassed ? 0 : 3;
 }

@@ -211,6 +211,14 @@ DWORD CountWineGdiTable()
     // The entries hold a 64-bit object pointer on both architectures, so
     // their size and the type byte's place are the same.
     const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + tableField);
+#if defined(__i386__)
+    // A 32-bit program in a 64-bit prefix (WoW64) finds the table only in
+    // the 64-bit PEB, which Wine keeps one page below the 32-bit one.
+    MEMORY_BASIC_INFORMATION peb64;
+    if (!table && VirtualQuery(peb - 0x1000, &peb64, sizeof(peb64)) && peb64.State == MEM_COMMIT) {
+        table = reinterpret_cast<const BYTE*>(*reinterpret_cast<const ULONG_PTR*>(peb - 0x1000 + 0xF8));
+    }
+#endif
     if (!table) return 0;
     const size_t entrySize = 24, entries = 0x10000;
     MEMORY_BASIC_INFORMATION mbi;

@@ -2,9 +2,12 @@
 // load (the PKI stand-in reading every token) and the view build
 // (RefreshDeviceViews up to the painted window), for token stores of
 // 1 x 1, 2 x 4, 8 x 8 and 16 x 8 tokens x certificates; the time from
-// OnInitPlugins to the first painted frame; and private bytes after 1 and
-// after 1000 refreshes. Prints one table (median and minimum of the runs).
+// OnInitPlugins to the first painted frame; the window thread's time per
+// device event under very fast churn (a token out and back in every 50 ms);
+// and private bytes after 1 and after 1000 refreshes. Prints one table
+// (median and minimum of the runs).
 //   LumoraRefreshBench.exe [FIXTURES_FOLDER] [RUNS]
+// Without a folder: the fixtures of the build tree the program lies in.
 #include <windows.h>
 
 #include <psapi.h>
@@ -123,13 +126,68 @@ void LoadDevices(IPluginHost* host)
     list->Release();
 }
 
+struct Churn {
+    Stat perEvent;
+    int changes = 0;  // made in the store
+    int events = 0;   // device events the main window handled
+    double busyShare = 0;
+};
+
+// Very fast churn as a user's hands or a loose contact make it: one token
+// out and back in every 50 ms, through the store, so each change reaches the
+// main window the way it does in the host (the store's watch, message 1834).
+// The window thread's time in each of those messages is the per-event cost.
+Churn MeasureChurn(tamu::Host& host, const std::wstring& fixtures, int changes)
+{
+    Churn churn;
+    testsupport::TempDir store(L"churn");
+    testsupport::TempDir spare(L"spare");
+    if (!MakeStore(store.Path(), fixtures, 7, 8) || !MakeStore(spare.Path(), fixtures, 8, 8)) return churn;
+    tamu::TokenStoreDevices devices(host, store.Path());
+    PluginEntry::OnInitPlugins(&host);
+    std::vector<double> costs;
+    double lastEvent = NowMs();
+    auto pumpUntil = [&](double until) {
+        MSG msg;
+        for (double now = NowMs(); now < until; now = NowMs()) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now) + 1, QS_ALLINPUT);
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                const double t0 = NowMs();
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+                if (msg.message == kHostMsgDeviceChanged) {
+                    lastEvent = NowMs();
+                    costs.push_back(lastEvent - t0);
+                }
+            }
+        }
+    };
+    const std::wstring token = spare.Path() + L"\\bench07";
+    const double start = NowMs();
+    for (int i = 0; i < changes; ++i) {
+        if (i % 2 == 0 ? devices.InsertToken(token) : devices.RemoveToken(L"BENCH0007")) ++churn.changes;
+        pumpUntil(start + 50.0 * (i + 1));
+    }
+    // The last changes still come in: over when a second passes without one.
+    while (NowMs() - lastEvent < 1000) pumpUntil(NowMs() + 100);
+    double busy = 0;
+    for (double c : costs) busy += c;
+    churn.busyShare = busy / (lastEvent - start);
+    churn.events = static_cast<int>(costs.size());
+    churn.perEvent = Summarise(costs);
+    PluginEntry::OnReleasePlugins();
+    testsupport::PumpMessages();
+    return churn;
+}
+
 }  // namespace
 
 int main()
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const std::wstring fixtures = argc > 1 ? argv[1] : testsupport::FixturesDir();
+    std::wstring fixtures = argc > 1 ? argv[1] : testsupport::FixturesDir();
+    if (fixtures.empty()) fixtures = tamu::BesideProgram(L"..\\fixtures");
     const int runs = argc > 2 ? std::max(3, _wtoi(argv[2])) : 15;
     LocalFree(argv);
     testsupport::SettingsSandbox sandbox;
@@ -160,6 +218,7 @@ int main()
     for (const auto& size : sizes) {
         testsupport::TempDir store(L"bench");
         if (!MakeStore(store.Path(), fixtures, size[0], size[1])) {
+            // Made by tests/fixtures/make-fixtures.sh (tools/benchmark/run.sh does it).
             fprintf(stderr, "cannot make the token store from %ls\n", fixtures.c_str());
             return 1;
         }
@@ -209,6 +268,8 @@ int main()
         testsupport::PumpMessages();
     }
 
+    const Churn churn = MeasureChurn(host, fixtures, 40);
+
     const Stat start = Summarise(startSamples);
     printf("Refresh benchmark (%d runs per store; milliseconds, median / minimum)\n", runs);
     printf("| tokens x certs | device load | view build | whole device event |\n");
@@ -218,6 +279,10 @@ int main()
                r.load.minimum, r.view.median, r.view.minimum, r.total.median, r.total.minimum);
     }
     printf("| OnInitPlugins to painted | | | %.2f / %.2f |\n", start.median, start.minimum);
+    printf("| churn, a token in or out every 50 ms (7-8 x 8), per device event | | | %.2f / %.2f |\n",
+           churn.perEvent.median, churn.perEvent.minimum);
+    printf("churn: %d changes made, %d device events handled, window thread busy %.0f %% of the time\n",
+           churn.changes, churn.events, 100.0 * churn.busyShare);
     const double ratio = rows[1].view.median > 0 ? rows[2].view.median / rows[1].view.median : 0;
     printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio);
     printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n",
