@@ -82,7 +82,6 @@ protected:
     {
         reminders.clear();
         DeviceRecordList::Instance().Clear();
-        lent.clear();
         PkiTest::TearDown();
     }
 
@@ -118,20 +117,8 @@ protected:
         return ids;
     }
 
-    // A present key whose records borrow the test's certificates.
-    void Lend(std::initializer_list<const wchar_t*> names)
-    {
-        auto record = std::make_unique<DeviceRecord>();
-        for (const wchar_t* name : names) {
-            lent.emplace_back(LoadCert(CertFile(name)));
-            record->certificates.push_back(lent.back().get());
-        }
-        DeviceRecordList::Instance().records.push_back(std::move(record));
-    }
-
     testsupport::LoggingSandbox sandbox;
     CachedDeviceRecordList reminders;
-    std::vector<Cert> lent;
 };
 
 }  // namespace

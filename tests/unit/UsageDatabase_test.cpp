@@ -10,7 +10,6 @@
 #include <climits>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -22,10 +21,9 @@ namespace {
 
 const char kRecentSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit 10";
 
-// Watches every connection SQLite opens in this process while it lives: the
-// statements run, whether the connection is read-only, and how many are open
-// at once. Registered as an automatic extension, so the reader's own
-// connections are observed without any hook in the reader.
+// Watches every connection SQLite opens in this process while it lives (the
+// statements run, read-only or not, how many are open) as an automatic
+// extension, so the reader's own connections are seen without a hook in it.
 class SqliteObserver {
 public:
     SqliteObserver()
@@ -48,7 +46,6 @@ public:
     }
     int Opened() const { return m_opened_; }
     int OpenNow() const { return m_openNow_; }
-    int MostOpenAtOnce() const { return m_mostOpen_; }
     int WritableOpens() const { return m_writable_; }
 
 private:
@@ -57,10 +54,7 @@ private:
         SqliteObserver* self = s_current;
         if (!self) return SQLITE_OK;
         ++self->m_opened_;
-        int now = ++self->m_openNow_;
-        int most = self->m_mostOpen_;
-        while (now > most && !self->m_mostOpen_.compare_exchange_weak(most, now)) {
-        }
+        ++self->m_openNow_;
         if (sqlite3_db_readonly(db, "main") != 1) ++self->m_writable_;
         sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_CLOSE, &SqliteObserver::OnTrace, self);
         return SQLITE_OK;
@@ -83,17 +77,9 @@ private:
     std::vector<std::string> m_statements_;
     std::atomic<int> m_opened_{0};
     std::atomic<int> m_openNow_{0};
-    std::atomic<int> m_mostOpen_{0};
     std::atomic<int> m_writable_{0};
 };
 SqliteObserver* SqliteObserver::s_current = nullptr;
-
-std::set<std::wstring> FolderEntries(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    for (const auto& e : testsupport::ListFolder(folder)) names.insert(e.name);
-    return names;
-}
 
 std::wstring FolderOf(const std::wstring& path)
 {
@@ -338,7 +324,7 @@ TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr));
     EXPECT_EQ(1, Reader().QueryRecentDevices(records));
     EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
-    EXPECT_TRUE(FolderEntries(folder).empty());
+    EXPECT_TRUE(testsupport::ListFolder(folder).empty());
 }
 
 }  // namespace
