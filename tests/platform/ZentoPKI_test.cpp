@@ -1,7 +1,4 @@
-// The PKI stand-ins through their exports only: certificate attributes against
-// openssl's answers for real certificates (the installed CA bundle and the
-// generated set), tokens, the PIN, encodings, the certificate dialog and
-// book-keeping.
+// The PKI stand-ins through their exports only.
 #include <gtest/gtest.h>
 
 #include "DialogDriver.h"

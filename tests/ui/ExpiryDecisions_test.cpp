@@ -1,7 +1,5 @@
-// The expiry decisions end to end: our host in-process with the plug-in
-// started through its entry points, keys going in and out of the host's token
-// store, and which pop-up the main window raises with which number. Remaining
-// days come from the certificate arithmetic of the machine's zone.
+// Which pop-up the main window raises with which number as keys go in and out of the host's store.
+// Remaining days come from the certificate arithmetic of the machine's zone.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,6 +1,4 @@
-// The change-PIN dialog as a user meets it: driven from a second thread
-// while its modal loop runs (typing into the edits, Enter, Tab, Escape,
-// answering its message boxes), plus the strength meter and renderings.
+// The change-PIN dialog as a user meets it, driven from a second thread while its modal loop runs.
 #include <gtest/gtest.h>
 
 #include <functional>

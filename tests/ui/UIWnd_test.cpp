@@ -1,7 +1,4 @@
-// The skinned window base and the framework under it, on real windows:
-// creation from a skin, the message order (toolkit first, then the maps),
-// regions, hit testing, failures stopped at the window procedure, and no
-// object left behind after many windows.
+// The skinned window base and the framework under it, on real windows.
 #include <gtest/gtest.h>
 
 #include <atomic>

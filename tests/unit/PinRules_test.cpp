@@ -1,5 +1,4 @@
-// The change-PIN rules without a window: strength classes at their
-// boundaries, the confirmation, and the secure string that carries PINs.
+// The change-PIN rules without a window.
 #include <gtest/gtest.h>
 
 #include <string>

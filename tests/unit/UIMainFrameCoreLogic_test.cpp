@@ -1,8 +1,5 @@
-// The main frame's expiry decisions without a window: certificates of present
-// keys, the remembered keys of a usage database written through SQLite from
-// the generated certificates, do-not-remind markers, and the snooze date.
-// Runs in UTC and in UTC+8; remaining-day expectations come from the
-// certificate arithmetic of the machine's zone, never from a fixed number.
+// The main frame's expiry decisions without a window. Runs in UTC and in UTC+8; remaining-day
+// expectations come from the certificate arithmetic of the machine's zone, never from a fixed number.
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,6 +1,4 @@
-// The usage-database reader against real databases written by the sqlite3
-// command line, placed where the reader looks for them: under the user's
-// application-data folder, which each test moves into a sandbox.
+// The usage-database reader against real databases written by the sqlite3 command line.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -86,9 +84,7 @@ std::wstring FolderOf(const std::wstring& path)
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
-// Each test: the user's application-data folder in a sandbox (with the log
-// switched on only where a test starts it), the reader's path rebuilt to it,
-// and both undone afterwards.
+// The log is switched on only where a test starts it.
 class UsageDatabaseTest : public ::testing::Test {
 protected:
     UsageDatabaseTest() { UsageDatabase::Instance().RebuildPathForTesting(); }

@@ -1,6 +1,4 @@
-// UserSettings on real INI files in redirected shell folders (a path with
-// Chinese characters): defaults, parsing rules, merging, writing one key, the
-// folder operations and bad files.
+// UserSettings on real INI files in redirected shell folders (a path with Chinese characters).
 #include <gtest/gtest.h>
 
 #include <windows.h>
