@@ -240,7 +240,7 @@ TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
     StartWith({L"zhangsan", L"lisi"}, {{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"false"}});
     ASSERT_EQ(1, MainPage());
     ASSERT_EQ(2, KeyList()->GetCount());
-    EXPECT_EQ(0, static_cast<int>(KeyList()->GetItemAt(1)->GetTag())) << "the bottom item shows the first page";
+    EXPECT_EQ(0, static_cast<int>(KeyList()->GetItemAt(1)->GetTag())) << "the bottom item, the first page";
 
     // The preferred-last serial (letter case ignored) is added last, so it is on top and not selected.
     ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceSn", L"ZT2026000B"));
