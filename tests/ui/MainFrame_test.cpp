@@ -13,7 +13,6 @@
 #include <memory>
 #include <regex>
 
-#include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "AccessibleWalker.h"
 #include "Cert/ZentoPKI.h"
