@@ -313,16 +313,11 @@ TEST_F(CertUtilClock, ExpiryAndEndNearTheEndInBothZones)
     }
 }
 
+// Serials and labels of the fixture keys are read in the device-record and screen-reader tests.
 TEST_F(CertUtil, DeviceIdentityTexts)
 {
-    Device zhang(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str()));
     Device li(ZentoPKIHostOpenDevice((TokensDir() + L"\\lisi").c_str()));
-    ASSERT_NE(0UL, zhang.get());
     ASSERT_NE(0UL, li.get());
-    EXPECT_EQ(L"ZT2026000A", Cert_Util::GetDeviceSerialNumber(zhang.get()));
-    EXPECT_EQ(L"张三的钥匙", Cert_Util::GetDeviceLabel(zhang.get()));
-    EXPECT_EQ(L"ZT-KEY 1000", Cert_Util::GetDeviceTypeName(zhang.get()));
-    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(li.get()));
     EXPECT_EQ(L"ZT-KEY 2000 国密", Cert_Util::GetDeviceTypeName(li.get()));
     EXPECT_EQ(L"", Cert_Util::GetDeviceSerialNumber(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceLabel(0));

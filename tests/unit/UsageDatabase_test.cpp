@@ -249,25 +249,14 @@ TEST_F(UsageDatabaseTest, DeviceByIdRunsExactlyItsTextFollowedByTheId)
 
 // --- failures ----------------------------------------------------------------
 
-TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithSQLitesOwnMessage)
-{
-    Install(L"nodevices.db");
-    std::string serial = "unchanged";
-    EXPECT_EQ(1, Reader().QueryDeviceById(7, serial));
-    EXPECT_EQ("unchanged", serial);
-    EXPECT_EQ("no such table: devices", Reader().LastError());
-    // The other table of the same file is still readable.
-    CachedDeviceRecordList records;
-    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
-    EXPECT_EQ(1u, records.size());
-}
-
-TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
+TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithOneLevelFourLineWithSqlCodeAndSQLitesText)
 {
     ASSERT_NO_FATAL_FAILURE(m_sandbox_->Start());  // the real logger, switched on by the user's setting
     Install(L"nodevices.db");
-    std::string serial;
+    std::string serial = "unchanged";
     ASSERT_EQ(1, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ("no such table: devices", Reader().LastError());
     ReleaseLogger();  // the library flushes and closes its file
     const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
     ASSERT_EQ(1u, lines.size());
@@ -282,6 +271,10 @@ TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQL
         "[sqlite3_query][result != SQLITE_OK Fail][sql=SELECT *  from devices   where id = 7][res=1]"
         "[errorMsg=no such table: devices]",
         lines[0].text.substr(close + 2));
+    // The other table of the same file is still readable.
+    CachedDeviceRecordList records;
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1u, records.size());
 }
 
 TEST_F(UsageDatabaseTest, FolderInPlaceOfTheFileIsLoggedOnceWithItsPathAndReason)
