@@ -1,5 +1,4 @@
-// The skin reader and the attribute text parsers: what a broken or unusual
-// file does, and where the reader says it broke.
+// The skin reader and the attribute text parsers.
 #include <gtest/gtest.h>
 
 #include "DuiLib/DuiLib.h"

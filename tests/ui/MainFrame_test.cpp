@@ -1,7 +1,5 @@
-// The main window end to end: our host in-process with a token store made of
-// the generated fixture tokens, the plug-in started through its entry point,
-// device events, the key list and pages, the certificate view and its actions
-// driven through the real dialogs.
+// The main window end to end: our host in-process with fixture tokens in its store, the plug-in started
+// through its entry point, and the certificate view's actions driven through the real dialogs.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,7 +13,6 @@
 #include <memory>
 #include <regex>
 
-#include "Cert/Cert_Util.h"
 #include "Cert/DeviceRecord.h"
 #include "AccessibleWalker.h"
 #include "Cert/ZentoPKI.h"
@@ -112,6 +109,14 @@ protected:
     }
 
     void Insert(const wchar_t* token) { ASSERT_TRUE(m_devices_->InsertToken(pkitest::TokensDir() + L"\\" + token)); }
+    // The plug-in started with these keys in the store and showing them.
+    void StartWith(std::initializer_list<const wchar_t*> tokens,
+                   std::initializer_list<std::array<const wchar_t*, 3>> settings = {})
+    {
+        for (const wchar_t* token : tokens) Insert(token);
+        Start(settings);
+        DeviceEvent();
+    }
 
     // One device event, handled now.
     void DeviceEvent()
@@ -229,38 +234,20 @@ protected:
 
 TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
 {
-    Insert(L"zhangsan");  // ZT2026000A
-    Insert(L"lisi");      // zt2026000b: folder order makes it the host's first device
-    Start({{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"false"}});
-    DeviceEvent();
+    // Host order, the selection and a page's own rows of these two keys are read in
+    // ScreenReaderReadsTwoKeysInReadingOrder; zt2026000b (lisi) is the host's first device.
+    StartWith({L"zhangsan", L"lisi"}, {{L"UserSetting", L"IsShowSelfWhileInsertUSBKey", L"false"}});
     ASSERT_EQ(1, MainPage());
     ASSERT_EQ(2, KeyList()->GetCount());
-    // Items go on top as they come: the host's first key ends at the bottom and is the one selected.
-    auto* top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
-    auto* bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
-    EXPECT_EQ(L"ZT2026000A", top->GetUserData());
-    EXPECT_EQ(L"zt2026000b", bottom->GetUserData());
-    EXPECT_TRUE(bottom->IsSelected());
-    EXPECT_FALSE(top->IsSelected());
-    EXPECT_EQ(0, static_cast<int>(bottom->GetTag()));
-    EXPECT_EQ(1, static_cast<int>(top->GetTag()));
-    // Pages in host order; the first page of a key shows its own rows.
-    const std::wstring lisiType = Cert_Util::GetDeviceTypeName(DeviceRecordList::Instance().At(0)->device);
-    EXPECT_EQ(lisiType, Find(L"Label_DeviceAndSN", KeyPages()->GetItemAt(0))->GetText());
-    auto* ownRows = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0))->GetItemAt(0);
-    const auto rows = Rows(ownRows);
-    ASSERT_EQ(3u, rows.size());
-    EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN") + L" :", rows[1].first);
-    EXPECT_EQ(L"zt2026000b", rows[1].second);
-    EXPECT_EQ(L"Li Si", rows[2].second);
+    EXPECT_EQ(0, static_cast<int>(KeyList()->GetItemAt(1)->GetTag())) << "the bottom item, the first page";
 
     // The preferred-last serial (letter case ignored) is added last, so it is on top and not selected.
     ASSERT_TRUE(UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceSn", L"ZT2026000B"));
     ASSERT_TRUE(
         UserSettings::Instance().SetValue(L"UserSetting", L"LowPriorityShowDeviceProId", L"Preferred key"));
     DeviceEvent();
-    top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
-    bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
+    auto* top = ControlCast<COptionUI>(KeyList()->GetItemAt(0));
+    auto* bottom = ControlCast<COptionUI>(KeyList()->GetItemAt(1));
     EXPECT_EQ(L"zt2026000b", top->GetUserData());
     EXPECT_EQ(L"Preferred key", top->GetText());
     EXPECT_FALSE(top->IsSelected());
@@ -272,20 +259,6 @@ TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
     Pm().SendNotify(top, L"click");
     EXPECT_EQ(1, KeyPages()->GetCurSel());
     EXPECT_EQ(0, Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1))->GetCurSel());
-}
-
-TEST_F(MainFrameTest, ThreeKeysAreListedInReverseWithTheFirstRecordSelected)
-{
-    Insert(L"expiring");
-    Insert(L"lisi");
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
-    ASSERT_EQ(3, KeyList()->GetCount());
-    const wchar_t* expected[] = {L"ZT2026000A", L"zt2026000b", L"ZT2026000D"};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(expected[i], KeyList()->GetItemAt(i)->GetUserData()) << i;
-    EXPECT_TRUE(ControlCast<COptionUI>(KeyList()->GetItemAt(2))->IsSelected());
-    EXPECT_EQ(3, KeyPages()->GetCount());
 }
 
 TEST_F(MainFrameTest, PagesForNoKeyDetectingAndAMissingDeviceService)
@@ -346,10 +319,8 @@ TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
 
 TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
 {
-    Insert(L"expiring");  // sign_12h, sign_expired, an expired CA certificate
-    Insert(L"zhangsan");  // sign_1y + enc_1y, sign_10d
-    Start();
-    DeviceEvent();
+    // expiring: sign_12h, sign_expired, an expired CA; zhangsan: sign_1y + enc_1y, sign_10d.
+    StartWith({L"expiring", L"zhangsan"});
     ASSERT_EQ(2, KeyPages()->GetCount());
 
     auto check = [&](CControlUI* item, const wchar_t* icon) {
@@ -417,9 +388,7 @@ TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
 
 TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
 {
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
+    StartWith({L"zhangsan"});
     const long live = ZentoPKIGetLiveObjectCount();
     DialogAnswers answers;
     Pm().SendNotify(Find(L"Button_CertDisplayName", NameItems(0)[0]), L"dbclick");
@@ -431,12 +400,9 @@ TEST_F(MainFrameTest, DoubleClickShowsTheCertificateDialogAndFreesItsCopy)
 
 TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
 {
-    Insert(L"zhangsan");
-    // The key's expiry pop-up takes the foreground as it slides in, and the
-    // copy menu closes when it loses the focus: the pop-ups stay out here.
-    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
-           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
-    DeviceEvent();
+    // The pop-ups would take the foreground, and the copy menu closes when it loses the focus.
+    StartWith({L"zhangsan"}, {{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+                              {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
     CControlUI* row =
         ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
@@ -468,9 +434,7 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
 
 TEST_F(MainFrameTest, GroupExportWritesEveryCertificateAsItsDer)
 {
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
+    StartWith({L"zhangsan"});
     testsupport::TempDir target(L"导出");
     CControlUI* exportButton = ExportButton(0, 0);
     ASSERT_EQ(L"0", exportButton->GetUserData());
@@ -521,9 +485,7 @@ TEST_F(MainFrameTest, CraftedHolderNameIsExportedInsideTheChosenFolder)
     // The holder's name is ..\..\evil:na/me*?"<a>|b, a tab, c, a blank and a
     // dot: each character a file name must not hold becomes "_"; the dots
     // and the blank stay, the suffix follows them.
-    Insert(L"crafted");
-    Start();
-    DeviceEvent();
+    StartWith({L"crafted"});
     testsupport::TempDir root(L"根");
     const std::wstring chosen = root.File(L"a\\b");
     ASSERT_TRUE(testsupport::MakeFolders(chosen));
@@ -653,9 +615,7 @@ TEST(MainFrameFiles, PinFailureTextsByRetriesLeft)
 
 TEST_F(MainFrameTest, PinChangeOnASimulatedTokenAndItsFailures)
 {
-    Insert(L"lisi");  // PIN 1234, 3 retries left
-    Start();
-    DeviceEvent();
+    StartWith({L"lisi"});  // PIN 1234, 3 retries left
     const unsigned long device = DeviceRecordList::Instance().At(0)->device;
     auto change = [&](const char* oldPin, const char* newPin) {
         SecureUtf8String oldText(oldPin, strlen(oldPin));
@@ -788,9 +748,7 @@ LRESULT CALLBACK ReleasingHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 // from inside the browser's loop.
 TEST_F(MainFrameTest, ReleasedFromInsideTheExportFolderBrowser)
 {
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
+    StartWith({L"zhangsan"});
     WNDCLASSW wc = {};
     wc.lpfnWndProc = &ReleasingHostProc;
     wc.lpszClassName = L"LumoraReleasingHost";
@@ -829,9 +787,7 @@ TEST_F(MainFrameTest, ReleasedFromInsideTheExportFolderBrowser)
 
 TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
 {
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
+    StartWith({L"zhangsan"});
     const HWND copyMenu = CPluginMenuWnd::Open(L"value", 100, 100);
     const HWND lineMenu = CNoDeviceNotifiyCertMenuWnd::Open(m_frame_->m_hWnd, 120, 120);
     ASSERT_TRUE(IsWindow(copyMenu));
@@ -843,9 +799,7 @@ TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
 
 TEST_F(MainFrameTest, PinChangeForAKeyRemovedSinceTheClickEndsWithTheFailureMessage)
 {
-    Insert(L"zhangsan");
-    Start();
-    DeviceEvent();
+    StartWith({L"zhangsan"});
     ASSERT_EQ(1, DeviceRecordList::Instance().Count());
     // The PIN button was clicked; the key goes before its message is handled.
     PostMessageW(m_frame_->m_hWnd, kMsgChangeDevicePin, DeviceRecordList::Instance().At(0)->device, 0);

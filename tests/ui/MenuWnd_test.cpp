@@ -1,7 +1,5 @@
-// The two one-button menus on real windows: their shared window properties
-// and placement, an empty copy, the "stop reminding" button reporting to its
-// pop-up, closing when the focus goes elsewhere, and renderings. What the
-// copy button puts on the clipboard is checked from the main window.
+// The two one-button menus on real windows. What the copy button puts on the clipboard is checked
+// from the main window.
 #include <gtest/gtest.h>
 
 #include <string>

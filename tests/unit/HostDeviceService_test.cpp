@@ -1,5 +1,4 @@
-// The substitute host's token store: enumeration, fresh device handles, the
-// folder watch reported on the caller's thread, and automated insert/remove.
+// The substitute host's token store.
 #include <gtest/gtest.h>
 
 #include "ZentoPKITestSupport.h"

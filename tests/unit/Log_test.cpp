@@ -1,7 +1,4 @@
-// LogWrite through the real ZENTO_LOG.dll into redirected user folders: the
-// line shape, the extra number, code-page conversion, release and restart,
-// and (in child processes) a missing library and logging switched off at
-// start.
+// LogWrite through the real ZENTO_LOG.dll into redirected user folders.
 #include <gtest/gtest.h>
 
 #include <windows.h>

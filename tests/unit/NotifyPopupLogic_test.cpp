@@ -1,6 +1,4 @@
-// The pop-ups' logic without windows: the slide curve's table, filling the
-// one field of a language text, the do-not-remind marker files, and "remind
-// me later" (delay table and the stored NextNotifyDate).
+// The pop-ups' logic without windows.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -78,11 +76,6 @@ TEST_F(ForbidMarkerTest, MarkerIsNamedByThumbprintHoldsThePemAndIsFoundByName)
     EXPECT_FALSE(IsForbidNotifyMarked(L""));
     EXPECT_FALSE(HasForbidNotifyMarker(0));
     EXPECT_FALSE(WriteForbidNotifyMarker(0));
-
-    // Only a file counts: a folder with the other certificate's name does not.
-    const std::wstring otherHex = testsupport::FromUtf8(Cert_Util::GetCertSha1Hex(other.get()));
-    ASSERT_TRUE(CreateDirectoryW((GetForbidNotifyFolder() + otherHex).c_str(), nullptr));
-    EXPECT_FALSE(HasForbidNotifyMarker(other.get()));
 }
 
 // "Remind me later" through the pop-up object (no window is needed).

@@ -1,8 +1,5 @@
-// The main frame's expiry decisions without a window: certificates of present
-// keys, the remembered keys of a usage database written through SQLite from
-// the generated certificates, do-not-remind markers, and the snooze date.
-// Runs in UTC and in UTC+8; remaining-day expectations come from the
-// certificate arithmetic of the machine's zone, never from a fixed number.
+// The main frame's expiry decisions without a window. Runs in UTC and in UTC+8; remaining-day
+// expectations come from the certificate arithmetic of the machine's zone, never from a fixed number.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -82,7 +79,6 @@ protected:
     {
         reminders.clear();
         DeviceRecordList::Instance().Clear();
-        lent.clear();
         PkiTest::TearDown();
     }
 
@@ -118,20 +114,8 @@ protected:
         return ids;
     }
 
-    // A present key whose records borrow the test's certificates.
-    void Lend(std::initializer_list<const wchar_t*> names)
-    {
-        auto record = std::make_unique<DeviceRecord>();
-        for (const wchar_t* name : names) {
-            lent.emplace_back(LoadCert(CertFile(name)));
-            record->certificates.push_back(lent.back().get());
-        }
-        DeviceRecordList::Instance().records.push_back(std::move(record));
-    }
-
     testsupport::LoggingSandbox sandbox;
     CachedDeviceRecordList reminders;
-    std::vector<Cert> lent;
 };
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The usage-database reader against real databases written by the sqlite3
-// command line, placed where the reader looks for them: under the user's
-// application-data folder, which each test moves into a sandbox.
+// The usage-database reader against real databases written by the sqlite3 command line.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -10,7 +8,6 @@
 #include <climits>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -22,10 +19,9 @@ namespace {
 
 const char kRecentSql[] = "SELECT * from deviceinfo order by datetime(lasttime) desc limit 10";
 
-// Watches every connection SQLite opens in this process while it lives: the
-// statements run, whether the connection is read-only, and how many are open
-// at once. Registered as an automatic extension, so the reader's own
-// connections are observed without any hook in the reader.
+// Watches every connection SQLite opens in this process while it lives (the
+// statements run, read-only or not, how many are open) as an automatic
+// extension, so the reader's own connections are seen without a hook in it.
 class SqliteObserver {
 public:
     SqliteObserver()
@@ -48,7 +44,6 @@ public:
     }
     int Opened() const { return m_opened_; }
     int OpenNow() const { return m_openNow_; }
-    int MostOpenAtOnce() const { return m_mostOpen_; }
     int WritableOpens() const { return m_writable_; }
 
 private:
@@ -57,10 +52,7 @@ private:
         SqliteObserver* self = s_current;
         if (!self) return SQLITE_OK;
         ++self->m_opened_;
-        int now = ++self->m_openNow_;
-        int most = self->m_mostOpen_;
-        while (now > most && !self->m_mostOpen_.compare_exchange_weak(most, now)) {
-        }
+        ++self->m_openNow_;
         if (sqlite3_db_readonly(db, "main") != 1) ++self->m_writable_;
         sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_CLOSE, &SqliteObserver::OnTrace, self);
         return SQLITE_OK;
@@ -83,26 +75,16 @@ private:
     std::vector<std::string> m_statements_;
     std::atomic<int> m_opened_{0};
     std::atomic<int> m_openNow_{0};
-    std::atomic<int> m_mostOpen_{0};
     std::atomic<int> m_writable_{0};
 };
 SqliteObserver* SqliteObserver::s_current = nullptr;
-
-std::set<std::wstring> FolderEntries(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    for (const auto& e : testsupport::ListFolder(folder)) names.insert(e.name);
-    return names;
-}
 
 std::wstring FolderOf(const std::wstring& path)
 {
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
-// Each test: the user's application-data folder in a sandbox (with the log
-// switched on only where a test starts it), the reader's path rebuilt to it,
-// and both undone afterwards.
+// The log is switched on only where a test starts it.
 class UsageDatabaseTest : public ::testing::Test {
 protected:
     UsageDatabaseTest() { UsageDatabase::Instance().RebuildPathForTesting(); }
@@ -267,25 +249,14 @@ TEST_F(UsageDatabaseTest, DeviceByIdRunsExactlyItsTextFollowedByTheId)
 
 // --- failures ----------------------------------------------------------------
 
-TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithSQLitesOwnMessage)
-{
-    Install(L"nodevices.db");
-    std::string serial = "unchanged";
-    EXPECT_EQ(1, Reader().QueryDeviceById(7, serial));
-    EXPECT_EQ("unchanged", serial);
-    EXPECT_EQ("no such table: devices", Reader().LastError());
-    // The other table of the same file is still readable.
-    CachedDeviceRecordList records;
-    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
-    EXPECT_EQ(1u, records.size());
-}
-
-TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQLitesText)
+TEST_F(UsageDatabaseTest, MissingDevicesTableFailsWithOneLevelFourLineWithSqlCodeAndSQLitesText)
 {
     ASSERT_NO_FATAL_FAILURE(m_sandbox_->Start());  // the real logger, switched on by the user's setting
     Install(L"nodevices.db");
-    std::string serial;
+    std::string serial = "unchanged";
     ASSERT_EQ(1, Reader().QueryDeviceById(7, serial));
+    EXPECT_EQ("unchanged", serial);
+    EXPECT_EQ("no such table: devices", Reader().LastError());
     ReleaseLogger();  // the library flushes and closes its file
     const std::vector<testsupport::LogLine> lines = m_sandbox_->Lines();
     ASSERT_EQ(1u, lines.size());
@@ -300,6 +271,10 @@ TEST_F(UsageDatabaseTest, FailedStatementWritesOneLevelFourLineWithSqlCodeAndSQL
         "[sqlite3_query][result != SQLITE_OK Fail][sql=SELECT *  from devices   where id = 7][res=1]"
         "[errorMsg=no such table: devices]",
         lines[0].text.substr(close + 2));
+    // The other table of the same file is still readable.
+    CachedDeviceRecordList records;
+    EXPECT_EQ(0, Reader().QueryRecentDevices(records));
+    EXPECT_EQ(1u, records.size());
 }
 
 TEST_F(UsageDatabaseTest, FolderInPlaceOfTheFileIsLoggedOnceWithItsPathAndReason)
@@ -338,7 +313,7 @@ TEST_F(UsageDatabaseTest, MissingFileFailsAndIsNeverCreated)
     ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr));
     EXPECT_EQ(1, Reader().QueryRecentDevices(records));
     EXPECT_FALSE(testsupport::FileExists(DatabaseFile()));
-    EXPECT_TRUE(FolderEntries(folder).empty());
+    EXPECT_TRUE(testsupport::ListFolder(folder).empty());
 }
 
 }  // namespace

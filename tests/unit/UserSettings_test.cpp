@@ -1,6 +1,4 @@
-// UserSettings on real INI files in redirected shell folders (a path with
-// Chinese characters): defaults, parsing rules, merging, writing one key, the
-// folder operations and bad files.
+// UserSettings on real INI files in redirected shell folders (a path with Chinese characters).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -134,13 +132,6 @@ TEST_F(UserSettingsTest, IntegersParseLeadingDecimalDigits)
     }
 }
 
-TEST_F(UserSettingsTest, ZeroMinutesBeforeTheAbsentKeyCheckIsKept)
-{
-    // The host and the tests ask for the check at once; 0 is not the default 20.
-    LoadWith("[UserSetting]\r\nNoDeviceCertNotifyTime=0\r\n");
-    EXPECT_EQ(0, settings().GetNoDeviceCertNotifyTime());
-}
-
 TEST_F(UserSettingsTest, DeviceTypeListsReadKeysAsDecimalNumbers)
 {
     LoadWith(
@@ -175,25 +166,9 @@ TEST_F(UserSettingsTest, UserFileWinsOverInstallationFile)
     EXPECT_TRUE(settings().IsTypeListed(L"PassWordFunFiter", 5));
 }
 
-TEST_F(UserSettingsTest, SettingAValueCreatesFolderAndFile)
+TEST_F(UserSettingsTest, EverySetterMakesTheFolderAndWritesItsOwnKey)
 {
     ASSERT_FALSE(PathIsDirectoryW(sandbox.UserProductFolder().c_str()));
-    EXPECT_TRUE(settings().SetNotifyCertDay(L"15"));
-    EXPECT_EQ(15, settings().GetNotifyCertDay());
-    EXPECT_EQ("[NotifyWndSetting]\r\nNotifyCertDay=15\r\n", UserIniBytes());
-    EXPECT_TRUE(settings().SetNextNotifyDate(L"2027-01-02 03:04:05"));
-    EXPECT_TRUE(settings().SetIsWriteLog(L"true"));
-
-    // A fresh table reads back what was written.
-    settings().ResetForTesting();
-    settings().Load();
-    EXPECT_EQ(15, settings().GetNotifyCertDay());
-    EXPECT_EQ(L"2027-01-02 03:04:05", settings().GetNextNotifyDate());
-    EXPECT_TRUE(settings().GetIsWriteLog());
-}
-
-TEST_F(UserSettingsTest, EverySetterWritesItsOwnKey)
-{
     struct Case {
         bool (UserSettings::*set)(const std::wstring&);
         const char* line;
