@@ -16,8 +16,6 @@ ComScope::~ComScope()
     if (m_ok_) ::CoUninitialize();
 }
 
-namespace {
-
 VARIANT Self()
 {
     VARIANT v;
@@ -26,6 +24,40 @@ VARIANT Self()
     v.lVal = CHILDID_SELF;
     return v;
 }
+
+namespace {
+
+std::vector<std::pair<HWND, long>>& Recorded()
+{
+    static std::vector<std::pair<HWND, long>> seen;
+    return seen;
+}
+
+}  // namespace
+
+EventRecorder::EventRecorder(DWORD event)
+{
+    Recorded().clear();
+    m_hook_ = ::SetWinEventHook(event, event, ::GetModuleHandleW(nullptr), &EventRecorder::Proc,
+                                ::GetCurrentProcessId(), 0, WINEVENT_INCONTEXT);
+}
+
+EventRecorder::~EventRecorder()
+{
+    if (m_hook_) ::UnhookWinEvent(m_hook_);
+}
+
+std::vector<std::pair<HWND, long>> EventRecorder::Seen() const
+{
+    return Recorded();
+}
+
+void CALLBACK EventRecorder::Proc(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    if (object == OBJID_CLIENT) Recorded().emplace_back(hwnd, child);
+}
+
+namespace {
 
 std::wstring TakeBstr(BSTR text)
 {
@@ -102,15 +134,6 @@ const Node* Tree::Find(long role, const std::wstring& name) const
         if (m_nodes_[i].role == role && m_nodes_[i].name == name) return &m_nodes_[i];
     }
     return nullptr;
-}
-
-std::vector<const Node*> Tree::All(long role) const
-{
-    std::vector<const Node*> found;
-    for (const Node& n : m_nodes_) {
-        if (n.role == role) found.push_back(&n);
-    }
-    return found;
 }
 
 std::wstring RoleText(long role)
