@@ -138,7 +138,6 @@ const Node* Tree::Find(long role, const std::wstring& name) const
 
 std::wstring RoleText(long role)
 {
-    wchar_t text[128] = {};
     // The system's own words would follow the Windows language; the
     // transcript must read the same everywhere.
     switch (role) {
@@ -158,8 +157,7 @@ std::wstring RoleText(long role)
         case ROLE_SYSTEM_MENUITEM: return L"menu item";
         default: break;
     }
-    swprintf(text, 128, L"role %ld", role);
-    return text;
+    return L"role " + std::to_wstring(role);
 }
 
 std::wstring TranscriptLine(const Node& node)

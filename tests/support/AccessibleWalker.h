@@ -1,7 +1,5 @@
-// The windows as a screen reader sees them: the accessible object of a
-// window's client area through AccessibleObjectFromWindow (as a client
-// outside the toolkit gets it), walked with AccessibleChildren, and each
-// object read into a plain record or a line of a transcript.
+// The windows as a screen reader sees them: a window's client object through
+// AccessibleObjectFromWindow, walked with AccessibleChildren, read into records.
 #pragma once
 
 #include <windows.h>

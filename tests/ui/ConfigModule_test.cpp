@@ -2,7 +2,6 @@
 // in-process for what the host never does.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -482,21 +481,16 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
     std::vector<std::string> notWritten;
     int comboBefore = -2, comboAfter = -2;
     RunDialog([&](HWND dialog, HWND page) {
+        CPaintManagerUI* pm = nullptr;
+        OnUi(page, [&] { pm = &PageObject(page)->GetPaintManager(); });
         auto focused = [&] {
             std::wstring name;
-            OnUi(page, [&] {
-                CControlUI* c = PageObject(page)->GetPaintManager().GetFocus();
-                name = c ? c->GetName() : L"";
-            });
+            OnUi(page, [&] { name = pm->GetFocus() ? pm->GetFocus()->GetName() : L""; });
             return name;
         };
         auto comboSelection = [&] {
             int selection = -2;
-            OnUi(page, [&] {
-                auto* combo = ControlCast<CComboUI>(
-                    PageObject(page)->GetPaintManager().FindControl(L"Combo_CertRemaindaysSetting"));
-                selection = combo ? combo->GetCurSel() : -2;
-            });
+            OnUi(page, [&] { selection = ControlCast<CComboUI>(pm->GetFocus())->GetCurSel(); });
             return selection;
         };
         // A key as the window that has the focus receives it, on its own thread.
@@ -527,12 +521,10 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
         }
         CloseDialog(dialog);
     });
-    std::vector<std::wstring> expected(kOptionNames, kOptionNames + 2);
-    expected.push_back(L"Combo_CertRemaindaysSetting");
-    expected.insert(expected.end(), kOptionNames + 2, kOptionNames + 6);
-    expected.push_back(L"Button_OpenLogPath");
-    // The first stop took the focus with the page; the round starts after it.
-    std::rotate(expected.begin(), expected.begin() + 1, expected.end());
+    // The first option took the focus with the page; the round starts after it.
+    const std::vector<std::wstring> expected = {kOptionNames[1], L"Combo_CertRemaindaysSetting", kOptionNames[2],
+                                                kOptionNames[3], kOptionNames[4], kOptionNames[5],
+                                                L"Button_OpenLogPath", kOptionNames[0]};
     EXPECT_EQ(expected, order);
     EXPECT_TRUE(notWritten.empty()) << notWritten.front();
     EXPECT_EQ(comboBefore + 1, comboAfter);

@@ -874,8 +874,6 @@ TEST_F(MainFrameTest, TeardownEndsTheWaitingServiceThread)
         << testsupport::CountThreads() << " threads, " << before << " before the start";
 }
 
-// ---- Keyboard and screen reader ------------------------------------------------------------
-
 TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
 {
     Insert(L"zhangsan");
