@@ -325,17 +325,29 @@ bool CControlUI::DoDefaultAction()
     return true;
 }
 
+const std::wstring& CControlUI::AccText(std::wstring AccessibleTexts::*field) const
+{
+    static const std::wstring none;
+    return m_pAccTexts ? (*m_pAccTexts).*field : none;
+}
+
+std::wstring& CControlUI::AccTextToSet(std::wstring AccessibleTexts::*field)
+{
+    if (!m_pAccTexts) m_pAccTexts = std::make_unique<AccessibleTexts>();
+    return (*m_pAccTexts).*field;
+}
+
 void CControlUI::SetAccName(const std::wstring& name)
 {
-    if (m_sAccName == name) return;
-    m_sAccName = name;
+    if (GetAccName() == name) return;
+    AccTextToSet(&AccessibleTexts::name) = name;
     if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_NAMECHANGE, this);
 }
 
 void CControlUI::SetAccValue(const std::wstring& value)
 {
-    if (m_sAccValue == value) return;
-    m_sAccValue = value;
+    if (GetAccValue() == value) return;
+    AccTextToSet(&AccessibleTexts::value) = value;
     if (m_pManager) m_pManager->NotifyAccessibleEvent(EVENT_OBJECT_VALUECHANGE, this);
 }
 
@@ -397,15 +409,15 @@ void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& valu
     } else if (name == L"bkimage")
         SetBkImage(value);
     else if (name == L"accname")
-        m_sAccName = value;
+        AccTextToSet(&AccessibleTexts::name) = value;
     else if (name == L"accvalue")
-        m_sAccValue = value;
+        AccTextToSet(&AccessibleTexts::value) = value;
     else if (name == L"accrole")
-        m_sAccRole = value;
+        AccTextToSet(&AccessibleTexts::role) = value;
     else if (name == L"acclabel")
-        m_sAccLabel = value;
+        AccTextToSet(&AccessibleTexts::labelFrom) = value;
     else if (name == L"accvaluefrom")
-        m_sAccValueFrom = value;
+        AccTextToSet(&AccessibleTexts::valueFrom) = value;
     else if (name == L"defaultaction")
         m_bDefaultActionDblClick = EqualsNoCase(TrimText(value), L"dbclick");
     else if (name == L"taborder") {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "DuiLib/UIBase.h"
@@ -154,13 +155,13 @@ public:
     // "accrole" overrides the role the class implies ("none" hides the control
     // from assistive technology); "acclabel" and "accvaluefrom" name controls
     // nearby whose texts are the name and the value.
-    const std::wstring& GetAccName() const { return m_sAccName; }
+    const std::wstring& GetAccName() const { return AccText(&AccessibleTexts::name); }
     void SetAccName(const std::wstring& name);
-    const std::wstring& GetAccValue() const { return m_sAccValue; }
+    const std::wstring& GetAccValue() const { return AccText(&AccessibleTexts::value); }
     void SetAccValue(const std::wstring& value);
-    const std::wstring& GetAccRoleName() const { return m_sAccRole; }
-    const std::wstring& GetAccLabelFrom() const { return m_sAccLabel; }
-    const std::wstring& GetAccValueFrom() const { return m_sAccValueFrom; }
+    const std::wstring& GetAccRoleName() const { return AccText(&AccessibleTexts::role); }
+    const std::wstring& GetAccLabelFrom() const { return AccText(&AccessibleTexts::labelFrom); }
+    const std::wstring& GetAccValueFrom() const { return AccText(&AccessibleTexts::valueFrom); }
     // The id assistive technology knows the control by in its window (made on
     // first use, never reused while the window lives).
     long GetAccId();
@@ -177,6 +178,18 @@ public:
 
 protected:
     friend class CPaintManagerUI;
+
+    // Most controls carry none of these: they are made only for those that do,
+    // so a view of thousands of controls does not pay for them.
+    struct AccessibleTexts {
+        std::wstring name;
+        std::wstring value;
+        std::wstring role;
+        std::wstring labelFrom;
+        std::wstring valueFrom;
+    };
+    const std::wstring& AccText(std::wstring AccessibleTexts::*field) const;
+    std::wstring& AccTextToSet(std::wstring AccessibleTexts::*field);
 
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
@@ -198,11 +211,7 @@ protected:
     bool m_bDefaultActionDblClick = false;
     int m_iTabOrder = 0;
     long m_iAccId = 0;
-    std::wstring m_sAccName;
-    std::wstring m_sAccValue;
-    std::wstring m_sAccRole;
-    std::wstring m_sAccLabel;
-    std::wstring m_sAccValueFrom;
+    std::unique_ptr<AccessibleTexts> m_pAccTexts;
 
     RECT m_rcItem = {0, 0, 0, 0};
     RECT m_rcPadding = {0, 0, 0, 0};
