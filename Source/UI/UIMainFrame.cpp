@@ -301,13 +301,13 @@ LRESULT CUIMainFrame::OnDisplayCertMessage(WPARAM wParam, LPARAM)
         Pki::ScopedCertificate certificate(static_cast<unsigned long>(wParam));
         if (!certificate) return;
         const bool hadFocus = ::GetFocus() == m_hWnd;
-        {
-            CModalLoopScope loop;
-            ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
-        }
+        CModalLoopScope loop;
+        ZentoPKIUIDisplayCert(m_hWnd, certificate.get());
+        // Released meanwhile: the window is going, nothing to give the focus back to.
+        if (loop.Abandoned()) return;
         // A keyboard user continues on the row that opened the dialog, not
         // in a window that nobody focuses.
-        if (hadFocus && !::GetFocus() && m_hWnd && ::IsWindow(m_hWnd)) ::SetFocus(m_hWnd);
+        if (hadFocus && !::GetFocus() && ::IsWindow(m_hWnd)) ::SetFocus(m_hWnd);
     });
     return 1;
 }
