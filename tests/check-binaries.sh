@@ -3,7 +3,8 @@
 # PE DLL with exactly the four undecorated exports; imports of system DLLs and
 # our own stand-in libraries only (no MinGW runtime DLLs); and, for the
 # plug-in, only the functions pinned in the allowed-imports list, so a new
-# dependency on the machine is a decision someone wrote down.
+# dependency on the machine is a decision someone wrote down, and no C++ name
+# in g++'s decoration.
 #   tests/check-binaries.sh BIN_FOLDER ALLOWED_IMPORTS_FILE
 set -u
 bin=${1:?bin folder}
@@ -29,10 +30,22 @@ for f in "$bin"/*.dll "$bin"/*.exe; do
 done
 
 # "dll function" pairs the plug-in imports, against the pinned list.
+# Only the import tables: the resource dump after them has lines of the same shape.
 imports=$($objdump -p "$dll" | awk '
+  /^The Import Tables/ { on = 1; next }
+  on && /^[A-Z]/ { on = 0 }
+  !on { next }
   /DLL Name:/ { dll = tolower($3); next }
-  dll != "" && /^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+[^ \t]+/ { print dll, $3; next }
-  /^$/ { next }' | sort -u)
+  /^[ \t]*$/ { dll = ""; next }
+  dll != "" && /^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+[^ \t]+/ { print dll, $3; next }' | sort -u)
+[ -n "$imports" ] || bad "no imports read from LumoraPlugin.dll"
+# A C++ name as g++ decorates it can only come from a library built with g++:
+# the maker's are built with Microsoft's compiler, so beside them the DLL
+# would not load.
+gnu_names=$(printf '%s\n' "$imports" | awk '$2 ~ /^_Z/')
+if [ -n "$gnu_names" ]; then
+  while IFS= read -r line; do bad "LumoraPlugin.dll imports the g++-decorated name $line"; done <<< "$gnu_names"
+fi
 pinned=$(grep -v -E '^[[:space:]]*(#|$)' "$allowed_list" | awk '{print tolower($1), $2}' | sort -u)
 unpinned=$(comm -23 <(printf '%s\n' "$imports") <(printf '%s\n' "$pinned"))
 if [ -n "$unpinned" ]; then

@@ -1,174 +1,284 @@
 // ZENTO_Language.dll: a language file read into a key → text table per
 // handle. The format is described in ZENTO_Language.h.
+//
+// Built the way the maker builds the real library: for Microsoft's C++ ABI,
+// so its four functions are exported under that compiler's decorations, not
+// under a list of names we typed. No C or C++ runtime exists for that target
+// here, so the library stands on Win32 alone: process-heap memory, a slim
+// reader/writer lock, and a plain array of entries (a language file has a
+// few hundred keys).
 #define ZENTO_LANGUAGE_BUILD
 #include "Utils/ZENTO_Language.h"
 
-#include <windows.h>
-
-#include <map>
-#include <memory>
-#include <mutex>
-#include <set>
-#include <string>
+#include "MsvcWin32.h"
 
 namespace {
 
-struct LanguageTable {
-    std::mutex lock;
-    std::map<std::string, std::wstring> texts;
-};
-
-std::mutex g_handlesLock;
-std::set<LanguageTable*> g_handles;
-
-LanguageTable* Live(ZENTO_LANG_HANDLE handle)
+void* Allocate(SIZE_T bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+void Free(void* memory)
 {
-    std::lock_guard<std::mutex> guard(g_handlesLock);
-    auto* table = static_cast<LanguageTable*>(handle);
-    return table && g_handles.count(table) ? table : nullptr;
+    if (memory) HeapFree(GetProcessHeap(), 0, memory);
 }
 
-int ReadWholeFile(const wchar_t* path, std::string& bytes)
+class Lock {
+public:
+    explicit Lock(SRWLOCK& lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+    ~Lock() { ReleaseSRWLockExclusive(&m_lock); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
+struct Entry {
+    char* key;
+    wchar_t* text;
+    int length;
+};
+
+// Entries of one loaded file; a later line of the same key replaces the text.
+struct Table {
+    Entry* entries = nullptr;
+    int count = 0;
+    int capacity = 0;
+
+    void Clear()
+    {
+        for (int i = 0; i < count; ++i) {
+            Free(entries[i].key);
+            Free(entries[i].text);
+        }
+        Free(entries);
+        entries = nullptr;
+        count = capacity = 0;
+    }
+
+    const Entry* Find(const char* key) const
+    {
+        for (int i = 0; i < count; ++i) {
+            const char* a = entries[i].key;
+            const char* b = key;
+            while (*a && *a == *b) ++a, ++b;
+            if (*a == *b) return &entries[i];
+        }
+        return nullptr;
+    }
+
+    // Takes ownership of key and text whatever the outcome.
+    bool Put(char* key, wchar_t* text, int length)
+    {
+        if (Entry* existing = const_cast<Entry*>(Find(key))) {
+            Free(key);
+            Free(existing->text);
+            existing->text = text;
+            existing->length = length;
+            return true;
+        }
+        if (count == capacity) {
+            const int grown = capacity ? capacity * 2 : 128;
+            auto* bigger = static_cast<Entry*>(Allocate(sizeof(Entry) * static_cast<SIZE_T>(grown)));
+            if (!bigger) {
+                Free(key);
+                Free(text);
+                return false;
+            }
+            for (int i = 0; i < count; ++i) bigger[i] = entries[i];
+            Free(entries);
+            entries = bigger;
+            capacity = grown;
+        }
+        entries[count++] = Entry{key, text, length};
+        return true;
+    }
+};
+
+struct LanguageHandle {
+    LanguageHandle* next = nullptr;
+    SRWLOCK lock = {};
+    Table table;
+};
+
+SRWLOCK g_handlesLock = {};
+LanguageHandle* g_handles = nullptr;
+
+LanguageHandle* Live(ZENTO_LANG_HANDLE handle)
 {
-    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Lock guard(g_handlesLock);
+    for (LanguageHandle* h = g_handles; h; h = h->next)
+        if (h == handle) return h;
+    return nullptr;
+}
+
+// The file's bytes (a terminating zero beyond size), or an error result.
+int ReadWholeFile(const wchar_t* path, char*& bytes, int& size)
+{
+    bytes = nullptr;
+    size = 0;
+    HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return ZENTO_LANG_ERR_OPEN;
     int result = ZENTO_LANG_OK;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(f, &size)) {
+    long long length = 0;
+    if (!GetFileSizeEx(f, &length)) {
         result = ZENTO_LANG_ERR_OPEN;
-    } else if (size.QuadPart > static_cast<LONGLONG>(ZENTO_LANGUAGE_MAX_FILE_BYTES)) {
+    } else if (length > static_cast<long long>(ZENTO_LANGUAGE_MAX_FILE_BYTES)) {
+        result = ZENTO_LANG_ERR_NOT_TEXT;
+    } else if (!(bytes = static_cast<char*>(Allocate(static_cast<SIZE_T>(length) + 1)))) {
         result = ZENTO_LANG_ERR_NOT_TEXT;
     } else {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        size_t done = 0;
-        while (done < bytes.size()) {
+        DWORD done = 0;
+        while (done < static_cast<DWORD>(length)) {
             DWORD got = 0;
-            if (!ReadFile(f, &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+            if (!ReadFile(f, bytes + done, static_cast<DWORD>(length) - done, &got, nullptr)) {
                 result = ZENTO_LANG_ERR_OPEN;
                 break;
             }
             if (got == 0) break;
             done += got;
         }
-        bytes.resize(done);
+        size = static_cast<int>(done);
     }
     CloseHandle(f);
+    if (result != ZENTO_LANG_OK) {
+        Free(bytes);
+        bytes = nullptr;
+    }
     return result;
 }
 
-// The file as wide text; false for data that is no text.
-bool Decode(const std::string& b, std::wstring& text)
+// The file as wide text (owned, terminated); false for data that is no text.
+bool Decode(const char* b, int size, wchar_t*& text, int& length)
 {
-    text.clear();
-    if (b.size() >= 2 && (b[0] == '\xFF' || b[0] == '\xFE') && (b[1] == '\xFE' || b[1] == '\xFF') &&
-        b[0] != b[1]) {
-        bool little = b[0] == '\xFF';
-        for (size_t i = 2; i + 1 < b.size(); i += 2) {
-            unsigned a = static_cast<unsigned char>(b[i]), c = static_cast<unsigned char>(b[i + 1]);
-            text += static_cast<wchar_t>(little ? (a | (c << 8)) : ((a << 8) | c));
-        }
+    text = nullptr;
+    length = 0;
+    const auto byte = [b](int i) { return static_cast<unsigned char>(b[i]); };
+    if (size >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+        const bool little = byte(0) == 0xFF;
+        text = static_cast<wchar_t*>(Allocate(sizeof(wchar_t) * static_cast<SIZE_T>(size / 2 + 1)));
+        if (!text) return false;
+        for (int i = 2; i + 1 < size; i += 2)
+            text[length++] = static_cast<wchar_t>(little ? (byte(i) | (byte(i + 1) << 8)) : ((byte(i) << 8) | byte(i + 1)));
         return true;
     }
-    size_t start = b.size() >= 3 && b.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (b.find('\0', start) != std::string::npos) return false;
-    if (b.size() == start) return true;
+    const int start = size >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF ? 3 : 0;
+    for (int i = start; i < size; ++i)
+        if (b[i] == '\0') return false;
     // Invalid sequences (a file cut inside a character) become U+FFFD; the
     // rest of the file still counts.
-    int n = MultiByteToWideChar(CP_UTF8, 0, b.data() + start, static_cast<int>(b.size() - start), nullptr, 0);
-    if (n <= 0) return false;
-    text.resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, 0, b.data() + start, static_cast<int>(b.size() - start), &text[0], n);
+    const int n = size > start ? MultiByteToWideChar(CP_UTF8, 0, b + start, size - start, nullptr, 0) : 0;
+    if (size > start && n <= 0) return false;
+    text = static_cast<wchar_t*>(Allocate(sizeof(wchar_t) * static_cast<SIZE_T>(n + 1)));
+    if (!text) return false;
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, b + start, size - start, text, n);
+    length = n;
     return true;
 }
 
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == 0xFEFF;
-}
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == 0xFEFF; }
 
-std::wstring Unescape(const std::wstring& raw)
+// \n, \t and \\ become what they name; any other backslash stays.
+wchar_t* Unescape(const wchar_t* raw, int n, int& length)
 {
-    std::wstring out;
-    out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == L'\\' && i + 1 < raw.size()) {
-            wchar_t next = raw[i + 1];
+    auto* out = static_cast<wchar_t*>(Allocate(sizeof(wchar_t) * static_cast<SIZE_T>(n + 1)));
+    length = 0;
+    if (!out) return nullptr;
+    for (int i = 0; i < n; ++i) {
+        if (raw[i] == L'\\' && i + 1 < n) {
+            const wchar_t next = raw[i + 1];
             if (next == L'n' || next == L't' || next == L'\\') {
-                out += next == L'n' ? L'\n' : next == L't' ? L'\t' : L'\\';
+                out[length++] = next == L'n' ? L'\n' : next == L't' ? L'\t' : L'\\';
                 ++i;
                 continue;
             }
         }
-        out += raw[i];
+        out[length++] = raw[i];
     }
     return out;
 }
 
-std::string KeyToNarrow(const std::wstring& key)
+char* KeyToNarrow(const wchar_t* key, int n)
 {
-    int n = WideCharToMultiByte(CP_UTF8, 0, key.data(), static_cast<int>(key.size()), nullptr, 0, nullptr,
-                                nullptr);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, key.data(), static_cast<int>(key.size()), &out[0], n, nullptr,
-                            nullptr);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, key, n, nullptr, 0, nullptr, nullptr);
+    auto* out = static_cast<char*>(Allocate(static_cast<SIZE_T>(bytes > 0 ? bytes : 0) + 1));
+    if (out && bytes > 0) WideCharToMultiByte(CP_UTF8, 0, key, n, out, bytes, nullptr, nullptr);
     return out;
 }
 
-void Parse(const std::wstring& text, std::map<std::string, std::wstring>& texts)
+bool Parse(const wchar_t* text, int size, Table& table)
 {
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find(L'\n', pos);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(pos, end - pos);
+    int pos = 0;
+    while (pos < size) {
+        int end = pos;
+        while (end < size && text[end] != L'\n') ++end;
+        const wchar_t* line = text + pos;
+        int n = end - pos;
         pos = end + 1;
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        size_t first = 0;
-        while (first < line.size() && IsBlank(line[first])) ++first;
-        if (first == line.size() || line[first] == L'#' || line[first] == L';') continue;
-        size_t eq = line.find(L'=', first);
-        if (eq == std::wstring::npos) continue;
-        size_t keyEnd = eq;
+        if (n > 0 && line[n - 1] == L'\r') --n;
+        int first = 0;
+        while (first < n && IsBlank(line[first])) ++first;
+        if (first == n || line[first] == L'#' || line[first] == L';') continue;
+        int eq = first;
+        while (eq < n && line[eq] != L'=') ++eq;
+        if (eq == n) continue;
+        int keyEnd = eq;
         while (keyEnd > first && IsBlank(line[keyEnd - 1])) --keyEnd;
         if (keyEnd == first) continue;
-        texts[KeyToNarrow(line.substr(first, keyEnd - first))] = Unescape(line.substr(eq + 1));
+        char* key = KeyToNarrow(line + first, keyEnd - first);
+        int length = 0;
+        wchar_t* value = Unescape(line + eq + 1, n - eq - 1, length);
+        if (!key || !value) {
+            Free(key);
+            Free(value);
+            return false;
+        }
+        if (!table.Put(key, value, length)) return false;
     }
+    return true;
 }
 
 }  // namespace
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, void*) { return 1; }
+
 ZENTO_LANGUAGE_API ZENTO_LANG_HANDLE __cdecl ZENTO_Language_CreateLanguageHandle()
 {
-    try {
-        auto table = std::make_unique<LanguageTable>();
-        std::lock_guard<std::mutex> guard(g_handlesLock);
-        g_handles.insert(table.get());
-        return table.release();
-    } catch (...) {
-        return nullptr;
-    }
+    // Zeroed memory is exactly a fresh handle (null links, an unlocked lock,
+    // an empty table).
+    auto* handle = static_cast<LanguageHandle*>(Allocate(sizeof(LanguageHandle)));
+    if (!handle) return nullptr;
+    Lock guard(g_handlesLock);
+    handle->next = g_handles;
+    g_handles = handle;
+    return handle;
 }
 
 ZENTO_LANGUAGE_API int __cdecl ZENTO_Language_LoadLang(ZENTO_LANG_HANDLE handle, const wchar_t* path)
 {
-    LanguageTable* table = Live(handle);
-    if (!table || !path || !*path) return ZENTO_LANG_ERR_ARGUMENT;
-    try {
-        std::string bytes;
-        int r = ReadWholeFile(path, bytes);
-        if (r != ZENTO_LANG_OK) return r;
-        std::wstring text;
-        if (!Decode(bytes, text)) return ZENTO_LANG_ERR_NOT_TEXT;
-        std::map<std::string, std::wstring> texts;
-        Parse(text, texts);
-        std::lock_guard<std::mutex> guard(table->lock);
-        table->texts.swap(texts);
-        return ZENTO_LANG_OK;
-    } catch (...) {
+    LanguageHandle* live = Live(handle);
+    if (!live || !path || !*path) return ZENTO_LANG_ERR_ARGUMENT;
+    char* bytes = nullptr;
+    int size = 0;
+    int result = ReadWholeFile(path, bytes, size);
+    if (result != ZENTO_LANG_OK) return result;
+    wchar_t* text = nullptr;
+    int length = 0;
+    Table loaded;
+    const bool ok = Decode(bytes, size, text, length) && Parse(text, length, loaded);
+    Free(bytes);
+    Free(text);
+    if (!ok) {
+        loaded.Clear();
         return ZENTO_LANG_ERR_NOT_TEXT;
     }
+    {
+        Lock guard(live->lock);
+        Table old = live->table;
+        live->table = loaded;
+        loaded = old;
+    }
+    loaded.Clear();
+    return ZENTO_LANG_OK;
 }
 
 ZENTO_LANGUAGE_API int __cdecl ZENTO_Language_GetValue(ZENTO_LANG_HANDLE handle, const char* key,
@@ -176,29 +286,33 @@ ZENTO_LANGUAGE_API int __cdecl ZENTO_Language_GetValue(ZENTO_LANG_HANDLE handle,
 {
     if (!buffer || size < 1) return ZENTO_LANG_ERR_ARGUMENT;
     buffer[0] = L'\0';
-    LanguageTable* table = Live(handle);
-    if (!table || !key) return ZENTO_LANG_ERR_ARGUMENT;
-    std::lock_guard<std::mutex> guard(table->lock);
-    auto it = table->texts.find(key);
-    if (it == table->texts.end()) return ZENTO_LANG_NO_KEY;
-    const std::wstring& text = it->second;
-    size_t room = static_cast<size_t>(size) - 1;
-    size_t n = text.size() <= room ? text.size() : room;
+    LanguageHandle* live = Live(handle);
+    if (!live || !key) return ZENTO_LANG_ERR_ARGUMENT;
+    Lock guard(live->lock);
+    const Entry* entry = live->table.Find(key);
+    if (!entry) return ZENTO_LANG_NO_KEY;
+    int n = entry->length <= size - 1 ? entry->length : size - 1;
     // Never end on the first half of a surrogate pair.
-    if (n < text.size() && n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
-    text.copy(buffer, n);
+    if (n < entry->length && n > 0 && entry->text[n - 1] >= 0xD800 && entry->text[n - 1] <= 0xDBFF) --n;
+    for (int i = 0; i < n; ++i) buffer[i] = entry->text[i];
     buffer[n] = L'\0';
-    return n == text.size() ? ZENTO_LANG_OK : ZENTO_LANG_TRUNCATED;
+    return n == entry->length ? ZENTO_LANG_OK : ZENTO_LANG_TRUNCATED;
 }
 
 ZENTO_LANGUAGE_API void __cdecl ZENTO_Language_ReleaseLanguageHandle(ZENTO_LANG_HANDLE handle)
 {
-    LanguageTable* table = nullptr;
+    LanguageHandle* found = nullptr;
     {
-        std::lock_guard<std::mutex> guard(g_handlesLock);
-        auto* candidate = static_cast<LanguageTable*>(handle);
-        if (!candidate || g_handles.erase(candidate) == 0) return;
-        table = candidate;
+        Lock guard(g_handlesLock);
+        for (LanguageHandle** link = &g_handles; *link; link = &(*link)->next) {
+            if (*link == handle) {
+                found = *link;
+                *link = found->next;
+                break;
+            }
+        }
     }
-    delete table;
+    if (!found) return;
+    found->table.Clear();
+    Free(found);
 }

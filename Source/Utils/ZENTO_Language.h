@@ -1,6 +1,10 @@
 // ZENTO_Language: texts by key from ".lng" language files. C++ functions with
-// the caller-cleans (cdecl) convention, exported under their decorated names
-// and linked through the import library.
+// the caller-cleans (cdecl) convention. The maker builds the library with
+// Microsoft's compiler, so they are exported under that compiler's
+// decorations, which differ from g++'s and between i686 and x86_64: the
+// plug-in imports them through an import library made from
+// ZENTO_Language-<arch>.def beside this header, which maps the names g++
+// gives these declarations to the decorated names the library exports.
 //
 // The .lng format
 //   - UTF-8 text, with or without BOM (UTF-16 with BOM is read too); lines end
@@ -17,8 +21,6 @@
 //     other backslash stays as it is.
 //   - A key given twice: the later line counts. "KEY=" is an empty text.
 #pragma once
-
-#include <wchar.h>
 
 #ifdef ZENTO_LANGUAGE_BUILD
 #define ZENTO_LANGUAGE_API __declspec(dllexport)
