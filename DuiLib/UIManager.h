@@ -222,6 +222,9 @@ private:
     void PointAtFocus();
     void RestoreFocusIfLost();
     void OnSetFocusMessage();
+    // The keyboard's messages (UIKeyboard.cpp); true when handled.
+    bool HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool PreTranslateKey(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
     void ShowTooltip(CControlUI* control, POINT pt);
     void HideTooltip();
     void ReleaseOffscreen();
