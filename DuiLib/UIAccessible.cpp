@@ -203,6 +203,22 @@ AccessibleDescription DescribeAccessible(CControlUI* control)
     AccessibleDescription d;
     if (!control) return d;
     CPaintManagerUI* manager = control->GetManager();
+    if (CComboUI* combo = ControlCast<CComboUI>(control->GetParent())) {
+        // An item of a combo lives in its drop-down list: shown while that is
+        // open, the cursor item focused (if the combo is), the chosen one
+        // selected.
+        d.role = ROLE_SYSTEM_LISTITEM;
+        d.name = PlainText(control->GetText());
+        const int index = combo->GetItemIndex(control);
+        const int hot = combo->GetDropDownHotIndex();
+        d.state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+        if (!combo->IsDropDownOpen()) d.state |= STATE_SYSTEM_INVISIBLE;
+        if (index == (combo->IsDropDownOpen() ? hot : combo->GetCurSel())) d.state |= STATE_SYSTEM_SELECTED;
+        if (combo->IsDropDownOpen() && index == hot && manager && manager->GetFocus() == combo)
+            d.state |= STATE_SYSTEM_FOCUSED;
+        d.defaultAction = ActionTexts().select;
+        return d;
+    }
     d.role = RoleOf(control);
     d.name = NameOf(control);
 
@@ -235,6 +251,8 @@ AccessibleDescription DescribeAccessible(CControlUI* control)
             if (option->IsSelected()) d.state |= STATE_SYSTEM_SELECTED;
         }
     }
+    if (CComboUI* combo = ControlCast<CComboUI>(control))
+        d.state |= combo->IsDropDownOpen() ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
     if (CButtonUI* button = ControlCast<CButtonUI>(control)) {
         if (button->IsDefaultButton()) d.state |= STATE_SYSTEM_DEFAULT;
         if (button->IsHot()) d.state |= STATE_SYSTEM_HOTTRACKED;
@@ -288,15 +306,17 @@ BSTR ToBstr(const std::wstring& text)
 class CAccObject final : public IAccessible, public IEnumVARIANT {
 public:
     // id 0 is the window's client object (the root control).
-    CAccObject(std::shared_ptr<CAccessibleHost::Shared> shared, long id) : m_shared(std::move(shared)), m_id(id)
+    CAccObject(std::shared_ptr<CAccessibleHost::Shared> shared, long id, AccessibleView view = AccessibleView::Control)
+        : m_shared(std::move(shared)), m_id(id), m_view(view)
     {
         m_shared->live.push_back(this);
     }
 
-    static IDispatch* For(const std::shared_ptr<CAccessibleHost::Shared>& shared, CControlUI* control)
+    static IDispatch* For(const std::shared_ptr<CAccessibleHost::Shared>& shared, CControlUI* control,
+                          AccessibleView view = AccessibleView::Control)
     {
         const long id = (control && control->GetParent()) ? control->GetAccId() : 0;
-        return static_cast<IAccessible*>(new CAccObject(shared, id));
+        return static_cast<IAccessible*>(new CAccObject(shared, id, view));
     }
 
     // ---- IUnknown ----
@@ -338,6 +358,7 @@ public:
     // ---- IAccessible ----
     STDMETHODIMP get_accParent(IDispatch** parent) override
     {
+        if (parent) *parent = nullptr;
         return Guard([&](CControlUI* self) -> HRESULT {
             if (!parent) return E_POINTER;
             *parent = nullptr;
@@ -348,20 +369,22 @@ public:
                            ? S_OK
                            : S_FALSE;
             }
-            *parent = For(m_shared, GetAccessibleParent(self));
+            *parent = For(m_shared, IsDropDownList() ? self : GetAccessibleParent(self));
             return S_OK;
         });
     }
     STDMETHODIMP get_accChildCount(long* count) override
     {
+        if (count) *count = 0;
         return Guard([&](CControlUI* self) -> HRESULT {
             if (!count) return E_POINTER;
-            *count = static_cast<long>(GetAccessibleChildren(self).size());
+            *count = static_cast<long>(ChildrenOf(self).size());
             return S_OK;
         });
     }
     STDMETHODIMP get_accChild(VARIANT varChild, IDispatch** child) override
     {
+        if (child) *child = nullptr;
         return Guard([&](CControlUI*) -> HRESULT {
             if (!child) return E_POINTER;
             *child = nullptr;
@@ -390,7 +413,10 @@ public:
     }
     STDMETHODIMP get_accDescription(VARIANT varChild, BSTR* description) override
     {
-        return Describe(varChild, description, [](const AccessibleDescription&, BSTR*) { return S_FALSE; });
+        return Describe(varChild, description, [](const AccessibleDescription&, BSTR* out) {
+            *out = nullptr;
+            return S_FALSE;
+        });
     }
     STDMETHODIMP get_accRole(VARIANT varChild, VARIANT* role) override
     {
@@ -409,7 +435,7 @@ public:
             CControlUI* target = nullptr;
             HRESULT hr = Resolve(varChild, target);
             if (FAILED(hr)) return hr;
-            DWORD bits = DescribeAccessible(target).state;
+            DWORD bits = Description(target).state;
             if (!target->GetParent()) {
                 bits = STATE_SYSTEM_FOCUSABLE;
                 if (::GetFocus() == m_shared->hwnd && !m_shared->manager->GetFocus()) bits |= STATE_SYSTEM_FOCUSED;
@@ -461,7 +487,7 @@ public:
         if (selection) ::VariantInit(selection);
         return Guard([&](CControlUI* self) -> HRESULT {
             if (!selection) return E_POINTER;
-            for (CControlUI* child : GetAccessibleChildren(self)) {
+            for (CControlUI* child : ChildrenOf(self)) {
                 if (!(DescribeAccessible(child).state & STATE_SYSTEM_SELECTED)) continue;
                 selection->vt = VT_DISPATCH;
                 selection->pdispVal = For(m_shared, child);
@@ -502,14 +528,27 @@ public:
     }
     STDMETHODIMP accLocation(long* left, long* top, long* width, long* height, VARIANT varChild) override
     {
+        for (long* out : {left, top, width, height})
+            if (out) *out = 0;
         return Guard([&](CControlUI*) -> HRESULT {
             if (!left || !top || !width || !height) return E_POINTER;
             CControlUI* target = nullptr;
             HRESULT hr = Resolve(varChild, target);
             if (FAILED(hr)) return hr;
             RECT rc = target->GetParent() ? target->GetPos() : RECT{0, 0, 0, 0};
+            HWND from = m_shared->hwnd;
             if (!target->GetParent()) ::GetClientRect(m_shared->hwnd, &rc);
-            ::MapWindowPoints(m_shared->hwnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+            CComboUI* combo = ControlCast<CComboUI>(target);
+            CComboUI* owner = ControlCast<CComboUI>(target->GetParent());
+            if (IsDropDownList() && combo && combo->IsDropDownOpen()) {
+                from = combo->GetDropDownWindow();
+                ::GetClientRect(from, &rc);
+            } else if (owner) {
+                from = owner->GetDropDownWindow();
+                rc = {0, 0, 0, 0};
+                if (!from || !owner->GetDropDownItemRect(owner->GetItemIndex(target), rc)) return S_FALSE;
+            }
+            ::MapWindowPoints(from, nullptr, reinterpret_cast<POINT*>(&rc), 2);
             *left = rc.left;
             *top = rc.top;
             *width = rc.right - rc.left;
@@ -528,7 +567,7 @@ public:
             CControlUI* found = nullptr;
             if (direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD) {
                 if (start != self) return E_INVALIDARG;
-                std::vector<CControlUI*> children = GetAccessibleChildren(self);
+                std::vector<CControlUI*> children = ChildrenOf(self);
                 if (!children.empty()) found = direction == NAVDIR_FIRSTCHILD ? children.front() : children.back();
             } else {
                 found = Neighbour(start, direction);
@@ -591,7 +630,7 @@ public:
         ULONG got = 0;
         HRESULT hr = Guard([&](CControlUI* self) -> HRESULT {
             if (!items) return E_POINTER;
-            std::vector<CControlUI*> children = GetAccessibleChildren(self);
+            std::vector<CControlUI*> children = ChildrenOf(self);
             while (got < count && m_cursor < children.size()) {
                 ::VariantInit(&items[got]);
                 items[got].vt = VT_DISPATCH;
@@ -606,8 +645,12 @@ public:
     }
     STDMETHODIMP Skip(ULONG count) override
     {
-        m_cursor += count;
-        return S_OK;
+        return Guard([&](CControlUI* self) -> HRESULT {
+            const size_t children = ChildrenOf(self).size();
+            const bool all = m_cursor + count <= children;
+            m_cursor = all ? m_cursor + count : children;
+            return all ? S_OK : S_FALSE;
+        });
     }
     STDMETHODIMP Reset() override
     {
@@ -617,7 +660,7 @@ public:
     STDMETHODIMP Clone(IEnumVARIANT** copy) override
     {
         if (!copy) return E_POINTER;
-        auto* clone = new CAccObject(m_shared, m_id);
+        auto* clone = new CAccObject(m_shared, m_id, m_view);
         clone->m_cursor = m_cursor;
         *copy = static_cast<IEnumVARIANT*>(clone);
         return S_OK;
@@ -637,6 +680,19 @@ private:
         CPaintManagerUI* manager = m_shared->manager;
         if (!manager) return nullptr;
         return m_id == 0 ? manager->GetRoot() : manager->FindAccessibleId(m_id);
+    }
+
+    bool IsDropDownList() const { return m_view == AccessibleView::DropDownList; }
+
+    // The drop-down list's children are its combo's items; every other
+    // object's are the visible objects under its control.
+    std::vector<CControlUI*> ChildrenOf(CControlUI* self) const
+    {
+        CComboUI* combo = IsDropDownList() ? ControlCast<CComboUI>(self) : nullptr;
+        if (!combo) return GetAccessibleChildren(self);
+        std::vector<CControlUI*> items;
+        for (int i = 0; i < combo->GetCount(); ++i) items.push_back(combo->GetItemAt(i));
+        return items;
     }
 
     static bool IsDescendant(CControlUI* control, CControlUI* ancestor)
@@ -672,15 +728,36 @@ private:
         });
     }
 
+    // What a target says of itself, the drop-down list's own object being a
+    // list named after its combo.
+    AccessibleDescription Description(CControlUI* target) const
+    {
+        AccessibleDescription d = DescribeAccessible(target);
+        if (IsDropDownList() && target == Self()) {
+            d.role = ROLE_SYSTEM_LIST;
+            d.value.clear();
+            d.hasValue = false;
+            d.defaultAction.clear();
+            d.state &= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE;
+        }
+        return d;
+    }
+
+    static void ClearOut(BSTR* out) { *out = nullptr; }
+    static void ClearOut(VARIANT* out) { ::VariantInit(out); }
+
+    // Every [out] is set on every path: a strict client reads it even after
+    // a failure.
     template <class Out, class Answer>
     HRESULT Describe(const VARIANT& child, Out* out, Answer answer)
     {
+        if (out) ClearOut(out);
         return Guard([&](CControlUI*) -> HRESULT {
             if (!out) return E_POINTER;
             CControlUI* target = nullptr;
             HRESULT hr = Resolve(child, target);
             if (FAILED(hr)) return hr;
-            AccessibleDescription d = DescribeAccessible(target);
+            AccessibleDescription d = Description(target);
             if (!target->GetParent()) {
                 // The client object is named after the window unless the skin names it.
                 if (d.name.empty()) {
@@ -731,6 +808,7 @@ private:
     LONG m_refs = 1;
     std::shared_ptr<CAccessibleHost::Shared> m_shared;
     long m_id;
+    AccessibleView m_view;
     size_t m_cursor = 0;
 };
 
@@ -751,9 +829,9 @@ CAccessibleHost::~CAccessibleHost()
     for (CAccObject* object : live) ::CoDisconnectObject(static_cast<IAccessible*>(object), 0);
 }
 
-LRESULT CAccessibleHost::GetObjectResult(WPARAM wParam)
+LRESULT CAccessibleHost::GetObjectResult(WPARAM wParam, CControlUI* control, AccessibleView view)
 {
-    IAccessible* root = static_cast<IAccessible*>(static_cast<IDispatch*>(CAccObject::For(m_shared, nullptr)));
+    IAccessible* root = static_cast<IAccessible*>(static_cast<IDispatch*>(CAccObject::For(m_shared, control, view)));
     const LRESULT result = ::LresultFromObject(kIidAccessible, wParam, root);
     root->Release();
     return result;

@@ -50,6 +50,10 @@ CControlUI* GetAccessibleParent(CControlUI* control);
 // A role name of the "accrole" attribute as ROLE_SYSTEM_*; 0 when unknown.
 long AccessibleRoleFromName(const std::wstring& name);
 
+// What an object shows of its control: the control itself, or for a combo
+// the drop-down list of its items (the list's own window answers for it).
+enum class AccessibleView { Control, DropDownList };
+
 // One window's end of MSAA. Made by the paint manager at the first
 // WM_GETOBJECT for OBJID_CLIENT; destroying it disconnects every object it
 // handed out, so a client that keeps one gets an error instead of a crash.
@@ -60,8 +64,10 @@ public:
     CAccessibleHost(const CAccessibleHost&) = delete;
     CAccessibleHost& operator=(const CAccessibleHost&) = delete;
 
-    // The answer to WM_GETOBJECT(OBJID_CLIENT).
-    LRESULT GetObjectResult(WPARAM wParam);
+    // The answer to WM_GETOBJECT(OBJID_CLIENT): the window's client object,
+    // or the object of `control` for the native child window that shows it.
+    LRESULT GetObjectResult(WPARAM wParam, CControlUI* control = nullptr,
+                            AccessibleView view = AccessibleView::Control);
     // Runs a default action that a client asked for (posted, so the client
     // is never kept waiting by a dialog the action opens).
     static UINT GetDefaultActionMessage();

@@ -48,8 +48,14 @@ public:
             return false;
         ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
         ::SetCapture(m_hWnd);
+        // The keyboard focus stays with the combo, but a screen reader
+        // follows the list: it is expanded, and its cursor item is the focus.
+        pm->NotifyAccessibleEvent(EVENT_OBJECT_STATECHANGE, m_pOwner);
+        AnnounceHot();
         return true;
     }
+
+    int HotIndex() const { return m_iHot; }
 
     void Detach() { m_pOwner = nullptr; }
 
@@ -63,6 +69,7 @@ public:
                 m_iHot = next;
                 EnsureVisible(next);
                 ::InvalidateRect(m_hWnd, nullptr, FALSE);
+                AnnounceHot();
             }
         } else if (vk == VK_RETURN) {
             if (m_iHot >= 0)
@@ -129,6 +136,13 @@ protected:
             case WM_KEYDOWN:
                 HandleKey(static_cast<UINT>(wParam));
                 return 0;
+            case WM_GETOBJECT: {
+                LRESULT answer = 0;
+                CPaintManagerUI* pm = m_pOwner ? m_pOwner->GetManager() : nullptr;
+                if (pm && pm->AnswerGetObject(wParam, lParam, m_pOwner, answer, AccessibleView::DropDownList))
+                    return answer;
+                break;
+            }
             default:
                 break;
         }
@@ -140,6 +154,7 @@ protected:
         if (m_pOwner) {
             m_pOwner->OnDropDownClosed();
             m_pOwner->Invalidate();
+            AnnounceClosed(m_pOwner);
         }
         delete this;
     }
@@ -182,7 +197,28 @@ private:
         if (owner) owner->OnDropDownClosed();
         m_pOwner = nullptr;
         ::DestroyWindow(hwnd);  // deletes this
-        if (owner) owner->SelectItem(index, true, true);
+        if (owner) {
+            AnnounceClosed(owner);
+            owner->SelectItem(index, true, true);
+        }
+    }
+
+    void AnnounceHot()
+    {
+        CPaintManagerUI* pm = m_pOwner ? m_pOwner->GetManager() : nullptr;
+        CControlUI* item = m_pOwner ? m_pOwner->GetItemAt(m_iHot) : nullptr;
+        if (!pm || !item) return;
+        pm->NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, item, m_hWnd);
+        pm->NotifyAccessibleEvent(EVENT_OBJECT_SELECTION, item, m_hWnd);
+    }
+
+    // Collapsed, and the reader's focus back on the combo it never left.
+    static void AnnounceClosed(CComboUI* combo)
+    {
+        CPaintManagerUI* pm = combo->GetManager();
+        if (!pm) return;
+        pm->NotifyAccessibleEvent(EVENT_OBJECT_STATECHANGE, combo);
+        if (pm->GetFocus() == combo) pm->NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, combo);
     }
 
     void Paint()
@@ -377,6 +413,11 @@ bool CComboUI::AddAt(CControlUI* control, int index)
 bool CComboUI::GetDropDownItemRect(int index, RECT& rc) const
 {
     return m_pWindow && m_pWindow->GetItemRect(index, rc);
+}
+
+int CComboUI::GetDropDownHotIndex() const
+{
+    return m_pWindow ? m_pWindow->HotIndex() : -1;
 }
 
 CControlUI* CComboUI::FindControlAt(POINT pt)

@@ -48,6 +48,9 @@ public:
     // Where item `index` is drawn in the open drop-down list (its client
     // coordinates); false when the list is closed or the item scrolled away.
     bool GetDropDownItemRect(int index, RECT& rc) const;
+    // The item the open list's cursor is on (what Enter would choose); -1
+    // when the list is closed.
+    int GetDropDownHotIndex() const;
 
     bool AddAt(CControlUI* control, int index) override;
     bool Remove(CControlUI* control) override;

@@ -52,6 +52,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index)
     control->SetManager(m_pManager, this, m_pManager != nullptr);
     control->SetInternVisible(IsVisible());
     NeedUpdate();
+    if (m_pManager) m_pManager->NoteChildrenChanged(this);
     return true;
 }
 
@@ -78,6 +79,7 @@ bool CContainerUI::RemoveAt(int index)
     m_items.erase(m_items.begin() + index);
     DestroyItem(control);
     NeedUpdate();
+    if (m_pManager) m_pManager->NoteChildrenChanged(this);
     return true;
 }
 
@@ -87,6 +89,7 @@ void CContainerUI::RemoveAll()
     items.swap(m_items);
     for (CControlUI* c : items) DestroyItem(c);
     NeedUpdate();
+    if (m_pManager && !items.empty()) m_pManager->NoteChildrenChanged(this);
 }
 
 void CContainerUI::SetInset(RECT rc)

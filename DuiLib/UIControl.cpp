@@ -68,7 +68,10 @@ void CControlUI::SetVisible(bool visible)
     bool wasVisible = IsVisible();
     m_bVisible = visible;
     if (!IsVisible() && m_pManager && m_bFocused) m_pManager->FocusGone(this);
-    if (wasVisible != IsVisible()) NeedParentUpdate();
+    if (wasVisible != IsVisible()) {
+        NeedParentUpdate();
+        if (m_pManager) m_pManager->NoteVisibilityChanged(this);
+    }
 }
 
 void CControlUI::SetInternVisible(bool visible)
@@ -119,6 +122,7 @@ void CControlUI::SetPos(RECT rc)
     RECT old = m_rcItem;
     m_rcItem = rc;
     m_bUpdateNeeded = false;
+    m_bLaidOut = true;
     if (m_pManager && !EqualRect(&old, &rc)) {
         m_pManager->Invalidate(old);
         m_pManager->Invalidate(rc);

@@ -68,6 +68,7 @@ public:
     // Visible means: shown itself and not inside a hidden container.
     virtual bool IsVisible() const { return m_bVisible && m_bInternVisible; }
     bool IsOwnVisible() const { return m_bVisible; }
+    bool HasBeenLaidOut() const { return m_bLaidOut; }
     virtual void SetVisible(bool visible = true);
     virtual void SetInternVisible(bool visible = true);
     virtual bool IsEnabled() const { return m_bEnabled; }
@@ -208,6 +209,7 @@ protected:
     bool m_bFloat = false;
     bool m_bUpdateNeeded = true;
     bool m_bInited = false;
+    bool m_bLaidOut = false;  // placed at least once: what changes now, a client is told
     bool m_bDefaultActionDblClick = false;
     int m_iTabOrder = 0;
     long m_iAccId = 0;

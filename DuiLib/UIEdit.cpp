@@ -297,6 +297,14 @@ LRESULT CALLBACK CEditUI::NativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
                     if (self->m_pManager->HandleDialogKey(static_cast<UINT>(wParam), shift)) return 0;
                 }
                 break;
+            case WM_GETOBJECT: {
+                // The system's proxy for an edit names it after a static
+                // window before it, and there is none: the control's own
+                // object (its label's name, protected for a password) answers.
+                LRESULT answer = 0;
+                if (self->m_pManager && self->m_pManager->AnswerGetObject(wParam, lParam, self, answer)) return answer;
+                break;
+            }
             case WM_CHAR:
                 // These keys belong to the dialog; the edit would only beep.
                 if (wParam == L'\t' || wParam == L'\r' || wParam == 27) return 0;

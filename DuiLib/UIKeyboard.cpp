@@ -57,8 +57,10 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         auto* list = ControlCast<CVerticalLayoutUI>(p);
         if (list && list->IsVScrollEnabled()) list->EnsureVisible(control);
     }
-    // A native edit's own window announces its focus itself.
-    if (!nativeChild && m_pFocus == control) NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, control);
+    // A native edit's own window announces its focus itself; a focus the
+    // window could not take (another thread's window is active) is none.
+    if (!nativeChild && m_pFocus == control && m_hWndPaint && ::GetFocus() == m_hWndPaint)
+        NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, control);
 }
 
 void CPaintManagerUI::FocusGone(CControlUI* control)
@@ -77,6 +79,15 @@ void CPaintManagerUI::SetFocusNeeded(CControlUI* control)
     if (m_pFocus) m_pFocus->SetFocusState(false);
     m_pFocus = control;
     if (control) control->SetFocusState(true);
+}
+
+void CPaintManagerUI::FocusIfActive(CControlUI* control)
+{
+    if (!control || !control->IsVisible() || !control->IsEnabled() || control->GetManager() != this) return;
+    if (m_hWndPaint && ::GetActiveWindow() == ::GetAncestor(m_hWndPaint, GA_ROOT))
+        SetFocus(control);
+    else
+        SetFocusNeeded(control);
 }
 
 std::vector<COptionUI*> CPaintManagerUI::GetVisibleGroupMembers(COptionUI* option) const
@@ -256,10 +267,16 @@ void CPaintManagerUI::OnSetFocusMessage()
         NotifyAccessibleEvent(EVENT_OBJECT_FOCUS, m_pFocus);
         return;
     }
-    // The window got the focus as a whole (from the host, the Tab key of a
-    // dialog, a closed message box): its first stop takes it.
-    std::vector<CControlUI*> stops = GetTabStops();
-    if (!stops.empty()) SetFocus(stops.front());
+    // The window got the focus as a whole (activated, the host's Tab, a
+    // closed message box) with no control of its own remembered: it chooses
+    // none, as after a mouse click elsewhere. A pop-up that comes forward
+    // must not put Enter or Space typed into another application onto its
+    // Close button; the first Tab or arrow chooses. A menu is the exception:
+    // its first item is where Enter and the arrows start.
+    if (IsMenuWindow()) {
+        std::vector<CControlUI*> stops = GetTabStops();
+        if (!stops.empty()) SetFocus(stops.front());
+    }
 }
 
 void CPaintManagerUI::PaintFocusIndicator(HDC hdc, const RECT& rcPaint)
@@ -304,6 +321,7 @@ bool CPaintManagerUI::HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
 {
     switch (uMsg) {
         case WM_KEYDOWN:
+            m_bLastInputKeyboard = true;
             m_bKeyboardMenuOpened = false;
             if ((wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
                 HandleDialogKey(static_cast<UINT>(wParam), (::GetKeyState(VK_SHIFT) & 0x8000) != 0)) {
@@ -311,6 +329,13 @@ bool CPaintManagerUI::HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
                 return true;
             }
             if (MoveInOptionGroup(static_cast<UINT>(wParam))) {
+                lRes = 0;
+                return true;
+            }
+            // Nothing chosen yet (the window was activated as a whole): an
+            // arrow starts where Tab would.
+            if (!m_pFocus && (wParam == VK_UP || wParam == VK_DOWN || wParam == VK_LEFT || wParam == VK_RIGHT) &&
+                SetNextTabControl(true)) {
                 lRes = 0;
                 return true;
             }
@@ -326,6 +351,7 @@ bool CPaintManagerUI::HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
             return false;
         case WM_SYSKEYDOWN:
             // Shift+F10 arrives as a system key (F10 alone is the menu key).
+            m_bLastInputKeyboard = true;
             m_bKeyboardMenuOpened = false;
             if (wParam == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) && ShowKeyboardContextMenu()) {
                 m_bKeyboardMenuOpened = true;
@@ -347,7 +373,10 @@ bool CPaintManagerUI::HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
             BOOL cues = FALSE;
             const bool forced = ::SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0) && cues;
             if (HIWORD(wParam) & UISF_HIDEFOCUS) {
-                const bool show = forced || LOWORD(wParam) == UIS_CLEAR;
+                // UIS_INITIALIZE asks for the state the last input implies,
+                // as standard controls read it: cues after the keyboard.
+                const WORD action = LOWORD(wParam);
+                const bool show = forced || action == UIS_CLEAR || (action == UIS_INITIALIZE && m_bLastInputKeyboard);
                 if (show != m_bFocusCues) {
                     m_bFocusCues = show;
                     if (m_pFocus) m_pFocus->Invalidate();

@@ -481,6 +481,7 @@ void CPaintManagerUI::LayoutTo(const RECT& rc)
         if (!m_bUpdateNeeded) break;
     }
     m_bLayingOut = false;
+    m_bPresented = true;
 }
 
 void CPaintManagerUI::UpdateLayout()
@@ -497,6 +498,7 @@ void CPaintManagerUI::UpdateLayout()
     if (!m_bUpdateNeeded && !m_bFirstLayout && EqualRect(&cur, &rc)) return;
     LayoutTo(rc);
     RestoreFocusIfLost();
+    FlushReorders();
 }
 
 void CPaintManagerUI::Invalidate(const RECT& rc)
@@ -532,6 +534,9 @@ void CPaintManagerUI::ReapObjects(CControlUI* control)
     if (IsSelfOrDescendant(m_pEventRClick, control)) m_pEventRClick = nullptr;
     if (IsSelfOrDescendant(m_pTooltipOwner, control)) HideTooltip();
     if (m_pRoot == control) m_pRoot = nullptr;
+    m_reorderPending.erase(std::remove_if(m_reorderPending.begin(), m_reorderPending.end(),
+                                          [control](CControlUI* c) { return IsSelfOrDescendant(c, control); }),
+                           m_reorderPending.end());
     for (auto& group : m_optionGroups) {
         auto& v = group.second;
         v.erase(std::remove_if(v.begin(), v.end(),
@@ -564,16 +569,75 @@ void CPaintManagerUI::FlushDelayedCleanup()
 
 // ---- Accessibility -------------------------------------------------------------------------
 
-void CPaintManagerUI::NotifyAccessibleEvent(DWORD event, CControlUI* control)
+void CPaintManagerUI::NotifyAccessibleEvent(DWORD event, CControlUI* control, HWND window)
 {
     if (!m_hWndPaint) return;
-    const bool always = event == EVENT_OBJECT_FOCUS || event == EVENT_OBJECT_SELECTION ||
-                        event == EVENT_SYSTEM_ALERT;
-    // Rebuilding a view renames hundreds of controls: nobody is told of that
-    // until some client has shown interest in this window.
-    if (!always && !m_accessible) return;
+    // The focus and alerts are news whoever listens. Changes are told only
+    // once some client has asked for this window, and only of what a
+    // client can have seen: a control built since the last layout is part
+    // of its container's reorder, not hundreds of name changes, each of
+    // them a round trip for a reader in another process.
+    if (event != EVENT_OBJECT_FOCUS && event != EVENT_SYSTEM_ALERT) {
+        if (!m_accessible || !m_bPresented) return;
+        // A drop-down list's items are laid out in their own window.
+        if (control && !control->HasBeenLaidOut() && !window) return;
+    }
     const LONG child = (control && control->GetParent()) ? control->GetAccId() : CHILDID_SELF;
-    ::NotifyWinEvent(event, m_hWndPaint, OBJID_CLIENT, child);
+    ::NotifyWinEvent(event, window ? window : m_hWndPaint, OBJID_CLIENT, child);
+}
+
+bool CPaintManagerUI::AnswerGetObject(WPARAM wParam, LPARAM lParam, CControlUI* control, LRESULT& lRes,
+                                      AccessibleView view)
+{
+    if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !m_pRoot || m_bWindowDestroyed) return false;
+    if (!m_accessible) m_accessible = std::make_unique<CAccessibleHost>(this);
+    const LRESULT result = m_accessible->GetObjectResult(wParam, control, view);
+    // A failure is no answer: the window's default processing gives the
+    // system's own object instead.
+    if (result < 0) return false;
+    lRes = result;
+    return true;
+}
+
+bool CPaintManagerUI::IsMenuWindow() const
+{
+    return m_pRoot && EqualsNoCase(m_pRoot->GetAccRoleName(), L"menupopup");
+}
+
+void CPaintManagerUI::NoteChildrenChanged(CControlUI* container)
+{
+    if (!container || !m_accessible || !m_bPresented || !container->HasBeenLaidOut()) return;
+    if (std::find(m_reorderPending.begin(), m_reorderPending.end(), container) == m_reorderPending.end())
+        m_reorderPending.push_back(container);
+}
+
+void CPaintManagerUI::NoteVisibilityChanged(CControlUI* control)
+{
+    if (!control || !control->GetParent()) return;
+    if (IsAccessibleObject(control))
+        NotifyAccessibleEvent(control->IsVisible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE, control);
+    else
+        NoteChildrenChanged(control->GetParent());
+}
+
+void CPaintManagerUI::FlushReorders()
+{
+    if (m_reorderPending.empty()) return;
+    std::vector<CControlUI*> pending;
+    pending.swap(m_reorderPending);
+    std::vector<LONG> told;
+    for (CControlUI* c : pending) {
+        // Inside another changed container: that one's reorder covers it.
+        bool covered = false;
+        for (CControlUI* other : pending)
+            if (other != c && IsSelfOrDescendant(c, other)) covered = true;
+        if (covered || !m_hWndPaint) continue;
+        CControlUI* object = IsAccessibleObject(c) && c->GetParent() ? c : GetAccessibleParent(c);
+        const LONG child = object ? object->GetAccId() : CHILDID_SELF;
+        if (std::find(told.begin(), told.end(), child) != told.end()) continue;
+        told.push_back(child);
+        ::NotifyWinEvent(EVENT_OBJECT_REORDER, m_hWndPaint, OBJID_CLIENT, child);
+    }
 }
 
 void CPaintManagerUI::NotifyAlert()
@@ -838,6 +902,7 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
         }
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            m_bLastInputKeyboard = false;
             POINT pt = pointFrom(lParam);
             m_ptLastMousePos = pt;
             HideTooltip();
@@ -871,6 +936,7 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             }
             return false;
         case WM_RBUTTONDOWN: {
+            m_bLastInputKeyboard = false;
             POINT pt = pointFrom(lParam);
             m_ptLastMousePos = pt;
             HideTooltip();
@@ -906,10 +972,7 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
             return true;
         }
         case WM_GETOBJECT:
-            if (static_cast<LONG>(static_cast<DWORD>(lParam)) != OBJID_CLIENT || !m_pRoot) return false;
-            if (!m_accessible) m_accessible = std::make_unique<CAccessibleHost>(this);
-            lRes = m_accessible->GetObjectResult(wParam);
-            return true;
+            return AnswerGetObject(wParam, lParam, nullptr, lRes);
         case WM_COMMAND:
             if (HIWORD(wParam) == EN_CHANGE) {
                 CEditUI* edit = CEditUI::FromNativeWindow(reinterpret_cast<HWND>(lParam));
@@ -946,7 +1009,18 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
                 }
             }
             return false;
+        case WM_SHOWWINDOW:
+            // A window whose root is a menu opens and closes as one, as the
+            // system's menus tell a screen reader.
+            if (IsMenuWindow())
+                ::NotifyWinEvent(wParam ? EVENT_SYSTEM_MENUPOPUPSTART : EVENT_SYSTEM_MENUPOPUPEND, m_hWndPaint,
+                                 OBJID_CLIENT, CHILDID_SELF);
+            return false;
         case WM_DESTROY:
+            if (IsMenuWindow() && ::IsWindowVisible(m_hWndPaint))
+                ::NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPEND, m_hWndPaint, OBJID_CLIENT, CHILDID_SELF);
+            // Late WM_GETOBJECTs of a window on its way out get no new host.
+            m_bWindowDestroyed = true;
             m_accessible.reset();
             HideTooltip();
             if (m_hwndTooltip && ::IsWindow(m_hwndTooltip)) ::DestroyWindow(m_hwndTooltip);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DuiLib/UIAccessible.h"
 #include "DuiLib/UIBase.h"
 #include "DuiLib/UIControl.h"
 #include "DuiLib/ScopedWin.h"
@@ -135,6 +136,10 @@ public:
     // Records the focus without moving the system focus (native child windows
     // call this when they get it themselves).
     void SetFocusNeeded(CControlUI* control);
+    // SetFocus while this window's top-level window is the active one; else
+    // the control is only remembered, to get the focus when the window does,
+    // and no other window loses its activation to this one.
+    void FocusIfActive(CControlUI* control);
     // Tab, Shift+Tab, Enter and Escape; true when the key was used.
     bool HandleDialogKey(UINT vk, bool shift);
     bool SetNextTabControl(bool forward = true);
@@ -159,12 +164,25 @@ public:
     // Sends a WinEvent for a control of this window (null: the window's client
     // object). Name, value and state changes go only once a client has asked
     // for the window's accessible object; focus, selection and alerts always.
-    void NotifyAccessibleEvent(DWORD event, CControlUI* control);
+    // `window`: a window of the control other than this one's (a combo's
+    // drop-down list), which then carries the event.
+    void NotifyAccessibleEvent(DWORD event, CControlUI* control, HWND window = nullptr);
+    // What a rebuild changes is told as structure, not control by control:
+    // a container whose children came, went, showed or hid gets one
+    // EVENT_OBJECT_REORDER after the next layout; an object of its own shown
+    // or hidden gets EVENT_OBJECT_SHOW or _HIDE.
+    void NoteChildrenChanged(CControlUI* container);
+    void NoteVisibilityChanged(CControlUI* control);
     // EVENT_SYSTEM_ALERT for the first visible control whose role is "alert".
     void NotifyAlert();
     long RegisterAccessibleId(CControlUI* control);
     CControlUI* FindAccessibleId(long id) const;
     bool HasAccessibleClients() const { return m_accessible != nullptr; }
+    // The answer to WM_GETOBJECT for this window, or, with `control`, for a
+    // native child window standing for that control (an edit): false when
+    // there is none (default processing then answers).
+    bool AnswerGetObject(WPARAM wParam, LPARAM lParam, CControlUI* control, LRESULT& lRes,
+                         AccessibleView view = AccessibleView::Control);
 
     // ---- Option groups ------------------------------------------------------------
     void AddOptionGroup(const std::wstring& group, COptionUI* option);
@@ -221,6 +239,10 @@ private:
     void PaintFocusIndicator(HDC hdc, const RECT& rcPaint);
     void PointAtFocus();
     void RestoreFocusIfLost();
+    void FlushReorders();
+    // The root's role is a menu: it opens and closes with menu events and
+    // its first item takes the focus with the window.
+    bool IsMenuWindow() const;
     void OnSetFocusMessage();
     // The keyboard's messages (UIKeyboard.cpp); true when handled.
     bool HandleKeyboardMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
@@ -272,12 +294,18 @@ private:
     std::shared_ptr<bool> m_alive;
 
     bool m_bFocusCues = false;
+    bool m_bLastInputKeyboard = false;
     bool m_bFocusLost = false;
     bool m_bTakingFocus = false;
     bool m_bKeyboardMenuOpened = false;
     long m_nextAccId = 1;
     std::map<long, CControlUI*> m_accIds;
     std::unique_ptr<CAccessibleHost> m_accessible;
+    bool m_bWindowDestroyed = false;
+    // The tree has been laid out and shown once: before that a client has
+    // nothing to be told about changes of.
+    bool m_bPresented = false;
+    std::vector<CControlUI*> m_reorderPending;
 
     // Declared so they go in the right order: the bitmap is selected out of
     // the DC, then the DC goes, then the bitmap.

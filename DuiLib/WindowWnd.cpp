@@ -91,6 +91,9 @@ UINT CWindowWnd::ShowModal()
     if (!::IsWindow(m_hWnd)) return 0;
     HWND hwnd = m_hWnd;
     HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    // What had the keyboard before: it gets it back, as after a dialog of
+    // the system's, rather than the owner's frame as a whole.
+    HWND before = ::GetFocus();
     UINT result = IDCANCEL;
     CModalLoopScope scope(hwnd);
     m_bModal = true;
@@ -119,7 +122,8 @@ UINT CWindowWnd::ShowModal()
     if (owner && ::IsWindow(owner)) {
         ::EnableWindow(owner, TRUE);
         // Ended by a release of the plug-in: the focus is the host's business.
-        if (!scope.Abandoned()) ::SetFocus(owner);
+        const HWND target = before && ::IsWindow(before) && before != hwnd ? before : owner;
+        if (!scope.Abandoned() && ::GetFocus() != target) ::SetFocus(target);
     }
     if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
     return result;

@@ -268,6 +268,8 @@ long Host::OnAttachView(IPluginView* view)
 {
     m_attachedView_ = view;
     LayoutView();
+    // The frame itself held the focus while it had no pane: the view gets it.
+    if (m_mainWindow_ && GetFocus() == m_mainWindow_) FocusPane();
     return 0;
 }
 
@@ -424,6 +426,29 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         break;
+    case WM_ACTIVATE:
+        // What every frame of a real host does for its panes (the dialog
+        // manager's convention): the focus a pane had when another window
+        // took over comes back to it with the activation, and a fresh
+        // activation gives it to the plug-in's view, our only pane.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(window, focus)) m_savedFocus_ = focus;
+            return 0;
+        }
+        if (!HIWORD(wParam)) FocusPane();
+        return 0;
+    case WM_SETFOCUS:
+        FocusPane();
+        return 0;
+    case WM_KEYDOWN:
+        // F6 goes to the next pane; with one pane, back into the view.
+        if (wParam == VK_F6) {
+            m_savedFocus_ = nullptr;
+            FocusPane();
+            return 0;
+        }
+        break;
     case WM_INITMENUPOPUP:
         ShowDeviceMenu(reinterpret_cast<HMENU>(wParam));
         break;
@@ -453,6 +478,13 @@ LRESULT Host::HandleMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Host::FocusPane()
+{
+    HWND target = m_savedFocus_ && IsWindow(m_savedFocus_) && IsChild(m_mainWindow_, m_savedFocus_) ? m_savedFocus_ : nullptr;
+    if (!target && m_attachedView_) target = m_attachedView_->GetWindow();
+    if (target && IsWindow(target) && IsWindowVisible(target)) SetFocus(target);
 }
 
 void Host::CloseAfter(unsigned seconds, const std::wstring& screenshotFolder)
@@ -548,6 +580,24 @@ void Host::UnloadPlugin()
     m_plugin_ = nullptr;
 }
 
+namespace {
+
+// The settings dialog hands the keyboard to the page it holds whenever it is
+// activated, as a property sheet does; everything else is default handling.
+LRESULT CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (!focus || !IsChild(window, focus)) {
+            if (HWND page = GetWindow(window, GW_CHILD)) SetFocus(page);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 bool Host::ShowSettingsDialog(HWND owner)
 {
     if (!m_plugin_) return false;
@@ -559,7 +609,7 @@ bool Host::ShowSettingsDialog(HWND owner)
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {sizeof(wc)};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = SettingsDialogProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);

@@ -182,6 +182,8 @@ private:
     void ShowDeviceMenu(HMENU menu);
     void OnDeviceCommand(UINT id);
     void RunMailboxCommand(const MailboxRecord& record);
+    // Gives the keyboard focus to the pane that last had it, else the view.
+    void FocusPane();
     std::wstring ConfigPath() const;
     // Closes the settings dialog and releases its page while the plug-in
     // that made the page is still loaded.
@@ -212,6 +214,7 @@ private:
     HWND m_mainWindow_ = nullptr;
     HWND m_viewArea_ = nullptr;
     HWND m_status_ = nullptr;
+    HWND m_savedFocus_ = nullptr;
     HFONT m_font_ = nullptr;
 };
 

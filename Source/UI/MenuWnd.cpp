@@ -11,6 +11,7 @@ using namespace DuiLib;
 
 HWND CMenuWndBase::OpenAt(int x, int y)
 {
+    m_returnTo_ = ::GetActiveWindow();
     if (!Create(nullptr, kWindowTitle, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, kWidth, kHeight)) {
         // Creation failed: the final message (if any) left the object to us.
         delete this;
@@ -33,6 +34,11 @@ bool CMenuWndBase::OnWindowMessage(UINT uMsg, WPARAM wParam, LPARAM, LRESULT&)
 {
     // A click anywhere else takes the focus away: the menu goes.
     if (uMsg == WM_KILLFOCUS) CloseMenu();
+    // Closed from inside (its button, Escape) while it is active: the window
+    // it was opened from is active again, with its focus where it was, not
+    // whatever window the system picks next.
+    if (uMsg == WM_CLOSE && ::GetActiveWindow() == m_hWnd && m_returnTo_ && ::IsWindow(m_returnTo_))
+        ::SetActiveWindow(m_returnTo_);
     // Escape leaves a menu without choosing, as in every Windows menu.
     if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
         CloseMenu();

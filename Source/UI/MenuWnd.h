@@ -37,6 +37,9 @@ protected:
     // button its caption.
     void BindButton(const wchar_t* name, const char* captionKey);
     virtual bool OnMenuButton() = 0;
+
+private:
+    HWND m_returnTo_ = nullptr;  // active when the menu opened
 };
 
 // Puts text on the clipboard as CF_TEXT in the process's code page; false

@@ -72,9 +72,14 @@ BOOL CUINotifyPopupWnd::CreateWnd(CWnd* parent)
     wc.lpszClassName = m_info_.windowClassName;
     if (!Framework::RegisterWindowClass(wc)) return FALSE;
     const RECT initial = {0, 0, 820, 620};
-    if (!CreateEx(m_info_.exStyle, m_info_.windowClassName, m_info_.windowClassName, m_info_.style, initial,
-                  parent, 0))
+    // A window created visible is activated by its creation: a pop-up
+    // created while another one comes forward would take the focus back
+    // from it. It is made hidden and shown without activation instead,
+    // visible all the same; only its slide-in may take the foreground.
+    if (!CreateEx(m_info_.exStyle, m_info_.windowClassName, m_info_.windowClassName, m_info_.style & ~WS_VISIBLE,
+                  initial, parent, 0))
         return FALSE;
+    if (m_info_.style & WS_VISIBLE) ShowWindow(SW_SHOWNOACTIVATE);
 
     // The skin decides the real size (already scaled to the window's dpi).
     const SIZE size = m_pm_.GetInitSize();
@@ -174,12 +179,16 @@ void CUINotifyPopupWnd::StartSlide(int direction)
     if (direction == kSlideIn && m_info_.hideDelayOnSlideIn > 0) SetHideDelay(m_info_.hideDelayOnSlideIn);
     m_moveStep_ = 0;
 
+    // Who comes to the front is the class's decision, taken once as it
+    // starts to slide in; nothing else of a slide activates a window. Every
+    // activation makes the window's focus move, and two pop-ups sliding in
+    // together with activating steps handed the focus back and forth fifty
+    // times in half a second, each time announced by a screen reader.
+    const bool takeForeground = m_info_.foregroundAndTopmost && direction == kSlideIn;
     if (m_info_.placeBeforeShow) MoveWindowTo(m_slide_.startRight, m_slide_.startTop);
-    ShowWindow(SW_SHOW);
-    if (m_info_.foregroundAndTopmost) {
-        ::SetForegroundWindow(m_hWnd);
-        SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    }
+    ShowWindow(takeForeground ? SW_SHOW : SW_SHOWNOACTIVATE);
+    if (takeForeground) ::SetForegroundWindow(m_hWnd);
+    if (m_info_.foregroundAndTopmost) SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     if (!m_info_.placeBeforeShow) MoveWindowTo(m_slide_.startRight, m_slide_.startTop);
     // A screen reader announces the news without the pop-up taking a focus
     // it would not take otherwise.

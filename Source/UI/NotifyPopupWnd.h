@@ -43,7 +43,7 @@ struct NotifyPopupClassInfo {
     int hideDelayOnSlideIn;       // ms; 0 keeps the current delay
     int hideDelayOnMouseLeave;    // ms; 0: the class does not track the mouse
     AutoHideEvents* events;       // null: no countdown worker
-    bool foregroundAndTopmost;    // taken at every slide start
+    bool foregroundAndTopmost;    // taken when a slide-in starts (topmost at every slide)
     bool placeBeforeShow;         // move to the start first, then show
     UINT moveFlags;               // SetWindowPos flags of MoveWindowTo
     bool moveOnlyWhenVisible;

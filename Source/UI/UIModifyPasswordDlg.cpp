@@ -25,6 +25,9 @@ UINT CUIModifyPasswordDlg::RunModal(HWND parent)
     if (!Create(parent, kWindowName, UI_WNDSTYLE_DIALOG, 0, 0, 0, kInitialWidth, kInitialHeight))
         return IDCANCEL;
     CenterWindow();
+    // As a dialog does: it opens with the keyboard in its first field, once
+    // its modal loop has shown and activated it.
+    PostMessage(kMsgFocusFirstField, 0, 0);
     return ShowModal();
 }
 
@@ -167,6 +170,10 @@ bool CUIModifyPasswordDlg::OnWindowMessage(UINT uMsg, WPARAM, LPARAM lParam, LRE
         case WM_NCACTIVATE:
             if (!::IsIconic(m_hWnd)) return false;
             result = TRUE;
+            return true;
+        case kMsgFocusFirstField:
+            if (CControlUI* first = m_pm_.FindControl(L"Edit_OldPassWord")) m_pm_.SetFocus(first);
+            result = 0;
             return true;
         case WM_CLOSE:
         case WM_DESTROY:

@@ -17,6 +17,8 @@
 #include "Utils/SecureString.h"
 
 class CUIModifyPasswordDlg : public CToolkitWnd {
+    static constexpr UINT kMsgFocusFirstField = WM_APP + 1;
+
 public:
     static constexpr const wchar_t* kWindowName = L"CUIModifyPasswordDlg";
     static constexpr const wchar_t* kClassName = L"ZENTO_UIModifyPasswordDlg";

@@ -23,7 +23,7 @@ const NotifyPopupClassInfo kCertInfo = {
     &g_certEvents,
     true,  // expiry matters enough to come to the front
     false,
-    SWP_NOSIZE | SWP_NOZORDER,
+    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE,  // a slide step never activates
     false,
     false,
 };

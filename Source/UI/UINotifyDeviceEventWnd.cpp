@@ -19,7 +19,7 @@ const NotifyPopupClassInfo kDeviceInfo = {
     &g_deviceEvents,
     false,  // announces without taking the foreground
     false,
-    SWP_NOSIZE | SWP_NOZORDER,
+    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE,  // a slide step never activates
     true,
     false,
 };

@@ -26,7 +26,7 @@ const NotifyPopupClassInfo kNoDeviceInfo = {
     nullptr,
     true,
     true,  // placed off-screen before it shows, so it never flashes in place
-    SWP_NOSIZE | SWP_SHOWWINDOW,
+    SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE,  // a slide step never activates
     false,
     true,  // created visible at the slide-in start
 };
@@ -185,7 +185,10 @@ void CUINotifyNoDeviceCertEventWnd::PostponeNoDeviceNotify()
 
 void CUINotifyNoDeviceCertEventWnd::OnSlideFinished(int)
 {
-    if (DuiLib::CControlUI* renew = m_pm_.FindControl(L"Button_UseKeyReviewCert")) renew->SetFocus();
+    // Taken only while the pop-up is the active window: a pop-up that came
+    // forward after this one keeps the foreground, and this one's button
+    // has the focus when the user comes back to it.
+    if (DuiLib::CControlUI* renew = m_pm_.FindControl(L"Button_UseKeyReviewCert")) m_pm_.FocusIfActive(renew);
 }
 
 LRESULT CUINotifyNoDeviceCertEventWnd::OnDestroyPopup(WPARAM, LPARAM)

@@ -107,6 +107,8 @@ const LanguageDefault kDefaults[] = {
     {"STRING_ACC_DEVICE_DETAILS", L"密钥信息"},
     {"STRING_ACC_MORE_ACTIONS", L"更多操作"},
     {"STRING_ACC_NOTIFY_LIST", L"即将过期的证书"},
+    {"STRING_ACC_EXPORT_GROUP", L"导出%s的证书"},
+    {"STRING_ACC_UPDATE_GROUP", L"更新%s的证书"},
     {"STRING_ACC_ACTION_PRESS", L"按下"},
     {"STRING_ACC_ACTION_CHECK", L"选中"},
     {"STRING_ACC_ACTION_UNCHECK", L"取消选中"},

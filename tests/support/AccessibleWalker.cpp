@@ -171,7 +171,8 @@ std::wstring TranscriptLine(const Node& node)
     } kStates[] = {{STATE_SYSTEM_FOCUSED, L"focused"},       {STATE_SYSTEM_SELECTED, L"selected"},
                    {STATE_SYSTEM_CHECKED, L"checked"},       {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
                    {STATE_SYSTEM_PROTECTED, L"protected"},   {STATE_SYSTEM_DEFAULT, L"default"},
-                   {STATE_SYSTEM_OFFSCREEN, L"offscreen"}};
+                   {STATE_SYSTEM_OFFSCREEN, L"offscreen"},   {STATE_SYSTEM_EXPANDED, L"expanded"},
+                   {STATE_SYSTEM_COLLAPSED, L"collapsed"}};
     std::wstring states;
     for (const auto& s : kStates) {
         if (node.state & s.bit) states += (states.empty() ? L"" : L", ") + std::wstring(s.word);
