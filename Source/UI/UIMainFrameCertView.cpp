@@ -169,10 +169,12 @@ void CUIMainFrame::AddCertGroupView(CControlUI* page, const CertGroup& group, De
     if (!names || !attributeTabs) return;
 
     AddCertItems(attributeTabs, group, names);
-    // By ear, the group is its holder, and its buttons say whose
-    // certificates they act on: every group has an "导出" of its own.
+    // By ear, the group is its holder and its place on the key, and its
+    // buttons say which group they act on: every group has an "导出" of its
+    // own, and one holder often has several groups on one key.
     const std::wstring holder = StringAttribute(group.certificates.front(), ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME);
-    row->SetAccName(holder);
+    const std::wstring number = std::to_wstring(index + 1);
+    row->SetAccName(FormatLanguageText(GetLanguageString("STRING_ACC_CERT_GROUP"), {holder, number}));
     int state = 0;
     CControlUI* block = BuildValidityBlock(group.certificates.front(), state);
 
@@ -183,12 +185,12 @@ void CUIMainFrame::AddCertGroupView(CControlUI* page, const CertGroup& group, De
             update->SetText(GetLanguageString("STRING_BUTTON_UPDATE_CERT"));
             const bool shown = IsHostPluginInstalled(PluginIds::CertRenewal) &&
                                !IsKeyFunctionShown("CertUpdateFunFiter", record->device);
-            update->SetAccName(FormatLanguageText(GetLanguageString("STRING_ACC_UPDATE_GROUP"), {holder}));
+            update->SetAccName(FormatLanguageText(GetLanguageString("STRING_ACC_UPDATE_GROUP"), {holder, number}));
             if (!shown) update->SetVisible(false);
         }
         if (CControlUI* exportButton = m_pm_.FindSubControlByName(buttons, L"Button_Export")) {
             exportButton->SetText(GetLanguageString("STRING_BUTTON_EXPORT_CERT"));
-            exportButton->SetAccName(FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {holder}));
+            exportButton->SetAccName(FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {holder, number}));
             m_exportButtonTags_.push_back(std::make_unique<ExportButtonTag>(ExportButtonTag{record, names}));
             exportButton->SetTag(reinterpret_cast<UINT_PTR>(m_exportButtonTags_.back().get()));
             exportButton->SetUserData(std::to_wstring(index));

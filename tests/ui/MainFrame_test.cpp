@@ -907,7 +907,9 @@ TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
     HWND frame = m_frame_->GetSafeHwnd();
     SetFocus(frame);
     ASSERT_EQ(frame, GetFocus());
-    ASSERT_EQ(KeyList()->GetItemAt(1), Pm().GetFocus()) << "the selected key takes the focus";
+    ASSERT_EQ(nullptr, Pm().GetFocus()) << "focus coming to the view chooses no control by itself";
+    Press(VK_TAB);
+    ASSERT_EQ(KeyList()->GetItemAt(1), Pm().GetFocus()) << "the first stop is the selected key";
     ASSERT_EQ(0, KeyPages()->GetCurSel());
 
     // The arrow chooses the other key, and its page shows.
