@@ -98,7 +98,8 @@ for tree in "$@"; do
         || bad "$name: no sample token under ${install}SampleStore"
       rows "$msi" Shortcut | awk -F'\t' '$2 == "ProgramMenuFolder" && $5 == "[#TamuHostExe]" && $6 == "--store \"[INSTALLDIR]SampleStore\""' \
         | grep -q . || bad "$name: no Start-menu shortcut starting the host on [INSTALLDIR]SampleStore"
-      rows "$msi" LaunchCondition | grep -q 'PLUGININSTALLDIR ~<< INSTALLDIR' || bad "$name: no refusal of the plug-in's folder"
+      rows "$msi" LaunchCondition | grep -q '^Installed OR NOT INSTALLDIR OR NOT (.*PLUGININSTALLDIR ~<< INSTALLDIR.*)	' \
+        || bad "$name: no refusal of the plug-in's folder"
       demo_langs=$(printf '%s\n' "$list" | grep -F "${data}lang\\" | cut -f1,3 | LC_ALL=C sort)
     fi
   done

@@ -4,9 +4,9 @@
 # host on the installed DLL (its keys shown; the plug-in's log names the
 # skin, language and settings files it read, and those are the installed
 # ones), edits by the administrator and the user, the upgrade to this
-# version, an uninstall refused while the host holds the plug-in, a
-# downgrade refused, the demo package beside it (refused in the host's
-# folder), the uninstall (the user's files stay) and a second install.
+# version, an uninstall refused while the host holds the plug-in, the demo
+# package beside it (refused in the host's folder), the uninstall (the
+# user's files stay), a second install, and a downgrade refused.
 #   tests/installer/scenario.sh SOURCE_DIR BUILD_TREE
 # Uses BUILD_TREE/packages/*.msi of the tree's architecture, its bin/ for
 # the host and the stand-ins, and its fixtures/tokens.
@@ -90,7 +90,6 @@ mkdir -p "$userdir/NoDeviceForbidNotifyCert" "$(dirname "$userdir")/QuendaPlugin
 printf '[Log]\r\nIsWriteLog=true\r\n[NotifyWndSetting]\r\nIsShowNotifyCertWnd=false\r\n' >"$userdir/LumoraPlugin.ini"
 printf 'marker' >"$userdir/NoDeviceForbidNotifyCert/0123456789ABCDEF0123456789ABCDEF01234567"
 printf 'usage database' >"$(dirname "$userdir")/QuendaPlugin/usingRecorder.db"
-cp "$userdir/LumoraPlugin.ini" "$work/user.ini"
 
 # 1. The older version into the folder of a host installed elsewhere.
 rc=$(msiexec install-older /i "$(winpath "$older_msi")" 'INSTALLDIR=C:\Tamu\Plugins\')
@@ -113,6 +112,7 @@ cmp -s "$src/installer/LumoraPlugin.ini" "$(unixpath "$common")" || bad "install
 common_file=$(unixpath "$common")
 sed -i 's/^NotifyCertDay=60/NotifyCertDay=45/' "$common_file" && printf '; edited by the administrator\n' >>"$common_file"
 cp "$common_file" "$work/common.ini"
+cp "$userdir/LumoraPlugin.ini" "$work/user.ini"  # as the settings page left it
 rc=$(msiexec upgrade /i "$(winpath "$msi")")
 [ "$rc" = 0 ] || bad "upgrade to $version exited $rc"
 [ "$(registered)" = "$version " ] || bad "registered versions after the upgrade: '$(registered)'"
@@ -128,7 +128,7 @@ rm -f "$userdir"/log/*.log
 "$WINE" "$build/bin/TamuHost.exe" --plugin "$plugin" --lang 2052 --store "$(winpath "$work/store")" --timeout 300 \
   >"$work/host-held.log" 2>&1 &
 host=$!
-for _ in $(seq 1 600); do grep -q 'module object received' "$work/host-held.log" && break; sleep 0.1; done
+for _ in $(seq 1 600); do grep -qs 'module object received' "$work/host-held.log" && break; sleep 0.1; done
 rc=$(msiexec uninstall-held /x "$(winpath "$msi")")
 [ "$rc" = "$refused" ] || bad "uninstall while the host holds the plug-in exited $rc, not 1603"
 grep -q 'in use by: TamuHost.exe' "$work/uninstall-held.log" || bad "the refused uninstall does not name the host"
@@ -141,12 +141,7 @@ case $(logged 'language file') in *'\2052.lng') ;; *) bad "the Chinese run read 
 [ "$(logged 'installation-wide settings')" = "$common" ] || bad "after the upgrade the plug-in no longer reads $common"
 cmp -s "$src/lang/2052.lng" "$(unixpath "$(logged 'language file')")" || bad "2052.lng differs from lang/2052.lng"
 
-# 4. No way back down.
-rc=$(msiexec downgrade /i "$(winpath "$older_msi")")
-[ "$rc" = "$refused" ] || bad "the downgrade to $older exited $rc, not 1603"
-[ "$(registered)" = "$version " ] || bad "registered versions after the downgrade attempt: '$(registered)'"
-
-# 5. The demo: never into the host's folders, else in its own, with its
+# 4. The demo: never into the host's folders, else in its own, with its
 # shortcut; removing it leaves the language files the plug-in still uses.
 rc=$(msiexec demo-refused /i "$(winpath "$demo")" 'INSTALLDIR=C:\Tamu\')
 [ "$rc" = "$refused" ] || bad "the demo into C:\\Tamu exited $rc, not 1603"
@@ -155,7 +150,10 @@ rc=$(msiexec demo /i "$(winpath "$demo")")
 [ "$rc" = 0 ] || bad "the demo install exited $rc"
 demo_host=$(cd "$WINEPREFIX/drive_c" && find . -path '*/LumoraPlugin Demo/TamuHost.exe')
 [ -n "$demo_host" ] || bad "no TamuHost.exe in a LumoraPlugin Demo folder"
-link="$(unixpath "$programdata")/Microsoft/Windows/Start Menu/Programs/LumoraPlugin Demo.lnk"
+# Where the installer put the Start menu (Wine 8 takes the user's even for a
+# per-machine package; Windows the common one).
+menu=$(tr -d '\r' <"$work/demo.log" | sed -n 's/^Property(S): ProgramMenuFolder = //p' | tail -1)
+link="$(unixpath "$menu")LumoraPlugin Demo.lnk"
 strings -el "$link" 2>/dev/null | grep -q -- '--store' || bad "no Start-menu shortcut starting the demo host on its store"
 rc=$(msiexec demo-uninstall /x "$(winpath "$demo")")
 [ "$rc" = 0 ] || bad "the demo uninstall exited $rc"
@@ -163,7 +161,7 @@ rc=$(msiexec demo-uninstall /x "$(winpath "$demo")")
 [ -e "$link" ] && bad "the demo uninstall left its shortcut"
 [ -f "$(unixpath "$lang")" ] || bad "the demo uninstall took the plug-in's language files"
 
-# 6. Uninstall: every installed file goes, the user's stay.
+# 5. Uninstall: every installed file goes, the user's stay.
 rc=$(msiexec uninstall /x "$(winpath "$msi")")
 [ "$rc" = 0 ] || bad "uninstall exited $rc"
 [ -z "$(registered)" ] || bad "still registered after the uninstall: $(registered)"
@@ -175,7 +173,7 @@ ls "$userdir"/log/LumoraPlugin_*.log >/dev/null 2>&1 || bad "the uninstall took 
 [ -f "$userdir/NoDeviceForbidNotifyCert/0123456789ABCDEF0123456789ABCDEF01234567" ] || bad "the uninstall took a do-not-remind marker"
 [ -f "$(dirname "$userdir")/QuendaPlugin/usingRecorder.db" ] || bad "the uninstall took the usage database"
 
-# 7. A second install after the uninstall: the default folder this time, a
+# 6. A second install after the uninstall: the default folder this time, a
 # fresh settings file.
 rc=$(msiexec reinstall /i "$(winpath "$msi")")
 [ "$rc" = 0 ] || bad "the second install exited $rc"
@@ -184,6 +182,15 @@ installed=$(cd "$WINEPREFIX/drive_c" && find . -iname LumoraPlugin.dll)
 case $installed in ./Program\ Files*/LumoraPlugin.dll) ;; *) bad "the second install put the plug-in at: $(echo $installed)" ;; esac
 cmp -s "$src/installer/LumoraPlugin.ini" "$common_file" || bad "the second install did not write a fresh $common"
 [ -f "$(unixpath "$lang")" ] || bad "the second install wrote no $lang"
+
+# 7. No way back down. Tried on this installation, not right after the
+# upgrade: Wine's msiexec, removing the old version after the new one is
+# registered, deletes the UpgradeCode's whole registration, not only the
+# old version's entry (Windows keeps the new one), and would then see no
+# newer version at all.
+rc=$(msiexec downgrade /i "$(winpath "$older_msi")")
+[ "$rc" = "$refused" ] || bad "the downgrade to $older exited $rc, not 1603"
+[ "$(registered)" = "$version " ] || bad "registered versions after the downgrade attempt: '$(registered)'"
 
 say "took $(( $(date +%s) - started )) s"
 if [ $fail = 0 ]; then say "passed"; else say "FAILED"; fi
