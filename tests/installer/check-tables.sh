@@ -44,6 +44,8 @@ dll_version() { strings -el "$1" | awk 'prev == "ProductVersion" {print; exit} {
 skin_files=$(cd "$src/skin" && find . -type f | sed 's|^\./||; s|/|\\|g' | LC_ALL=C sort)
 checked=0
 for tree in "$@"; do
+  [ "$(ls "$tree"/packages/LumoraPlugin-*.msi 2>/dev/null | wc -l)" = 2 ] \
+    || bad "$tree/packages does not hold the two packages (build the LumoraPackages target)"
   for msi in "$tree"/packages/LumoraPlugin-*.msi; do
     [ -f "$msi" ] || continue
     name=$(basename "$msi")
@@ -109,6 +111,5 @@ for tree in "$@"; do
   fi
   unset plugin_langs demo_langs
 done
-[ $checked -ge 2 ] || bad "fewer than two packages found in $* (build the LumoraPackages target)"
 [ $fail = 0 ] && echo "packages OK: $checked checked"
 exit $fail
