@@ -521,10 +521,10 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
         }
         CloseDialog(dialog);
     });
-    // The first option took the focus with the page; the round starts after it.
-    const std::vector<std::wstring> expected = {kOptionNames[1], L"Combo_CertRemaindaysSetting", kOptionNames[2],
-                                                kOptionNames[3], kOptionNames[4], kOptionNames[5],
-                                                L"Button_OpenLogPath", kOptionNames[0]};
+    // The page's focus chose no control by itself: the first Tab is the first option.
+    const std::vector<std::wstring> expected = {kOptionNames[0], kOptionNames[1], L"Combo_CertRemaindaysSetting",
+                                                kOptionNames[2], kOptionNames[3], kOptionNames[4],
+                                                kOptionNames[5], L"Button_OpenLogPath"};
     EXPECT_EQ(expected, order);
     EXPECT_TRUE(notWritten.empty()) << notWritten.front();
     EXPECT_EQ(comboBefore + 1, comboAfter);

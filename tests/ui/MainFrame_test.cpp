@@ -11,7 +11,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <regex>
 
 #include "Cert/DeviceRecord.h"
 #include "AccessibleWalker.h"
@@ -21,6 +20,7 @@
 #include "HighContrastScope.h"
 #include "PixelProbe.h"
 #include "ProductUi.h"
+#include "ReaderClient.h"
 #include "ZentoPKITestSupport.h"
 #include "HostTokenStore.h"
 #include "ZentoPKIHost.h"
@@ -881,6 +881,10 @@ TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
     Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
            {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     DeviceEvent();
+    // A reader hears what is on the screen: the host's window is shown.
+    ShowWindow(m_host_->MainWindow(), SW_SHOW);
+    RedrawWindow(m_host_->MainWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    testsupport::PumpMessages();
     SetFocus(m_frame_->GetSafeHwnd());
     accwalk::ComScope com;
     accwalk::Tree tree(m_frame_->GetSafeHwnd());
@@ -888,10 +892,14 @@ TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
     // Dates, days and serial numbers follow the clock of the run: digits are
     // read as '#'.
     const std::string transcript =
-        std::regex_replace(testsupport::ToUtf8(accwalk::Transcript(tree)), std::regex("[0-9]+"), "#");
+        testsupport::ToUtf8(reader::WithoutDigits(accwalk::Transcript(tree)));
+    const std::wstring file = testsupport::SourceDir() + L"\\tests\\ui\\expected\\MainWindowTwoKeys.2052.txt";
+    if (::GetEnvironmentVariableW(L"LUMORA_WRITE_TRANSCRIPTS", nullptr, 0)) {
+        testsupport::WriteFileBytes(file, transcript);
+        return;
+    }
     std::string expected;
-    ASSERT_TRUE(testsupport::ReadFileBytes(
-        testsupport::SourceDir() + L"\\tests\\ui\\expected\\MainWindowTwoKeys.2052.txt", expected));
+    ASSERT_TRUE(testsupport::ReadFileBytes(file, expected));
     expected.erase(std::remove(expected.begin(), expected.end(), '\r'), expected.end());
     EXPECT_EQ(expected, transcript);
 }
@@ -960,43 +968,6 @@ TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
     ExpectClipboardHolds(L"ZT2026000A", "ZT2026000A");
 }
 
-TEST_F(MainFrameTest, KeyboardAloneChangesAPin)
-{
-    Insert(L"zhangsan");
-    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
-           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
-    DeviceEvent();
-    SetFocus(m_frame_->GetSafeHwnd());
-    ASSERT_TRUE(TabTo(L"Button_ModifyPin"));
-    std::atomic<bool> typed{false};
-    dialogdriver::Driver driver([&] {
-        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
-        const std::vector<HWND> edits = dialog ? dialogdriver::WaitForEdits(dialog, 3) : std::vector<HWND>();
-        if (edits.size() != 3) return;
-        // Typed into the focused edit, then Tab to the next, as a user does.
-        const wchar_t* pins[] = {L"123456", L"Zx#2026ok", L"Zx#2026ok"};
-        for (int i = 0; i < 3; ++i) {
-            if (!dialogdriver::Poll([&] {
-                    GUITHREADINFO info = {sizeof(info)};
-                    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-                    return info.hwndFocus == edits[static_cast<size_t>(i)];
-                }))
-                return;
-            dialogdriver::SetEditText(edits[static_cast<size_t>(i)], pins[i]);
-            dialogdriver::PressKey(edits[static_cast<size_t>(i)], i < 2 ? VK_TAB : VK_RETURN);
-        }
-        typed = true;
-    });
-    DialogAnswers answers;  // the outcome's message box
-    Press(VK_RETURN);
-    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 15000));
-    driver.Join();
-    ASSERT_TRUE(typed) << "the edits took the focus in order";
-    const auto seen = answers.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), seen[0].text);
-}
-
 TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
 {
     Insert(L"zhangsan");
@@ -1008,7 +979,7 @@ TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
     ASSERT_TRUE(tree.ok());
     const VARIANT self = accwalk::Self();
 
-    const accwalk::Node* exportNode = tree.Find(ROLE_SYSTEM_PUSHBUTTON, GetLanguageString("STRING_BUTTON_EXPORT_CERT"));
+    const accwalk::Node* exportNode = tree.Find(ROLE_SYSTEM_PUSHBUTTON, FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {L"张三", L"1"}));
     ASSERT_NE(nullptr, exportNode);
     testsupport::TempDir target(L"导出");
     const auto texts = ExportGroupTo(ExportButton(0, 0), target.Path(),
