@@ -15,6 +15,8 @@ public:
 
     // Adds every section of both files that the table does not hold yet.
     void Load();
+    // The files the last Load read, installation-wide first (for the log).
+    std::vector<std::wstring> FilesRead() const;
 
     std::wstring GetString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& defaultText) const;
@@ -77,4 +79,5 @@ private:
     mutable std::mutex m_lock_;  // the window thread and the service thread share the table
     std::mutex m_writeLock_;     // one writer of the user's file at a time
     SectionTable m_sections_;
+    std::vector<std::wstring> m_filesRead_;
 };
