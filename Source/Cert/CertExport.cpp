@@ -28,12 +28,12 @@ const FormatInfo& Info(CertFileFormat format)
     return kFormats[i >= 0 && i < kCertFileFormatCount ? i : 0];
 }
 
-struct CertStoreTraits {
-    using type = HCERTSTORE;
+struct CryptMsgTraits {
+    using type = HCRYPTMSG;
     static type None() noexcept { return nullptr; }
-    static void Free(type store) noexcept { ::CertCloseStore(store, 0); }
+    static void Free(type message) noexcept { ::CryptMsgClose(message); }
 };
-using ScopedCertStore = DuiLib::UniqueResource<CertStoreTraits>;
+using ScopedCryptMsg = DuiLib::UniqueResource<CryptMsgTraits>;
 
 bool LibraryEncoding(unsigned long certificate, int form, std::string& bytes)
 {
@@ -48,34 +48,33 @@ bool LibraryEncoding(unsigned long certificate, int form, std::string& bytes)
     return true;
 }
 
-// A memory store of the certificates saved as a PKCS #7 message that signs
-// nothing and carries them all, as the system's own export writes it.
+// A signed message that signs nothing and carries the certificates, as the
+// system's own export writes a ".p7b". Not CertSaveStore's PKCS #7: Wine
+// writes it without the ContentInfo around it, which other readers refuse.
 bool Pkcs7Encoding(const std::vector<unsigned long>& certificates, std::string& bytes)
 {
     bytes.clear();
-    ScopedCertStore store(::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
-    if (!store || certificates.empty()) return false;
-    for (unsigned long certificate : certificates) {
-        std::string der;
-        if (!LibraryEncoding(certificate, ZENTO_ENCODE_DER, der) ||
-            !::CertAddEncodedCertificateToStore(
-                store.get(), X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS, nullptr))
-            return false;
+    std::vector<std::string> encoded(certificates.size());
+    std::vector<CERT_BLOB> blobs;
+    for (size_t i = 0; i < certificates.size(); ++i) {
+        if (!LibraryEncoding(certificates[i], ZENTO_ENCODE_DER, encoded[i])) return false;
+        blobs.push_back({static_cast<DWORD>(encoded[i].size()), reinterpret_cast<BYTE*>(&encoded[i][0])});
     }
-    CRYPT_DATA_BLOB blob = {};
-    const DWORD encoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-    if (!::CertSaveStore(store.get(), encoding, CERT_STORE_SAVE_AS_PKCS7, CERT_STORE_SAVE_TO_MEMORY, &blob,
-                         0) ||
-        blob.cbData == 0)
+    if (blobs.empty()) return false;
+    CMSG_SIGNED_ENCODE_INFO info = {};
+    info.cbSize = sizeof(info);
+    info.cCertEncoded = static_cast<DWORD>(blobs.size());
+    info.rgCertEncoded = blobs.data();
+    ScopedCryptMsg message(::CryptMsgOpenToEncode(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CMSG_SIGNED,
+                                                  &info, nullptr, nullptr));
+    DWORD size = 0;
+    if (!message || !::CryptMsgUpdate(message.get(), nullptr, 0, TRUE) ||
+        !::CryptMsgGetParam(message.get(), CMSG_CONTENT_PARAM, 0, nullptr, &size) || size == 0)
         return false;
-    std::string saved(blob.cbData, '\0');
-    blob.pbData = reinterpret_cast<BYTE*>(&saved[0]);
-    if (!::CertSaveStore(store.get(), encoding, CERT_STORE_SAVE_AS_PKCS7, CERT_STORE_SAVE_TO_MEMORY, &blob,
-                         0))
-        return false;
-    saved.resize(blob.cbData);
-    bytes.swap(saved);
+    std::string content(size, '\0');
+    if (!::CryptMsgGetParam(message.get(), CMSG_CONTENT_PARAM, 0, &content[0], &size)) return false;
+    content.resize(size);
+    bytes.swap(content);
     return true;
 }
 
