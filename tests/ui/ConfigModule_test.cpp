@@ -510,7 +510,7 @@ TEST_F(HostDialogTest, EveryOptionTheLeadTimeAndTheExportFormatByKeyboard)
         OnUi(page, [&] { ::SetFocus(page); });
         // Tab visits every option, the lead time, the export format and the
         // log folder button; Space turns the focused option over and writes
-        // it at once, Down chooses the next lead time and the next format.
+        // it at once, Down chooses the next lead time, Up the format before.
         for (int i = 0; i < 9; ++i) {
             key(VK_TAB);
             order.push_back(focused());
@@ -532,10 +532,10 @@ TEST_F(HostDialogTest, EveryOptionTheLeadTimeAndTheExportFormatByKeyboard)
         }
         CloseDialog(dialog);
     });
-    // The first option took the focus with the page; the round starts after it.
-    const std::vector<std::wstring> expected = {kOptionNames[1], L"Combo_CertRemaindaysSetting", kOptionNames[2],
-                                                kOptionNames[3], kOptionNames[4], L"Combo_ExportFormat",
-                                                kOptionNames[5], L"Button_OpenLogPath", kOptionNames[0]};
+    // The page's focus chose no control by itself: the first Tab is the first option.
+    const std::vector<std::wstring> expected = {kOptionNames[0], kOptionNames[1], L"Combo_CertRemaindaysSetting",
+                                                kOptionNames[2], kOptionNames[3], kOptionNames[4],
+                                                L"Combo_ExportFormat", kOptionNames[5], L"Button_OpenLogPath"};
     EXPECT_EQ(expected, order);
     EXPECT_TRUE(notWritten.empty()) << notWritten.front();
     EXPECT_EQ(comboBefore + 1, comboAfter);

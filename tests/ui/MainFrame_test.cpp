@@ -1225,43 +1225,6 @@ TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
     ExpectClipboardHolds(L"ZT2026000A", "ZT2026000A");
 }
 
-TEST_F(MainFrameTest, KeyboardAloneChangesAPin)
-{
-    Insert(L"zhangsan");
-    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
-           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
-    DeviceEvent();
-    SetFocus(m_frame_->GetSafeHwnd());
-    ASSERT_TRUE(TabTo(L"Button_ModifyPin"));
-    std::atomic<bool> typed{false};
-    dialogdriver::Driver driver([&] {
-        HWND dialog = dialogdriver::WaitForWindowOfClass(L"ZENTO_UIModifyPasswordDlg");
-        const std::vector<HWND> edits = dialog ? dialogdriver::WaitForEdits(dialog, 3) : std::vector<HWND>();
-        if (edits.size() != 3) return;
-        // Typed into the focused edit, then Tab to the next, as a user does.
-        const wchar_t* pins[] = {L"123456", L"Zx#2026ok", L"Zx#2026ok"};
-        for (int i = 0; i < 3; ++i) {
-            if (!dialogdriver::Poll([&] {
-                    GUITHREADINFO info = {sizeof(info)};
-                    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
-                    return info.hwndFocus == edits[static_cast<size_t>(i)];
-                }))
-                return;
-            dialogdriver::SetEditText(edits[static_cast<size_t>(i)], pins[i]);
-            dialogdriver::PressKey(edits[static_cast<size_t>(i)], i < 2 ? VK_TAB : VK_RETURN);
-        }
-        typed = true;
-    });
-    DialogAnswers answers;  // the outcome's message box
-    Press(VK_RETURN);
-    ASSERT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 15000));
-    driver.Join();
-    ASSERT_TRUE(typed) << "the edits took the focus in order";
-    const auto seen = answers.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(GetLanguageString("STRING_PIN_MODIFY_SUCCESS"), seen[0].text);
-}
-
 TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
 {
     Insert(L"zhangsan");

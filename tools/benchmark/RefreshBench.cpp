@@ -4,8 +4,9 @@
 // 1 x 1, 2 x 4, 8 x 8 and 16 x 8 tokens x certificates; the time from
 // OnInitPlugins to the first painted frame; the window thread's time per
 // device event under very fast churn (a token out and back in every 50 ms);
-// and private bytes after 1 and after 1000 refreshes. Prints one table
-// (median and minimum of the runs).
+// the device event again with a screen reader connected from a second
+// process; and private bytes after 1 and after 1000 refreshes. Prints one
+// table (median and minimum of the runs).
 //   LumoraRefreshBench.exe [FIXTURES_FOLDER] [RUNS]
 // Without a folder: the fixtures of the build tree the program lies in.
 #include <windows.h>
@@ -22,6 +23,7 @@
 #include "HostTokenStore.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
+#include "ReaderClient.h"
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
@@ -180,6 +182,50 @@ Churn MeasureChurn(tamu::Host& host, const std::wstring& fixtures, int changes)
     return churn;
 }
 
+struct WithReader {
+    Stat total;
+    double heardPerEvent = 0;
+};
+
+// The whole device event of one store while a screen reader in another
+// process is connected to the main window (it asked for the window's
+// object when the keyboard moved into it) and hears every event raised.
+// Its questions are answered while this thread pumps between the events,
+// outside the measured time; what it heard per event is counted.
+WithReader MeasureWithReader(tamu::Host& host, const std::wstring& fixtures, int tokens, int certs, int runs)
+{
+    WithReader result;
+    testsupport::TempDir store(L"reader");
+    if (!MakeStore(store.Path(), fixtures, tokens, certs)) return result;
+    tamu::TokenStoreDevices devices(host, store.Path());
+    PluginEntry::OnInitPlugins(&host);
+    auto* frame = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(g_hMainFrameWnd));
+    {
+        reader::ReaderClient reader;
+        if (frame && reader.ok()) {
+            frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+            SetFocus(g_hMainFrameWnd);
+            SendMessageW(g_hMainFrameWnd, WM_KEYDOWN, VK_TAB, 1);
+            SendMessageW(g_hMainFrameWnd, WM_KEYUP, VK_TAB, 0xC0000001);
+            reader.WaitQuiet(500);
+            reader.Mark();
+            std::vector<double> total;
+            for (int run = 0; run < runs; ++run) {
+                const double t0 = NowMs();
+                frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+                RedrawWindow(g_hMainFrameWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+                total.push_back(NowMs() - t0);
+                reader.WaitQuiet(200);
+            }
+            result.total = Summarise(total);
+            result.heardPerEvent = static_cast<double>(reader.SinceMark().size()) / runs;
+        }
+    }
+    PluginEntry::OnReleasePlugins();
+    testsupport::PumpMessages();
+    return result;
+}
+
 }  // namespace
 
 int main()
@@ -269,6 +315,7 @@ int main()
     }
 
     const Churn churn = MeasureChurn(host, fixtures, 40);
+    const WithReader withReader = MeasureWithReader(host, fixtures, 8, 8, runs);
 
     const Stat start = Summarise(startSamples);
     printf("Refresh benchmark (%d runs per store; milliseconds, median / minimum)\n", runs);
@@ -283,6 +330,10 @@ int main()
            churn.perEvent.median, churn.perEvent.minimum);
     printf("churn: %d changes made, %d device events handled, window thread busy %.0f %% of the time\n",
            churn.changes, churn.events, 100.0 * churn.busyShare);
+    printf("| 8 x 8 with a screen reader connected | | | %.2f / %.2f |\n", withReader.total.median,
+           withReader.total.minimum);
+    printf("screen reader: %.1f events heard per device event; whole device event 8 x 8 with / without: %.2f\n",
+           withReader.heardPerEvent, rows[2].total.median > 0 ? withReader.total.median / rows[2].total.median : 0);
     const double ratio = rows[1].view.median > 0 ? rows[2].view.median / rows[1].view.median : 0;
     printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio);
     printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n",
