@@ -1,7 +1,7 @@
 // The main window's frame: creation under the host's window, host messages,
 // the three pages, the key list and key pages rebuilt on every device event,
-// the Ctrl+C copy of attribute rows and the delayed service thread. The
-// certificate part of each key page is in UIMainFrameCertView.cpp.
+// the Ctrl+C copy of attribute and certificate rows and the delayed service
+// thread. The certificate part of each key page is in UIMainFrameCertView.cpp.
 #include "UI/UIMainFrame.h"
 
 #include <process.h>
