@@ -13,7 +13,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -27,6 +26,7 @@
 #include "Openssl.h"
 #include "PixelProbe.h"
 #include "ProductUi.h"
+#include "ReaderClient.h"
 #include "ZentoPKITestSupport.h"
 #include "HostTokenStore.h"
 #include "ZentoPKIHost.h"
@@ -1111,6 +1111,10 @@ TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
     Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
            {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     DeviceEvent();
+    // A reader hears what is on the screen: the host's window is shown.
+    ShowWindow(m_host_->MainWindow(), SW_SHOW);
+    RedrawWindow(m_host_->MainWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    testsupport::PumpMessages();
     SetFocus(m_frame_->GetSafeHwnd());
     accwalk::ComScope com;
     accwalk::Tree tree(m_frame_->GetSafeHwnd());
@@ -1118,10 +1122,14 @@ TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
     // Dates, days and serial numbers follow the clock of the run: digits are
     // read as '#'.
     const std::string transcript =
-        std::regex_replace(testsupport::ToUtf8(accwalk::Transcript(tree)), std::regex("[0-9]+"), "#");
+        testsupport::ToUtf8(reader::WithoutDigits(accwalk::Transcript(tree)));
+    const std::wstring file = testsupport::SourceDir() + L"\\tests\\ui\\expected\\MainWindowTwoKeys.2052.txt";
+    if (::GetEnvironmentVariableW(L"LUMORA_WRITE_TRANSCRIPTS", nullptr, 0)) {
+        testsupport::WriteFileBytes(file, transcript);
+        return;
+    }
     std::string expected;
-    ASSERT_TRUE(testsupport::ReadFileBytes(
-        testsupport::SourceDir() + L"\\tests\\ui\\expected\\MainWindowTwoKeys.2052.txt", expected));
+    ASSERT_TRUE(testsupport::ReadFileBytes(file, expected));
     expected.erase(std::remove(expected.begin(), expected.end(), '\r'), expected.end());
     EXPECT_EQ(expected, transcript);
 }
@@ -1236,8 +1244,7 @@ TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
     ASSERT_TRUE(tree.ok());
     const VARIANT self = accwalk::Self();
 
-    const accwalk::Node* exportNode = tree.Find(
-        ROLE_SYSTEM_PUSHBUTTON, FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {L"张三", L"1"}));
+    const accwalk::Node* exportNode = tree.Find(ROLE_SYSTEM_PUSHBUTTON, FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {L"张三", L"1"}));
     ASSERT_NE(nullptr, exportNode);
     testsupport::TempDir target(L"导出");
     const auto texts = ExportGroupTo(ExportButton(0, 0), target.Path(),

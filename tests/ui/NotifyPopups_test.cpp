@@ -661,12 +661,11 @@ TEST_F(PopupTest, AbsentKeyLinesAndTheirMenusByKeyboard)
     const HWND hwnd = absent.popup.m_hWnd;
     SetFocus(hwnd);
     ASSERT_EQ(nullptr, pm.GetFocus()) << "a pop-up coming forward focuses no button a stray key could press";
-    // Tab: each line and its menu button, later, renew (when the host has
-    // renewal), close.
-    std::vector<std::wstring> expected = {L"Option_CertShow", L"Button_Menu", L"Option_CertShow", L"Button_Menu",
-                                          L"Button_NotifySomeTime"};
+    // Tab: close (the title bar's), each line and its menu button, later,
+    // renew (when the host has renewal).
+    std::vector<std::wstring> expected = {L"Button_Close",    L"Option_CertShow", L"Button_Menu",
+                                          L"Option_CertShow", L"Button_Menu",     L"Button_NotifySomeTime"};
     if (pm.FindControl(L"Button_UseKeyReviewCert")->IsVisible()) expected.push_back(L"Button_UseKeyReviewCert");
-    expected.push_back(L"Button_Close");
     std::vector<std::wstring> order;
     for (size_t i = 0; i < expected.size(); ++i) {
         PressOn(hwnd, VK_TAB);
