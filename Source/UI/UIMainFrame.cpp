@@ -1,7 +1,7 @@
 // The main window's frame: creation under the host's window, host messages,
 // the three pages, the key list and key pages rebuilt on every device event,
-// the Ctrl+C copy of attribute rows and the delayed service thread. The
-// certificate part of each key page is in UIMainFrameCertView.cpp.
+// the Ctrl+C copy of attribute and certificate rows and the delayed service
+// thread. The certificate part of each key page is in UIMainFrameCertView.cpp.
 #include "UI/UIMainFrame.h"
 
 #include <process.h>
@@ -44,9 +44,15 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
         // Only a Ctrl that is toggled but not held stops the copy; a held
         // Ctrl is the shortcut, and so is a plain C on a focused row.
         if (::GetKeyState(VK_CONTROL) > 0) return;
-        if (GetUserData().empty() || !PutTextOnClipboard(GetUserData())) return;
+        const std::wstring text = GetCopyText();
+        if (text.empty() || !PutTextOnClipboard(text)) return;
     }
     COptionUI::DoEvent(event);
+}
+
+std::wstring CKeyOptionUI::GetCopyText() const
+{
+    return m_copySource_ ? m_copySource_() : GetUserData();
 }
 
 // ---- CUIMainFrame ---------------------------------------------------------------------
@@ -233,12 +239,18 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
             delete built;
             return;
         }
-        item->SetUserData(Cert_Util::GetDeviceSerialNumber(record->device));
+        const std::wstring serial = Cert_Util::GetDeviceSerialNumber(record->device);
+        item->SetUserData(serial);
         item->SetTag(static_cast<UINT_PTR>(pageIndex));
         item->OnNotify += MakeDelegate(this, &CUIMainFrame::OnDeviceOptionNotify);
         item->SetText(displayText.empty() ? name : displayText);
-        // Two keys of one type share a name; the serial number tells them apart.
-        item->SetAccValue(Cert_Util::GetDeviceSerialNumber(record->device));
+        // Two keys of one type share a name; the serial number tells them
+        // apart, to the ear as the value and to the eye in the tooltip.
+        item->SetAccValue(serial);
+        item->SetToolTip(FormatLanguageText(GetLanguageString("STRING_TOOLTIP_DEVICE_ITEM"),
+                                            {Cert_Util::GetDeviceLabel(record->device), serial}));
+        // A tooltip would otherwise name the item; its name stays its text.
+        item->SetAccName(item->GetText());
         list->AddAt(item, 0);
         if (list->GetCount() == 1) item->Selected(true);
     }

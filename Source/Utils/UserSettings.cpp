@@ -286,6 +286,14 @@ int UserSettings::GetNotifyCertDay() const
 {
     return GetInt(L"NotifyWndSetting", L"NotifyCertDay", 60);
 }
+std::wstring UserSettings::GetExportFormat() const
+{
+    return GetString(L"UserSetting", L"ExportFormat", L"DER");
+}
+std::wstring UserSettings::GetSaveAsFileType() const
+{
+    return GetString(L"UserSetting", L"SaveAsFileType", L"DER");
+}
 
 bool UserSettings::SetIsWriteLog(const std::wstring& value)
 {
@@ -322,4 +330,12 @@ bool UserSettings::SetIsShowNotifyCertWnd(const std::wstring& value)
 bool UserSettings::SetNotifyCertDay(const std::wstring& value)
 {
     return SetValue(L"NotifyWndSetting", L"NotifyCertDay", value);
+}
+bool UserSettings::SetExportFormat(const std::wstring& value)
+{
+    return SetValue(L"UserSetting", L"ExportFormat", value);
+}
+bool UserSettings::SetSaveAsFileType(const std::wstring& value)
+{
+    return SetValue(L"UserSetting", L"SaveAsFileType", value);
 }

@@ -45,6 +45,10 @@ public:
     bool GetIsShowNotifyNoDeviceCertExpireWnd() const;
     bool GetIsShowNotifyCertWnd() const;
     int GetNotifyCertDay() const;
+    // How a group goes into a chosen folder, and the file type the save
+    // dialog offers first: "DER", "Base64" or "PKCS7" (default "DER").
+    std::wstring GetExportFormat() const;
+    std::wstring GetSaveAsFileType() const;
 
     bool SetIsWriteLog(const std::wstring& value);
     bool SetIsShowSelfWhileInsertUSBKey(const std::wstring& value);
@@ -55,6 +59,8 @@ public:
     bool SetIsShowNotifyNoDeviceCertExpireWnd(const std::wstring& value);
     bool SetIsShowNotifyCertWnd(const std::wstring& value);
     bool SetNotifyCertDay(const std::wstring& value);
+    bool SetExportFormat(const std::wstring& value);
+    bool SetSaveAsFileType(const std::wstring& value);
 
     // Path operations.
     // Common application data + "\ZENTO\Tamu\"; empty when the shell has no such folder.
