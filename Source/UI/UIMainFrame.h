@@ -98,6 +98,10 @@ public:
     void ClearDeviceViews();
     void RefreshDeviceViews();
     void AddDeviceView(DeviceRecord* record, const std::wstring& displayText);
+    // A key's page is built the first time it is shown and kept until the
+    // next device event; ShowDevicePage builds it if needed and shows it.
+    void EnsureDevicePage(int index);
+    void ShowDevicePage(int index);
     void OnBeginChangeShowSelf();
     LRESULT OnDeviceRefreshEvent(WPARAM wParam, LPARAM lParam);
 
@@ -206,6 +210,9 @@ protected:
     // Tags of the controls of the current views; they go with the views.
     std::vector<std::unique_ptr<CertItemTag>> m_certItemTags_;
     std::vector<std::unique_ptr<ExportButtonTag>> m_exportButtonTags_;
+    // Per page of TLayout_MainCertView, the key whose page is still to be
+    // built (null once built); the records belong to DeviceRecordList.
+    std::vector<DeviceRecord*> m_unbuiltPages_;
     // Sub-layouts parsed once, built again from their markup for every key.
     std::map<std::wstring, std::unique_ptr<DuiLib::CDialogBuilder>> m_layoutBuilders_;
     // The service thread, and the event that ends its wait at teardown.

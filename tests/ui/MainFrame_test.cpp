@@ -232,11 +232,17 @@ protected:
     int MainPage() { return Find<CTabLayoutUI>(L"TabLayout_Cert_MainView")->GetCurSel(); }
     CContainerUI* KeyList() { return Find<CContainerUI>(L"VLayout_LeftDevices_Items"); }
     CTabLayoutUI* KeyPages() { return Find<CTabLayoutUI>(L"TLayout_MainCertView"); }
+    // A key's page, built as its first showing builds it, whether shown or not.
+    CControlUI* Page(int index)
+    {
+        m_frame_->EnsureDevicePage(index);
+        return KeyPages()->GetItemAt(index);
+    }
     // Name items of a key page, group by group.
     std::vector<CControlUI*> NameItems(int page)
     {
         std::vector<CControlUI*> items;
-        auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(page));
+        auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", Page(page));
         for (int g = 0; g < groups->GetCount(); ++g) {
             auto* names = Find<CContainerUI>(L"VLayout_CertItemsDispalyName", groups->GetItemAt(g));
             for (int i = 0; i < names->GetCount(); ++i) items.push_back(names->GetItemAt(i));
@@ -245,7 +251,7 @@ protected:
     }
     CControlUI* ExportButton(int page, int group)
     {
-        auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(page));
+        auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", Page(page));
         return Find(L"Button_Export", groups->GetItemAt(group));
     }
     // Clicks a group's export button, chooses folder in the folder browser
@@ -346,10 +352,54 @@ TEST_F(MainFrameTest, KeyListFollowsHostOrderAndHoldsBackTheLowPrioritySerial)
     EXPECT_EQ(1, static_cast<int>(top->GetTag()));
 
     // Clicking an item shows its page with the key's own rows.
-    Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1))->SelectItem(1);
+    Find<CTabLayoutUI>(L"TLayout_CertArrShow", Page(1))->SelectItem(1);
     Pm().SendNotify(top, L"click");
     EXPECT_EQ(1, KeyPages()->GetCurSel());
-    EXPECT_EQ(0, Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1))->GetCurSel());
+    EXPECT_EQ(0, Find<CTabLayoutUI>(L"TLayout_CertArrShow", Page(1))->GetCurSel());
+}
+
+// A page is built when its key is first shown: whichever way the key is
+// chosen, and after a device event that dropped every page built so far,
+// the page shown is the chosen key's.
+TEST_F(MainFrameTest, EveryKeyShowsItsOwnPageByMouseAndByKeyboardAcrossDeviceEvents)
+{
+    StartWith({L"zhangsan", L"lisi", L"expiring"}, {{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
+                                                    {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
+    ASSERT_EQ(3, KeyList()->GetCount());
+    // The serial in the shown page's device details, and the chosen key's.
+    auto shownSerial = [&] {
+        CControlUI* page = KeyPages()->GetItemAt(KeyPages()->GetCurSel());
+        auto* tabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", page);
+        const auto rows = tabs ? Rows(tabs->GetItemAt(0)) : decltype(Rows(nullptr))();
+        return rows.size() == 3 ? rows[1].second : L"(page not built)";
+    };
+    auto chosenSerial = [&] {
+        for (int i = 0; i < KeyList()->GetCount(); ++i) {
+            auto* item = ControlCast<COptionUI>(KeyList()->GetItemAt(i));
+            if (item->IsSelected()) return item->GetUserData();
+        }
+        return std::wstring(L"(none chosen)");
+    };
+    EXPECT_EQ(chosenSerial(), shownSerial()) << "the page the device event shows";
+    for (int round = 0; round < 2; ++round) {
+        for (int i : {2, 0, 1}) {
+            ControlCast<COptionUI>(KeyList()->GetItemAt(i))->Activate();  // as a click does
+            EXPECT_EQ(KeyList()->GetItemAt(i)->GetUserData(), shownSerial()) << "mouse on item " << i;
+        }
+        SetFocus(m_frame_->GetSafeHwnd());
+        for (int i = 0; i < 20 && !(Pm().GetFocus() && Pm().GetFocus()->GetParent() == KeyList()); ++i) Press(VK_TAB);
+        ASSERT_NE(nullptr, Pm().GetFocus());
+        ASSERT_EQ(chosenSerial(), Pm().GetFocus()->GetUserData()) << "Tab lands on the chosen key";
+        for (UINT vk : {VK_UP, VK_DOWN, VK_DOWN, VK_HOME, VK_END}) {
+            Press(vk);
+            EXPECT_EQ(chosenSerial(), shownSerial()) << "key " << vk;
+        }
+        // A key other than the first is chosen as the event comes: the
+        // pages are built afresh and the one shown is the chosen key's.
+        ControlCast<COptionUI>(KeyList()->GetItemAt(0))->Activate();
+        DeviceEvent();
+        EXPECT_EQ(chosenSerial(), shownSerial()) << "after the device event";
+    }
 }
 
 TEST_F(MainFrameTest, PagesForNoKeyDetectingAndAMissingDeviceService)
@@ -395,7 +445,7 @@ TEST_F(MainFrameTest, DeviceEventClosesAnOpenPinDialogAndAsksToBeShown)
         closed = dialogdriver::WaitGone(dialog);
     });
     DialogAnswers answers;
-    Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
+    Pm().SendNotify(Find(L"Button_ModifyPin", Page(0)), L"click");
     ASSERT_TRUE(testsupport::WaitFor([&] { return closed.load(); }, 10000));
     driver.Join();
     testsupport::PumpMessages();
@@ -425,7 +475,7 @@ TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
     EXPECT_EQ(L"张三-签名证书", Find(L"Lable_CertDisplayName", zhang[0])->GetText());
     EXPECT_EQ(L"张三-加密证书", Find(L"Lable_CertDisplayName", zhang[1])->GetText());
     // A pair row is 38 per certificate plus 2; the block of the 10-day group counts days.
-    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(1));
+    auto* groups = Find<CContainerUI>(L"VLayout_AllCertView", Page(1));
     ASSERT_EQ(2, groups->GetCount());
     EXPECT_EQ(78, groups->GetItemAt(0)->GetFixedHeight());
     EXPECT_EQ(nullptr, Find(L"Label_Deadline", groups->GetItemAt(0)));
@@ -438,14 +488,14 @@ TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
     check(expiring[1], L"MainFrame/icon_certexpired.png");
     for (const wchar_t* image : {L"icon_cert.png", L"icon_certramain.png", L"icon_certexpired.png"})
         EXPECT_TRUE(testsupport::FileExists(CPaintManagerUI::GetResourcePath() + L"MainFrame\\" + image));
-    auto* expiringGroups = Find<CContainerUI>(L"VLayout_AllCertView", KeyPages()->GetItemAt(0));
+    auto* expiringGroups = Find<CContainerUI>(L"VLayout_AllCertView", Page(0));
     EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_EXPIRE_ONEDAY"),
               Find(L"Label_Deadline", expiringGroups->GetItemAt(0))->GetText());
     EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_HAS_EXPIRE"),
               Find(L"Label_Cert_Expired", expiringGroups->GetItemAt(1))->GetText());
 
     // Attribute rows of the first certificate, in the fixed order; every label is one of the fifteen.
-    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(1));
+    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", Page(1));
     Pm().SendNotify(Find(L"Button_CertDisplayName", zhang[1]), L"click");
     EXPECT_EQ(2, attributeTabs->GetCurSel());
     const char* const order[] = {"STRING_SHOW_CERTATT_OID_UERSERVICE_PROGID",
@@ -472,7 +522,7 @@ TEST_F(MainFrameTest, CertificateRowsIconsAndValidityBlocks)
     EXPECT_EQ(L"zhangsan@example.cn", rows[9].second);
     EXPECT_EQ(GetLanguageString("STRING_SHOW_CERTATT_CERTTYPE_SIGN"), rows[2].second);
     // Li Si's certificates carry no e-mail address: no row for it.
-    auto* expiringTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
+    auto* expiringTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", Page(0));
     for (const auto& row : Rows(expiringTabs->GetItemAt(1)))
         EXPECT_NE(GetLanguageString("STRING_SHOW_CERTATT_EMAIL") + L" :", row.first);
 }
@@ -494,7 +544,7 @@ TEST_F(MainFrameTest, RowValueIsCopiedByCtrlCAndByTheMenuInTheSystemCodePage)
     // The pop-ups would take the foreground, and the copy menu closes when it loses the focus.
     StartWith({L"zhangsan"}, {{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
                               {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
-    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", KeyPages()->GetItemAt(0));
+    auto* attributeTabs = Find<CTabLayoutUI>(L"TLayout_CertArrShow", Page(0));
     CControlUI* row =
         ControlCast<CContainerUI>(attributeTabs->GetItemAt(1))->GetItemAt(1);  // the subject: 张三
     auto* option = dynamic_cast<CKeyOptionUI*>(Find(L"Option_CertArritube", row));
@@ -876,9 +926,10 @@ TEST_F(MainFrameTest, KeyButtonsFollowTheDeviceTypeListsAndTheHostsPlugins)
                                tamu::BesideProgram(L"TamuHost.ini").c_str());
     Start({{L"DisconnectFunShow", L"2", L""}, {L"PassWordFunFiter", L"2", L""}});
     DeviceEvent();
+    // A page asks the host which plug-ins it has when it is built.
+    CControlUI* lisi = Page(0);
+    CControlUI* zhang = Page(1);
     WritePrivateProfileStringW(L"Plugins", nullptr, nullptr, tamu::BesideProgram(L"TamuHost.ini").c_str());
-    CControlUI* lisi = KeyPages()->GetItemAt(0);
-    CControlUI* zhang = KeyPages()->GetItemAt(1);
     EXPECT_TRUE(Find(L"Button_DisConnect", lisi)->IsOwnVisible());
     EXPECT_FALSE(Find(L"Button_DisConnect", zhang)->IsOwnVisible());
     EXPECT_FALSE(Find(L"Button_ModifyPin", lisi)->IsOwnVisible());
@@ -1134,61 +1185,24 @@ TEST_F(MainFrameTest, ScreenReaderReadsTwoKeysInReadingOrder)
     EXPECT_EQ(expected, transcript);
 }
 
-TEST_F(MainFrameTest, KeyboardAloneChoosesAKeyOpensACertificateAndCopiesAValue)
+// Typed into the shown host (the Tab order, the certificate dialog and the
+// way back are the reader sessions' part): Ctrl+C on a certificate row copies
+// the whole certificate as PEM text, and so does the item of the menu that
+// the context-menu key and Shift+F10 open; Shift+F10 on an attribute row
+// opens its copy menu.
+TEST_F(MainFrameTest, KeyboardAloneCopiesACertificateAndAnAttribute)
 {
     Insert(L"zhangsan");  // ZT2026000A
     Insert(L"lisi");
-    // The pop-ups take the foreground as they slide in; they stay out here.
     Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
            {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
     DeviceEvent();
-    HWND frame = m_frame_->GetSafeHwnd();
-    SetFocus(frame);
-    ASSERT_EQ(frame, GetFocus());
-    ASSERT_EQ(nullptr, Pm().GetFocus()) << "focus coming to the view chooses no control by itself";
-    Press(VK_TAB);
-    ASSERT_EQ(KeyList()->GetItemAt(1), Pm().GetFocus()) << "the first stop is the selected key";
-    ASSERT_EQ(0, KeyPages()->GetCurSel());
-
-    // The arrow chooses the other key, and its page shows.
-    Press(VK_UP);
-    EXPECT_EQ(KeyList()->GetItemAt(0), Pm().GetFocus());
-    EXPECT_EQ(1, KeyPages()->GetCurSel());
-    EXPECT_TRUE(Pm().AreFocusCuesShown());
-
-    // One round of Tab: key list, key buttons, certificate rows (one stop),
-    // the groups' buttons, attribute rows (one stop), refresh, key list.
-    // Zhang San's key shows only its PIN button here, and two groups.
-    const std::vector<std::wstring> expected = {L"Button_ModifyPin",    L"Button_CertDisplayName",
-                                                L"Button_Export",       L"Button_Export",
-                                                L"Option_CertArritube", L"Button_CertInfo_RefreshDevice",
-                                                L""};
-    std::vector<std::wstring> round;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        Press(VK_TAB);
-        ASSERT_NE(nullptr, Pm().GetFocus());
-        EXPECT_TRUE(Pm().GetFocus()->IsVisible() && Pm().GetFocus()->IsEnabled());
-        round.push_back(Pm().GetFocus()->GetName());
-    }
-    EXPECT_EQ(expected, round);
-    EXPECT_EQ(KeyList()->GetItemAt(0), Pm().GetFocus()) << "the round ends where it began";
-
-    // Enter on a certificate row shows it, as a double click does.
-    ASSERT_TRUE(TabTo(L"Button_CertDisplayName"));
-    {
-        DialogAnswers answers;
-        Press(VK_RETURN);
-        EXPECT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
-    }
-    EXPECT_EQ(frame, GetFocus()) << "the keyboard is back where it was";
-    EXPECT_EQ(L"Button_CertDisplayName", Pm().GetFocus()->GetName());
-
-    // Typed into the shown host: Ctrl+C on the row copies the whole
-    // certificate as PEM text, and so does the item of the menu that the
-    // context-menu key and Shift+F10 open.
     ASSERT_TRUE(keyinput::Activate(m_host_->MainWindow()));
-    SetFocus(frame);
-    ASSERT_EQ(L"Button_CertDisplayName", Pm().GetFocus()->GetName());
+    SetFocus(m_frame_->GetSafeHwnd());
+    Press(VK_TAB);
+    Press(VK_UP);  // Zhang San's key
+    ASSERT_EQ(1, KeyPages()->GetCurSel());
+    ASSERT_TRUE(TabTo(L"Button_CertDisplayName"));
     const std::string sign = FixtureSha1(L"sign_1y");
     auto expectCertificateCopied = [&] {
         ASSERT_TRUE(testsupport::WaitFor([] { return !testsupport::ClipboardText().empty(); }));
