@@ -148,19 +148,6 @@ protected:
 
 }  // namespace
 
-TEST_F(HostClosing, WhileThePinDialogIsOpen)
-{
-    CloseHostFrom([&] { OpenPinDialog(); },
-                  [] {
-                      const HWND dialog = dialogdriver::WaitForWindowOfClass(kPinDialogClass);
-                      const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
-                      if (edits.size() != 3) return false;
-                      dialogdriver::SetEditText(edits[0], L"Qx7#OldPin");
-                      return true;
-                  });
-    ExpectReleasedCleanly();
-}
-
 TEST_F(HostClosing, WhileAMessageBoxOfThePinDialogIsOpen)
 {
     CloseHostFrom([&] { OpenPinDialog(); },

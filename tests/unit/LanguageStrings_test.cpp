@@ -50,15 +50,6 @@ protected:
 
 }  // namespace
 
-TEST_F(LanguageStringsTest, BuildLanguagePathUnderTheCommonDataFolder)
-{
-    const std::wstring base =
-        sandbox.CommonAppData() + L"\\ZENTO\\Tamu\\Plugin\\CertApp\\LumoraPlugin\\lang\\";
-    EXPECT_EQ(base + L"2052.lng", BuildLanguagePath(2052));
-    EXPECT_EQ(base + L"0.lng", BuildLanguagePath(0));
-    EXPECT_EQ(base + L"65535.lng", BuildLanguagePath(0xFFFF));
-}
-
 TEST_F(LanguageStringsTest, NoFilesGiveEveryDefaultAndUnknownKeysAreEmpty)
 {
     LoadLanguageFileFor(1033);
