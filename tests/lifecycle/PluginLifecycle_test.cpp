@@ -94,13 +94,3 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
     EXPECT_EQ(before.gdi, after.gdi);
     EXPECT_EQ(before.user, after.user);
 }
-
-TEST(PluginLifecycle, MissingLibraryIsReportedNotFatal)
-{
-    tamu::HostOptions options = Windowed();
-    options.pluginPath = tamu::BesideProgram(L"NoSuchPlugin.dll");
-    tamu::Host host(options);
-    ASSERT_TRUE(host.Start());
-    EXPECT_FALSE(host.LoadPlugin());
-    EXPECT_EQ(nullptr, host.Module());
-}

@@ -164,7 +164,6 @@ TEST_F(DeviceRecords, SameGroupIsSymmetricAndNeverHoldsAMissingCertificate)
     Cert s1(LoadCert(CertFile(L"sign_1y")));
     Cert e1(LoadCert(CertFile(L"enc_1y")));
     EXPECT_TRUE(IsSameCertGroup(e1.get(), s1.get()));
-    EXPECT_TRUE(IsSameCertGroup(s1.get(), s1.get()));
     EXPECT_FALSE(IsSameCertGroup(0, s1.get()));
     EXPECT_FALSE(IsSameCertGroup(s1.get(), 0));
 }
