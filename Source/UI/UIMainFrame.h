@@ -106,6 +106,7 @@ public:
     DuiLib::CControlUI* BuildValidityBlock(unsigned long certificate, int& state);
     unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
     void SaveCertAs(HWND owner, unsigned long certificate);
+    // For the key a PIN button asked for with this device handle.
     void ChangeDevicePin(HWND owner, unsigned long device);
     // The change itself once the PINs are known (UTF-8): reports the outcome
     // and wipes both PINs whatever happened; true when the PIN was changed.
@@ -195,6 +196,9 @@ protected:
     // Tags of the controls of the current views; they go with the views.
     std::vector<std::unique_ptr<CertItemTag>> m_certItemTags_;
     std::vector<std::unique_ptr<ExportButtonTag>> m_exportButtonTags_;
+    // The key each PIN button asked for, by the handle its message carries:
+    // kept across device events, which is what the message may outlive.
+    std::map<unsigned long, std::wstring> m_pinRequestSerials_;
     // Sub-layouts parsed once, built again from their markup for every key.
     std::map<std::wstring, std::unique_ptr<DuiLib::CDialogBuilder>> m_layoutBuilders_;
     // The service thread, and the event that ends its wait at teardown.

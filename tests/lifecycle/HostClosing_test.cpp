@@ -2,7 +2,8 @@
 // and unloads the real LumoraPlugin.dll from inside the message loop of that
 // window (the loop dispatches the host's messages too), or, for its own
 // settings dialog, from inside its loop around our page. The host's process
-// must survive, our windows must close, and the plug-in must load again.
+// must survive, our windows must close, the PINs typed must be nowhere in
+// its memory, and the plug-in must load again.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "DialogDriver.h"
 #include "HostTokenStore.h"
+#include "KeyInput.h"
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
@@ -18,29 +20,7 @@
 
 namespace {
 
-constexpr UINT kMsgChangeDevicePin = WM_USER + 101;  // the key page's PIN button posts it
 constexpr const wchar_t* kPinDialogClass = L"ZENTO_UIModifyPasswordDlg";
-
-// The store's devices, with every handle the host hands the plug-in noted.
-class NotedDevices final : public tamu::DeviceProvider {
-public:
-    explicit NotedDevices(tamu::DeviceProvider& store) : m_store_(store) {}
-    long Count() override { return m_store_.Count(); }
-    unsigned long OpenDevice(long index) override
-    {
-        const unsigned long device = m_store_.OpenDevice(index);
-        handed.push_back(device);
-        return device;
-    }
-    bool RemoveToken(const std::wstring& serial) override { return m_store_.RemoveToken(serial); }
-    bool InsertToken(const std::wstring& folder) override { return m_store_.InsertToken(folder); }
-    std::vector<std::wstring> Serials() override { return m_store_.Serials(); }
-
-    std::vector<unsigned long> handed;
-
-private:
-    tamu::DeviceProvider& m_store_;
-};
 
 struct ClassSearch {
     const wchar_t* className;
@@ -70,6 +50,9 @@ protected:
     {
         ASSERT_TRUE(m_sandbox_.ok());
         ASSERT_TRUE(m_sandbox_.InstallLanguageFile(2052));
+        // No pop-up takes the keyboard from the host's window.
+        ASSERT_TRUE(m_sandbox_.WriteUserIni("[NotifyWndSetting]\r\nIsShowNotifyCertWnd=false\r\n"
+                                            "IsShowNotifyDeviceWnd=false\r\n"));
         ASSERT_TRUE(pkitest::MakeTokenStore(m_store_.Path(), {L"zhangsan"}));
         StartHost();
     }
@@ -84,12 +67,9 @@ protected:
         m_host_ = std::make_unique<tamu::Host>(options);
         ASSERT_TRUE(m_host_->Start());
         ::ShowWindow(m_host_->MainWindow(), SW_SHOW);
-        m_storeDevices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
-        m_devices_ = std::make_unique<NotedDevices>(*m_storeDevices_);
-        m_host_->SetDeviceProvider(m_devices_.get());
+        m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
         ASSERT_TRUE(m_host_->LoadPlugin());
         m_host_->NotifyDeviceSetChanged();
-        ASSERT_TRUE(testsupport::WaitFor([&] { return !m_devices_->handed.empty(); }));
         m_frame_ = FindDescendant(m_host_->MainWindow(), L"ZentoLumoraPluginMainWnd");
         ASSERT_NE(nullptr, m_frame_);
     }
@@ -97,7 +77,6 @@ protected:
     void StopHost()
     {
         m_devices_.reset();
-        m_storeDevices_.reset();
         m_host_.reset();
     }
 
@@ -120,13 +99,16 @@ protected:
         EXPECT_EQ(nullptr, m_host_->PluginLibrary());
     }
 
-    // Once the host has closed: every window of ours is gone, and what the
-    // plug-in held is freed as soon as its loops have returned.
-    void ExpectReleasedCleanly()
+    // Once the host has closed: every window of ours is gone, what the
+    // plug-in held is freed as soon as its loops have returned, and so is
+    // every copy of a PIN typed.
+    void ExpectReleasedCleanly(std::initializer_list<const testsupport::SecretPin*> typed)
     {
         EXPECT_EQ(nullptr, ::FindWindowW(kPinDialogClass, nullptr));
         EXPECT_TRUE(dialogdriver::TopLevelOfClass(L"#32770").empty());
         EXPECT_TRUE(testsupport::WaitFor([] { return ZentoPKIGetLiveObjectCount() == 0; }));
+        EXPECT_TRUE(testsupport::WaitFor([] { return ::GetModuleHandleW(L"LumoraPlugin.dll") == nullptr; }));
+        for (const testsupport::SecretPin* pin : typed) EXPECT_FALSE(pin->FoundInProcessMemory());
         StopHost();
         // Loaded again, started and unloaded: the library then leaves the process.
         StartHost();
@@ -136,13 +118,29 @@ protected:
         EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
     }
 
-    void OpenPinDialog() { ::PostMessageW(m_frame_, kMsgChangeDevicePin, m_devices_->handed.back(), 0); }
+    // As a keyboard user does: into the host's window, on to the key's PIN
+    // button, pressed.
+    void OpenPinDialog()
+    {
+        ASSERT_TRUE(keyinput::Activate(m_host_->MainWindow()));
+        keyinput::Type(VK_TAB);  // the key list
+        keyinput::Type(VK_TAB);  // the PIN button
+        keyinput::Type(VK_RETURN);
+    }
+
+    // Types a PIN into an edit from the driver's thread, leaving no copy of its own.
+    static void TypePin(HWND edit, const testsupport::SecretPin& pin)
+    {
+        wchar_t clear[testsupport::SecretPin::kLength + 1];
+        pin.Reveal(clear);
+        dialogdriver::SetEditText(edit, clear);
+        ::SecureZeroMemory(clear, sizeof(clear));
+    }
 
     testsupport::SettingsSandbox m_sandbox_;
     testsupport::TempDir m_store_{L"tokens"};
     std::unique_ptr<tamu::Host> m_host_;
-    std::unique_ptr<tamu::TokenStoreDevices> m_storeDevices_;
-    std::unique_ptr<NotedDevices> m_devices_;
+    std::unique_ptr<tamu::TokenStoreDevices> m_devices_;
     HWND m_frame_ = nullptr;
 };
 
@@ -150,31 +148,33 @@ protected:
 
 TEST_F(HostClosing, WhileThePinDialogIsOpen)
 {
+    const testsupport::SecretPin old;
     CloseHostFrom([&] { OpenPinDialog(); },
-                  [] {
+                  [&] {
                       const HWND dialog = dialogdriver::WaitForWindowOfClass(kPinDialogClass);
                       const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
                       if (edits.size() != 3) return false;
-                      dialogdriver::SetEditText(edits[0], L"Qx7#OldPin");
+                      TypePin(edits[0], old);
                       return true;
                   });
-    ExpectReleasedCleanly();
+    ExpectReleasedCleanly({&old});
 }
 
 TEST_F(HostClosing, WhileAMessageBoxOfThePinDialogIsOpen)
 {
+    const testsupport::SecretPin old, fresh, mistyped;
     CloseHostFrom([&] { OpenPinDialog(); },
-                  [] {
+                  [&] {
                       const HWND dialog = dialogdriver::WaitForWindowOfClass(kPinDialogClass);
                       const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
                       if (edits.size() != 3) return false;
-                      dialogdriver::SetEditText(edits[0], L"1234");
-                      dialogdriver::SetEditText(edits[1], L"Abc#2026");
-                      dialogdriver::SetEditText(edits[2], L"Abc#2027");  // a mismatch: the box says so
+                      TypePin(edits[0], old);
+                      TypePin(edits[1], fresh);
+                      TypePin(edits[2], mistyped);  // a mismatch: the box says so
                       dialogdriver::PressKey(edits[0], VK_RETURN);
                       return dialogdriver::WaitForMessageBox(dialog) != nullptr;
                   });
-    ExpectReleasedCleanly();
+    ExpectReleasedCleanly({&old, &fresh, &mistyped});
 }
 
 TEST_F(HostClosing, WhileItsSettingsDialogShowsOurPage)

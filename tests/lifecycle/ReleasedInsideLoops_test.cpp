@@ -1,0 +1,238 @@
+// The host lets the plug-in go while a frame of ours is still on its thread's
+// stack: it calls OnReleasePlugins and FreeLibrary from a timer of its own
+// that fires inside a loop Windows or the plug-in runs for one of our windows,
+// or while a client in its process holds one of our accessible objects. The
+// real LumoraPlugin.dll must then leave the process by itself once the loop
+// has returned (or the object is released), without a crash, and load again.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "AccessibleWalker.h"
+#include "HostTokenStore.h"
+#include "KeyInput.h"
+#include "SettingsFolders.h"
+#include "TamuHost.h"
+#include "TestSupport.h"
+#include "ZentoPKITestSupport.h"
+
+namespace {
+
+constexpr const char* kPopupsOff =
+    "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=false\r\nIsShowNotifyCertWnd=false\r\n";
+// The certificate pop-up alone: the key's certificate ending in 10 days brings it.
+constexpr const char* kCertPopupOnly = "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=false\r\n";
+constexpr const wchar_t* kCertPopupClass = L"ZentoLumoraNotifyCertEventWnd";
+
+class ReleasedInside;
+
+struct Loop {
+    const char* name;
+    const char* userIni;
+    // Starts the loop (keys typed, an action asked for); false when it cannot.
+    std::function<bool(ReleasedInside&)> open;
+    // Asked by the host's timer: the loop is running now.
+    std::function<bool(ReleasedInside&)> isOpen;
+    // What the user or the client does once the host has let go; may be empty.
+    std::function<void(ReleasedInside&)> afterRelease;
+};
+
+GUITHREADINFO ThreadGui()
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
+    return gui;
+}
+
+bool MenuShown()
+{
+    return ::FindWindowW(L"#32768", nullptr) && ::IsWindowVisible(::FindWindowW(L"#32768", nullptr));
+}
+
+bool PluginLoaded() { return ::GetModuleHandleW(L"LumoraPlugin.dll") != nullptr; }
+
+ReleasedInside* g_test = nullptr;
+
+class ReleasedInside : public ::testing::TestWithParam<Loop> {
+public:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sandbox_.ok());
+        ASSERT_TRUE(m_sandbox_.InstallLanguageFile(2052));
+        ASSERT_TRUE(m_sandbox_.WriteUserIni(GetParam().userIni));
+        ASSERT_TRUE(pkitest::MakeTokenStore(m_store_.Path(), {L"zhangsan"}));
+        tamu::HostOptions options;
+        options.languageId = 2052;
+        options.pluginPath = tamu::BesideProgram(L"LumoraPlugin.dll");
+        m_host_ = std::make_unique<tamu::Host>(options);
+        ASSERT_TRUE(m_host_->Start());
+        m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
+        ASSERT_TRUE(keyinput::Activate(m_host_->MainWindow()));
+        ASSERT_TRUE(m_host_->LoadPlugin());
+        m_host_->NotifyDeviceSetChanged();
+        ASSERT_NE(nullptr, m_host_->AttachedView());
+        m_frame_ = m_host_->AttachedView()->GetWindow();
+        ASSERT_TRUE(::IsWindow(m_frame_));
+    }
+
+    void TearDown() override
+    {
+        if (m_held_) m_held_->Release();
+        m_devices_.reset();
+        m_host_.reset();
+    }
+
+    // The one driver: opens the loop, lets the host's timer release and
+    // unload the plug-in once the loop runs, and waits for the library to
+    // leave the process.
+    void ReleaseInsideTheLoop()
+    {
+        const Loop& loop = GetParam();
+        g_test = this;
+        m_since_ = ::GetTickCount();
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, &HostTimer);
+        ASSERT_NE(0u, timer);
+        ASSERT_TRUE(loop.open(*this));
+        const bool gone = testsupport::WaitFor([&] { return m_released_ && !PluginLoaded(); }, 30000);
+        ::KillTimer(nullptr, timer);
+        g_test = nullptr;
+        EXPECT_TRUE(m_releasedInside_) << "the host's timer never found the loop running";
+        EXPECT_TRUE(gone) << "the library stayed in the process";
+    }
+
+    tamu::Host& Host() { return *m_host_; }
+    HWND Frame() const { return m_frame_; }
+    HWND CertPopup() const { return ::FindWindowW(kCertPopupClass, nullptr); }
+    IAccessible*& Held() { return m_held_; }
+
+    // The expiry pop-up in front, where the keys go.
+    bool CertPopupActive()
+    {
+        return testsupport::WaitFor([&] {
+            const HWND popup = CertPopup();
+            return popup && ::IsWindowVisible(popup) && ::GetForegroundWindow() == popup;
+        }, 10000);
+    }
+
+private:
+    static void CALLBACK HostTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ReleasedInside* self = g_test;
+        if (!self || self->m_released_) return;
+        const Loop& loop = self->GetParam();
+        const bool inside = loop.isOpen(*self);
+        // A loop that never opens must not keep the test waiting for ever.
+        if (!inside && ::GetTickCount() - self->m_since_ < 15000) return;
+        self->m_releasedInside_ = inside;
+        self->m_released_ = true;
+        self->m_host_->UnloadPlugin();  // OnReleasePlugins, then FreeLibrary
+        if (loop.afterRelease) loop.afterRelease(*self);
+        if (!inside) {
+            ::EndMenu();
+            keyinput::Type(VK_ESCAPE);
+        }
+    }
+
+    testsupport::SettingsSandbox m_sandbox_;
+    testsupport::TempDir m_store_{L"tokens"};
+    accwalk::ComScope m_com_;  // as a real host's window thread has it
+    std::unique_ptr<tamu::Host> m_host_;
+    std::unique_ptr<tamu::TokenStoreDevices> m_devices_;
+    HWND m_frame_ = nullptr;
+    IAccessible* m_held_ = nullptr;
+    DWORD m_since_ = 0;
+    bool m_released_ = false;
+    bool m_releasedInside_ = false;
+};
+
+const Loop kLoops[] = {
+    {"SystemMenuOfThePopup", kCertPopupOnly,
+     [](ReleasedInside& t) {
+         if (!t.CertPopupActive()) return false;
+         keyinput::Type(VK_SPACE, keyinput::kAlt);
+         return true;
+     },
+     [](ReleasedInside& t) {
+         const GUITHREADINFO gui = ThreadGui();
+         return (gui.flags & GUI_INMENUMODE) && gui.hwndMenuOwner == t.CertPopup() && MenuShown();
+     },
+     nullptr},
+    {"KeyboardMoveOfThePopup", kCertPopupOnly,
+     [](ReleasedInside& t) {
+         if (!t.CertPopupActive()) return false;
+         keyinput::Type(VK_SPACE, keyinput::kAlt);
+         keyinput::Type('M');  // the system menu's Move
+         return true;
+     },
+     [](ReleasedInside& t) {
+         const GUITHREADINFO gui = ThreadGui();
+         return (gui.flags & GUI_INMOVESIZE) && gui.hwndMoveSize == t.CertPopup();
+     },
+     nullptr},
+    {"MenuModeFromTheMainWindow", kPopupsOff,
+     [](ReleasedInside& t) {
+         // F10 reaches our window procedure, which hands it to the host's frame.
+         if (!testsupport::WaitFor([&] { return ::GetFocus() == t.Frame(); })) return false;
+         keyinput::Type(VK_F10);
+         return true;
+     },
+     [](ReleasedInside& t) {
+         const GUITHREADINFO gui = ThreadGui();
+         return (gui.flags & GUI_INMENUMODE) && gui.hwndMenuOwner == t.Host().MainWindow();
+     },
+     // The menu is the host's: the user leaves it.
+     [](ReleasedInside&) { keyinput::Type(VK_ESCAPE); }},
+    {"ExportFolderBrowser", kPopupsOff,
+     [](ReleasedInside& t) {
+         accwalk::Tree tree(t.Frame());
+         for (const accwalk::Node& node : tree.Nodes()) {
+             if (node.role == ROLE_SYSTEM_PUSHBUTTON && node.name.rfind(L"导出", 0) == 0)
+                 return SUCCEEDED(node.object->accDoDefaultAction(accwalk::Self()));
+         }
+         return false;
+     },
+     [](ReleasedInside&) {
+         const HWND dialog = ::FindWindowW(L"#32770", nullptr);
+         return dialog && ::IsWindowVisible(dialog);
+     },
+     nullptr},
+    {"HeldAccessibleObject", kPopupsOff,
+     [](ReleasedInside& t) {
+         void* object = nullptr;
+         if (FAILED(::AccessibleObjectFromWindow(t.Frame(), static_cast<DWORD>(OBJID_CLIENT), accwalk::kIidAccessible,
+                                                 &object)))
+             return false;
+         t.Held() = static_cast<IAccessible*>(object);
+         return true;
+     },
+     [](ReleasedInside& t) { return t.Held() != nullptr; },
+     [](ReleasedInside& t) {
+         // The window is gone: the object answers, the library stays for it.
+         EXPECT_TRUE(PluginLoaded()) << "unloaded under a client's object";
+         long children = -1;
+         EXPECT_EQ(RPC_E_DISCONNECTED, t.Held()->get_accChildCount(&children));
+         t.Held()->Release();
+         t.Held() = nullptr;
+     }},
+};
+
+}  // namespace
+
+TEST_P(ReleasedInside, TheLibraryLeavesOnceOurFramesHaveReturned)
+{
+    ReleaseInsideTheLoop();
+    EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
+    // Loaded, started and released again as if nothing had happened.
+    ASSERT_TRUE(Host().LoadPlugin());
+    EXPECT_NE(nullptr, Host().Module());
+    Host().NotifyDeviceSetChanged();
+    Host().UnloadPlugin();
+    EXPECT_FALSE(PluginLoaded());
+    EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Loops, ReleasedInside, ::testing::ValuesIn(kLoops),
+                         [](const ::testing::TestParamInfo<Loop>& info) { return std::string(info.param.name); });
