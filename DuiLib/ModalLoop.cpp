@@ -183,8 +183,13 @@ int EndModalLoops(HINSTANCE ours) noexcept
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof(gui);
     if (::GetGUIThreadInfo(::GetCurrentThreadId(), &gui)) {
-        if ((gui.flags & GUI_INMOVESIZE) && IsWindowOf(gui.hwndMoveSize, ours))
+        if ((gui.flags & GUI_INMOVESIZE) && IsWindowOf(gui.hwndMoveSize, ours)) {
             ::SendMessageW(gui.hwndMoveSize, WM_CANCELMODE, 0, 0);
+            // Wine's move loop does not end with the capture, as Windows'
+            // does, only on a key: Escape, queued for the thread, since
+            // the window's own messages go with it.
+            ::PostThreadMessageW(::GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
+        }
         if ((gui.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) &&
             IsWindowOf(gui.hwndMenuOwner, ours))
             ::EndMenu();

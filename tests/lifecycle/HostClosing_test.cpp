@@ -155,7 +155,8 @@ TEST_F(HostClosing, WhileThePinDialogIsOpen)
                       const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3);
                       if (edits.size() != 3) return false;
                       TypePin(edits[0], old);
-                      return true;
+                      // The scan sees a PIN where one is: in the edit.
+                      return old.FoundInProcessMemory();
                   });
     ExpectReleasedCleanly({&old});
 }
