@@ -432,10 +432,42 @@ bool SecretPin::FoundInProcessMemory() const
 
 namespace testsupport {
 
+namespace {
+
+// This process's folder under /proc. Under Wine "self" there is whoever
+// opens the file, which is the wineserver; the process is the one that has
+// this program's file mapped (another tree's copy has another path).
+std::wstring OwnProcFolder()
+{
+    static const std::wstring folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring unixPath = path;
+        if (unixPath.size() < 2 || (unixPath[1] != L':')) return std::wstring();
+        unixPath = unixPath.substr(2);
+        std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
+        const std::wstring name = unixPath.substr(unixPath.find_last_of(L'/') + 1);
+        const std::string comm = ToUtf8(name.substr(0, 15)) + "\n";  // the kernel keeps 15 characters
+        const std::string mapped = ToUtf8(unixPath);
+        for (const FolderEntry& entry : ListFolder(L"Z:\\proc")) {
+            if (!entry.folder || entry.name.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
+            const std::wstring proc = L"Z:\\proc\\" + entry.name;
+            std::string text;
+            if (!ReadFileBytes(proc + L"\\comm", text) || text != comm) continue;
+            if (ReadFileBytes(proc + L"\\maps", text) && text.find(mapped) != std::string::npos) return proc;
+        }
+        return std::wstring();
+    }();
+    return folder;
+}
+
+}  // namespace
+
 std::map<unsigned long, unsigned long long> ThreadSwitches()
 {
     std::map<unsigned long, unsigned long long> switches;
-    const std::wstring tasks = L"Z:\\proc\\self\\task";
+    if (OwnProcFolder().empty()) return switches;
+    const std::wstring tasks = OwnProcFolder() + L"\\task";
     for (const FolderEntry& task : ListFolder(tasks)) {
         if (!task.folder) continue;
         std::string status;
