@@ -248,6 +248,13 @@ void KeepLoadedWhileInUse() noexcept
 {
     if (g_keptLoaded.load()) return;
     HMODULE library = nullptr;
+    // Linked into a program rather than loaded as a library, the code goes
+    // only with the process: there is nothing to keep, and a reference of
+    // ours on the program must never be given back.
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCWSTR>(&FreeLibraryOnceLeft), &library) ||
+        library == ::GetModuleHandleW(nullptr))
+        return;
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                               reinterpret_cast<LPCWSTR>(&FreeLibraryOnceLeft), &library))
         return;
