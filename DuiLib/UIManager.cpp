@@ -298,6 +298,7 @@ CPaintManagerUI::~CPaintManagerUI()
 void CPaintManagerUI::Init(HWND hWnd)
 {
     m_hWndPaint = hWnd;
+    m_bWindowDestroyed = false;
     m_nDpi = DetectDpi(hWnd);
     // Windows whose user wants keyboard cues always show the focus; the
     // others show it once the keyboard is used (WM_UPDATEUISTATE).

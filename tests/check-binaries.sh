@@ -22,7 +22,7 @@ exports=$($objdump -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next
 [ "$exports" = "GetPluginModule OnInitPluginConfigModule OnInitPlugins OnReleasePlugins " ] \
   || bad "exports are '$exports'"
 
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|oleacc|shlwapi|gdiplus|comctl32|comdlg32|crypt32|cryptui|bcrypt|msvcrt|imm32|msimg32|uxtheme|version|ostrel|zento_language|zento_crypto|zento_util|zento_crypto_ui|zentopkihost|api-ms-win-.*)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|oleacc|shlwapi|gdiplus|comctl32|comdlg32|crypt32|cryptui|bcrypt|msvcrt|imm32|msimg32|uxtheme|version|msi|ostrel|zento_language|zento_crypto|zento_util|zento_crypto_ui|zentopkihost|api-ms-win-.*)\.dll$'
 for f in "$bin"/*.dll "$bin"/*.exe; do
   for imp in $($objdump -p "$f" | awk '/DLL Name:/{print tolower($3)}'); do
     echo "$imp" | grep -Eq "$allowed" || bad "$(basename "$f") imports $imp"

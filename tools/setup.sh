@@ -2,7 +2,8 @@
 # Prepares a fresh Debian 12 machine (as root) to build and test LumoraPlugin:
 # the i686 and x86_64 MinGW cross compilers, clang and lld for what is built for
 # Microsoft's ABI, Wine with both halves, Xvfb, GoogleTest
-# sources, openssl and the CA bundle, the SQLite source package and a CJK font for Wine windows.
+# sources, openssl and the CA bundle, the SQLite source package, a CJK font for Wine windows,
+# and wixl with msitools for the installer packages.
 # Safe to run again: every step checks before it changes anything.
 set -u
 
@@ -18,7 +19,8 @@ fi
 
 PKGS="gcc libc6-dev clang lld g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686 \
       binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth \
-      googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei fonts-wine imagemagick locales"
+      googletest openssl ca-certificates sqlite3 tcl cmake make dpkg-dev fonts-wqy-microhei fonts-wine imagemagick locales \
+      wixl msitools"
 
 need_install() {
   for p in $PKGS; do

@@ -14,7 +14,8 @@ bash "$src/tools/setup.sh" || { echo "[test] machine set-up failed"; echo "0 pas
 if lumora_runs_32bit; then
   # The host built for Microsoft's ABI also drives the 64-bit plug-in
   # (build/ship64: just what that needs), as it does everywhere.
-  LUMORA_CMAKE_ARGS="-DLUMORA_MSVC_HOST_BINS=$build/bin;$build/ship64/bin" bash "$src/tools/build.sh" "$build" \
+  LUMORA_TARGETS="all LumoraPackages" LUMORA_CMAKE_ARGS="-DLUMORA_MSVC_HOST_BINS=$build/bin;$build/ship64/bin" \
+    bash "$src/tools/build.sh" "$build" \
     || { echo "0 passed, 1 failed"; exit 1; }
   LUMORA_ARCH=x86_64 LUMORA_TARGETS=LumoraMsvcHost LUMORA_CMAKE_ARGS="-DLUMORA_SQLITE_DIR=$build/_deps/sqlite" \
     bash "$src/tools/build.sh" "$build/ship64" || { echo "0 passed, 1 failed"; exit 1; }
@@ -25,10 +26,11 @@ else
   echo "[test] this machine runs no 32-bit programs: tests run on the 64-bit build, the shipped 32-bit binaries are built in $build/ship32"
   # One SQLite amalgamation serves both trees.
   sqlite="-DLUMORA_SQLITE_DIR=$build/_deps/sqlite"
-  LUMORA_ARCH=i686 LUMORA_TARGETS=LumoraShipped LUMORA_CMAKE_ARGS="$sqlite" bash "$src/tools/build.sh" "$build/ship32" \
-    || { echo "0 passed, 1 failed"; exit 1; }
-  LUMORA_ARCH=x86_64 LUMORA_CMAKE_ARGS="$sqlite -DLUMORA_SHIPPED_BIN=$build/ship32/bin" bash "$src/tools/build.sh" "$build" \
-    || { echo "0 passed, 1 failed"; exit 1; }
+  # The packages: x86 from the shipped tree, an x64 test package from this one.
+  LUMORA_ARCH=i686 LUMORA_TARGETS="LumoraShipped LumoraPackages" LUMORA_CMAKE_ARGS="$sqlite" \
+    bash "$src/tools/build.sh" "$build/ship32" || { echo "0 passed, 1 failed"; exit 1; }
+  LUMORA_ARCH=x86_64 LUMORA_TARGETS="all LumoraPackages" LUMORA_CMAKE_ARGS="$sqlite -DLUMORA_SHIPPED_BIN=$build/ship32/bin" \
+    bash "$src/tools/build.sh" "$build" || { echo "0 passed, 1 failed"; exit 1; }
 fi
 built=$(date +%s)
 echo "[test] built in $((built - start)) s; running the tests"

@@ -65,7 +65,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
 bool CaptureWindowToPng(HWND window, const std::wstring& path)
 {
     RECT rect;
-    if (!IsWindow(window) || !GetWindowRect(window, &rect)) return false;
+    return IsWindow(window) && GetWindowRect(window, &rect) && CaptureScreenToPng(rect, path);
+}
+
+bool CaptureScreenToPng(const RECT& rect, const std::wstring& path)
+{
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return false;
     GdiplusSession gdiplus;

@@ -20,8 +20,9 @@ using namespace zento;
 
 namespace {
 
-// See ZentoPKIHostFailStringAttribute.
+// See ZentoPKIHostFailStringAttribute and ZentoPKIHostFailEncode.
 std::atomic<int> g_failedStringAttribute{0};
+std::atomic<int> g_failedEncodeForm{0};
 
 struct AlgorithmDeleter {
     void operator()(void* alg) const
@@ -297,6 +298,11 @@ int __cdecl ZentoPKIHostFailStringAttribute(int id)
     return g_failedStringAttribute.exchange(id);
 }
 
+int __cdecl ZentoPKIHostFailEncode(int form)
+{
+    return g_failedEncodeForm.exchange(form);
+}
+
 int __cdecl ZentoPKICertGetCertStringAttribute(unsigned long certificate, int id, char** text)
 {
     return Guarded(0, [&]() -> int {
@@ -402,6 +408,7 @@ int __cdecl ZentoPKICertGetCertEncode(unsigned long certificate, int form, unsig
         *bytes = nullptr;
         *length = 0;
         if (form != ZENTO_ENCODE_DER && form != ZENTO_ENCODE_PEM) return 0;
+        if (form == g_failedEncodeForm.load()) return 0;
         std::string encoded;
         bool ok = false;
         WithCertificate(certificate, [&](PCCERT_CONTEXT c) {

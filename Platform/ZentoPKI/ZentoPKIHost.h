@@ -24,6 +24,9 @@ unsigned long __cdecl ZentoPKIHostOpenDevice(const wchar_t* tokenFolder);
 // exercise the plug-in's failure paths); 0 ends it. Returns the id that
 // failed before.
 int __cdecl ZentoPKIHostFailStringAttribute(int id);
+// The same for ZentoPKICertGetCertEncode of one form (2 DER, 3 PEM): every
+// certificate is refused in it; 0 ends it. Returns the form refused before.
+int __cdecl ZentoPKIHostFailEncode(int form);
 
 // Makes freed handle numbers come back, the newest freed one of a kind first,
 // as a library that reuses its numbers (or heap addresses) does: the next

@@ -1,8 +1,7 @@
 // Certificate and device texts and the validity arithmetic; see Cert_Util.h.
 // The time arithmetic keeps the product's long-standing rules on purpose:
 // expiry adds 8 hours to the end read as local time, remaining hours count
-// from "now minus 8 hours" (the product was written for the UTC+8 clock),
-// and the program id goes through the ANSI code page.
+// from "now minus 8 hours" (the product was written for the UTC+8 clock).
 #include "Cert/Cert_Util.h"
 
 #include <windows.h>
@@ -172,9 +171,9 @@ bool GetUserServiceProgId(unsigned long certificate, std::wstring& text)
                                       &decodedLength) != ZENTO_PKI_OK ||
         !decoded)
         return false;
-    // Through the ANSI code page on purpose, as the product always has:
-    // characters that page cannot hold do not survive.
-    text = AnsiToWide(WideToAnsi(Utf8ToWide(std::string(decoded.get(), decodedLength))));
+    // Straight from UTF-8: the maker's id is Chinese, and a detour through the
+    // ANSI code page turned it into question marks on every Western Windows.
+    text = Utf8ToWide(std::string(decoded.get(), decodedLength));
     return !text.empty();
 }
 

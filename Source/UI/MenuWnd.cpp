@@ -67,32 +67,51 @@ void CMenuWndBase::BindButton(const wchar_t* name, const char* captionKey)
     if (!caption.empty()) button->SetText(caption);
 }
 
+namespace {
+
+// A movable block holding the bytes (a terminator included), ready for the clipboard.
+ScopedGlobal GlobalCopy(const void* bytes, size_t size)
+{
+    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
+    if (!block) return block;
+    void* target = ::GlobalLock(block.get());
+    if (!target) return ScopedGlobal();
+    std::memcpy(target, bytes, size);
+    ::GlobalUnlock(block.get());
+    return block;
+}
+
+}  // namespace
+
 bool PutTextOnClipboard(const std::wstring& text)
 {
-    std::string narrow = WideToAnsi(text);
-    ScopedGlobal block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, narrow.size() + 1));
-    if (!block) return false;
-    void* target = ::GlobalLock(block.get());
-    if (!target) return false;
-    std::memcpy(target, narrow.c_str(), narrow.size() + 1);
-    ::GlobalUnlock(block.get());
+    const std::string narrow = WideToAnsi(text);
+    ScopedGlobal ansi = GlobalCopy(narrow.c_str(), narrow.size() + 1);
+    // The narrow text alone loses whatever the code page of the paste cannot
+    // hold (a Chinese subject on a Western Windows): the UTF-16 text goes beside it.
+    ScopedGlobal unicode = GlobalCopy(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    if (!ansi || !unicode) return false;
     if (!::OpenClipboard(nullptr)) return false;
     ::EmptyClipboard();
-    // Once set, the clipboard owns the block.
-    bool placed = ::SetClipboardData(CF_TEXT, block.get()) != nullptr;
-    if (placed) (void)block.release();
+    // Once set, the clipboard owns a block.
+    bool placed = ::SetClipboardData(CF_TEXT, ansi.get()) != nullptr;
+    if (placed) (void)ansi.release();
+    if (placed && ::SetClipboardData(CF_UNICODETEXT, unicode.get())) (void)unicode.release();
     ::CloseClipboard();
     return placed;
 }
 
-HWND CPluginMenuWnd::Open(const std::wstring& text, int x, int y)
+HWND CPluginMenuWnd::Open(const std::wstring& text, int x, int y, const char* accNameKey)
 {
-    return (new CPluginMenuWnd(text))->OpenAt(x, y);
+    return (new CPluginMenuWnd(text, accNameKey))->OpenAt(x, y);
 }
 
 void CPluginMenuWnd::OnSkinBuilt()
 {
     BindButton(L"Button_Copy", "STRING_MENU_COPY");
+    if (!m_accNameKey_) return;
+    if (CControlUI* button = m_pm_.FindControl(L"Button_Copy"))
+        button->SetAccName(GetLanguageString(m_accNameKey_));
 }
 
 bool CPluginMenuWnd::CopyTextToClipboard()

@@ -42,18 +42,24 @@ private:
     HWND m_returnTo_ = nullptr;  // active when the menu opened
 };
 
-// Puts text on the clipboard as CF_TEXT in the process's code page; false
-// (clipboard untouched) when memory or the clipboard is not available.
+// Puts text on the clipboard as CF_TEXT in the process's code page and as
+// CF_UNICODETEXT; false (clipboard untouched) when memory or the clipboard
+// is not available.
 bool PutTextOnClipboard(const std::wstring& text);
 
 // The copy menu: its button copies the text given at opening.
 class CPluginMenuWnd : public CMenuWndBase {
 public:
-    // Opens a menu for text with its top-left corner at the screen point.
-    static HWND Open(const std::wstring& text, int x, int y);
+    // Opens a menu for text with its top-left corner at the screen point;
+    // accNameKey, when given, names its item for screen readers by what it
+    // copies ("复制证书"), where the caption has no room to say it.
+    static HWND Open(const std::wstring& text, int x, int y, const char* accNameKey = nullptr);
 
 protected:
-    explicit CPluginMenuWnd(std::wstring text) : m_text_(std::move(text)) {}
+    CPluginMenuWnd(std::wstring text, const char* accNameKey)
+        : m_text_(std::move(text)), m_accNameKey_(accNameKey)
+    {
+    }
     std::wstring GetSkinFile() const override { return L"MenuWnd.xml"; }
     void OnSkinBuilt() override;
 
@@ -63,6 +69,7 @@ private:
     bool CopyTextToClipboard();
 
     std::wstring m_text_;
+    const char* m_accNameKey_;
 };
 
 // The absent-key pop-up's menu: its button asks the pop-up (posted

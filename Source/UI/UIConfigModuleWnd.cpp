@@ -4,7 +4,9 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <functional>
 
+#include "Cert/CertExport.h"
 #include "DuiLib/BoundaryGuard.h"
 #include "Utils/LanguageStrings.h"
 #include "Utils/UserSettings.h"
@@ -31,6 +33,7 @@ const PageText kTexts[] = {
     // The two options that have no caption of their own in the list above.
     {L"Label_IsShowNotifyCertWnd_NoDevice", "STRING_LABEL_SHOWNOTIFYNODEVICECERTWND"},
     {L"Label_IsCouldModifyPasswordWhileSecurityWeak", "STRING_LABEL_ALLOW_WEAK_PASSWORD"},
+    {L"Label_ExportFormat", "STRING_LABEL_EXPORT_FORMAT"},
 };
 
 struct OptionSetting {
@@ -57,6 +60,18 @@ const OptionSetting kOptions[] = {
 int ItemNumber(CControlUI* item)
 {
     return item ? static_cast<int>(std::wcstol(item->GetUserData().c_str(), nullptr, 10)) : 0;
+}
+
+// Selects the first item whose user data matches, none when no item does.
+// The selection does not take the focus; a change notifies at once, and the
+// handler attached before writes the same value back.
+void SelectItemWhere(CComboUI* combo, const std::function<bool(CControlUI*)>& matches)
+{
+    int match = -1;
+    for (int i = 0; i < combo->GetCount() && match < 0; ++i) {
+        if (matches(combo->GetItemAt(i))) match = i;
+    }
+    combo->SelectItem(match, false, true);
 }
 
 }  // namespace
@@ -107,17 +122,27 @@ void CUIConfigModuleWnd::SetUp()
         control->OnNotify += MakeDelegate(this, &CUIConfigModuleWnd::OnLeadTimeChanged);
         if (auto* combo = ControlCast<CComboUI>(control)) {
             const int days = UserSettings::Instance().GetNotifyCertDay();
-            int match = -1;
-            for (int i = 0; i < combo->GetCount() && match < 0; ++i) {
-                if (ItemNumber(combo->GetItemAt(i)) == days) match = i;
-            }
-            combo->SelectItem(match, false, true);
+            SelectItemWhere(combo, [days](CControlUI* item) { return ItemNumber(item) == days; });
             for (int i = 0; i < combo->GetCount(); ++i) {
                 CControlUI* item = combo->GetItemAt(i);
                 std::wstring text =
                     GetLanguageString("STRING_LABEL_EXPIRE_ITEM_" +
                                       std::string(item->GetUserData().begin(), item->GetUserData().end()));
                 if (!text.empty()) item->SetText(text);
+            }
+        }
+    }
+
+    if (CControlUI* control = m_pm_.FindControl(L"Combo_ExportFormat")) {
+        control->OnNotify += MakeDelegate(this, &CUIConfigModuleWnd::OnExportFormatChanged);
+        if (auto* combo = ControlCast<CComboUI>(control)) {
+            // The setting's spelling, so an unknown stored text shows as DER, the format it reads as.
+            const std::wstring stored =
+                CertFileFormatText(CertFileFormatFromText(UserSettings::Instance().GetExportFormat()));
+            SelectItemWhere(combo, [&](CControlUI* item) { return item->GetUserData() == stored; });
+            for (int i = 0; i < combo->GetCount(); ++i) {
+                CControlUI* item = combo->GetItemAt(i);
+                item->SetText(CertFileTypeName(CertFileFormatFromText(item->GetUserData())));
             }
         }
     }
@@ -132,6 +157,17 @@ bool CUIConfigModuleWnd::OnLeadTimeChanged(TNotifyUI& msg)
     if (auto* combo = ControlCast<CComboUI>(msg.pSender)) {
         int days = ItemNumber(combo->GetItemAt(combo->GetCurSel()));
         if (days > 0) (void)UserSettings::Instance().SetNotifyCertDay(std::to_wstring(days));
+    }
+    return true;
+}
+
+bool CUIConfigModuleWnd::OnExportFormatChanged(TNotifyUI& msg)
+{
+    if (msg.sType != L"itemselect") return false;
+    if (auto* combo = ControlCast<CComboUI>(msg.pSender)) {
+        if (CControlUI* item = combo->GetItemAt(combo->GetCurSel()))
+            (void)UserSettings::Instance().SetExportFormat(
+                CertFileFormatText(CertFileFormatFromText(item->GetUserData())));
     }
     return true;
 }

@@ -1,5 +1,6 @@
 // The plug-in's page in the host's settings dialog: six on/off options, the
-// reminder lead time and a button that opens the log folder. Every change is
+// reminder lead time, the format of a group export into a folder and a
+// button that opens the log folder. Every change is
 // written to the user settings at once. The window object deletes itself
 // when its window is destroyed (with the host's dialog).
 #pragma once
@@ -27,6 +28,7 @@ protected:
 private:
     void SetUp();
     bool OnLeadTimeChanged(DuiLib::TNotifyUI& msg);
+    bool OnExportFormatChanged(DuiLib::TNotifyUI& msg);
     bool OnOpenLogClick(DuiLib::TNotifyUI& msg);
 
     CUIConfigModuleWnd** m_ownerLink_ = nullptr;

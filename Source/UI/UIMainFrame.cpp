@@ -1,7 +1,7 @@
 // The main window's frame: creation under the host's window, host messages,
 // the three pages, the key list and key pages rebuilt on every device event,
-// the Ctrl+C copy of attribute rows and the delayed service thread. The
-// certificate part of each key page is in UIMainFrameCertView.cpp.
+// the Ctrl+C copy of attribute and certificate rows and the delayed service
+// thread. The certificate part of each key page is in UIMainFrameCertView.cpp.
 #include "UI/UIMainFrame.h"
 
 #include <process.h>
@@ -44,9 +44,15 @@ void CKeyOptionUI::DoEvent(TEventUI& event)
         // Only a Ctrl that is toggled but not held stops the copy; a held
         // Ctrl is the shortcut, and so is a plain C on a focused row.
         if (::GetKeyState(VK_CONTROL) > 0) return;
-        if (GetUserData().empty() || !PutTextOnClipboard(GetUserData())) return;
+        const std::wstring text = GetCopyText();
+        if (text.empty() || !PutTextOnClipboard(text)) return;
     }
     COptionUI::DoEvent(event);
+}
+
+std::wstring CKeyOptionUI::GetCopyText() const
+{
+    return m_copySource_ ? m_copySource_() : GetUserData();
 }
 
 // ---- CUIMainFrame ---------------------------------------------------------------------
@@ -200,6 +206,7 @@ void CUIMainFrame::ClearDeviceViews()
     // the current message, and nothing reads a tag before then.
     m_certItemTags_.clear();
     m_exportButtonTags_.clear();
+    m_unbuiltPages_.clear();
 }
 
 void CUIMainFrame::RefreshDeviceViews()
@@ -216,6 +223,8 @@ void CUIMainFrame::RefreshDeviceViews()
         AddDeviceView(record.get(), L"");
     }
     if (heldBack) AddDeviceView(heldBack, settings.GetLowPriorityShowDeviceProId());
+    if (auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView")))
+        EnsureDevicePage(pages->GetCurSel());
     ProcessDeviceCountNotify();
 }
 
@@ -224,7 +233,6 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
     if (!record || !pages) return;
     const int pageIndex = pages->GetCount();
-    const std::wstring name = Cert_Util::GetDeviceTypeName(record->device);
 
     if (auto* list = ControlCast<CContainerUI>(m_pm_.FindControl(L"VLayout_LeftDevices_Items"))) {
         CControlUI* built = BuildSubLayout(L"SubXml/OptionLeftDevice.xml", nullptr);
@@ -233,18 +241,40 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
             delete built;
             return;
         }
-        item->SetUserData(Cert_Util::GetDeviceSerialNumber(record->device));
+        const std::wstring serial = Cert_Util::GetDeviceSerialNumber(record->device);
+        item->SetUserData(serial);
         item->SetTag(static_cast<UINT_PTR>(pageIndex));
         item->OnNotify += MakeDelegate(this, &CUIMainFrame::OnDeviceOptionNotify);
-        item->SetText(displayText.empty() ? name : displayText);
-        // Two keys of one type share a name; the serial number tells them apart.
-        item->SetAccValue(Cert_Util::GetDeviceSerialNumber(record->device));
+        item->SetText(displayText.empty() ? Cert_Util::GetDeviceTypeName(record->device) : displayText);
+        // Two keys of one type share a name; the serial number tells them
+        // apart, to the ear as the value and to the eye in the tooltip.
+        item->SetAccValue(serial);
+        item->SetToolTip(FormatLanguageText(GetLanguageString("STRING_TOOLTIP_DEVICE_ITEM"),
+                                            {Cert_Util::GetDeviceLabel(record->device), serial}));
+        // A tooltip would otherwise name the item; its name stays its text.
+        item->SetAccName(item->GetText());
         list->AddAt(item, 0);
         if (list->GetCount() == 1) item->Selected(true);
     }
 
+    // The page itself is built when it is first shown: a device event costs
+    // the one page the user sees, not every key's.
+    pages->Add(new CVerticalLayoutUI);
+    m_unbuiltPages_.push_back(record);
+}
+
+void CUIMainFrame::EnsureDevicePage(int index)
+{
+    auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
+    if (!pages || index < 0 || index >= static_cast<int>(m_unbuiltPages_.size())) return;
+    DeviceRecord* record = m_unbuiltPages_[static_cast<size_t>(index)];
+    auto* holder = ControlCast<CContainerUI>(pages->GetItemAt(index));
+    if (!record || !holder) return;
+    m_unbuiltPages_[static_cast<size_t>(index)] = nullptr;
+
     CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
     if (!page) return;
+    const std::wstring name = Cert_Util::GetDeviceTypeName(record->device);
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
     if (CControlUI* certificates = m_pm_.FindSubControlByName(page, L"VLayout_AllCertView"))
         certificates->SetAccName(GetLanguageString("STRING_ACC_CERT_LIST"));
@@ -262,18 +292,23 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
     SetupKeyButtons(page, record);
     const std::vector<CertGroup> groups = GroupCertificates(*record);
     for (size_t i = 0; i < groups.size(); ++i) AddCertGroupView(page, groups[i], record, static_cast<int>(i));
-    pages->Add(page);
+    holder->Add(page);
+}
+
+void CUIMainFrame::ShowDevicePage(int index)
+{
+    auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
+    if (!pages) return;
+    EnsureDevicePage(index);
+    pages->SelectItem(index);
+    if (auto* attributeTabs = FindIn<CTabLayoutUI>(pages->GetItemAt(index), L"TLayout_CertArrShow"))
+        attributeTabs->SelectItem(0);
 }
 
 bool CUIMainFrame::OnDeviceOptionNotify(TNotifyUI& msg)
 {
     if (msg.sType != L"click" || !msg.pSender) return false;
-    auto* pages = ControlCast<CTabLayoutUI>(m_pm_.FindControl(L"TLayout_MainCertView"));
-    if (!pages) return false;
-    const int index = static_cast<int>(msg.pSender->GetTag());
-    pages->SelectItem(index);
-    if (auto* attributeTabs = FindIn<CTabLayoutUI>(pages->GetItemAt(index), L"TLayout_CertArrShow"))
-        attributeTabs->SelectItem(0);
+    ShowDevicePage(static_cast<int>(msg.pSender->GetTag()));
     return false;
 }
 

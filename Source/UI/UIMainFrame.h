@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Cert/CertExport.h"
 #include "Cert/DeviceRecord.h"
 #include "DuiLib/DuiLib.h"
 #include "DuiLib/ScopedWin.h"
@@ -49,11 +51,9 @@ std::wstring FormatPinFailText(int retries);
 // override and isolate marks become '_'.
 std::wstring SanitizeExportFileName(const std::wstring& name);
 // The file name a certificate is exported under: display name plus the
-// signing or encryption suffix (which carries ".cer"), else ".cer".
-std::wstring CertExportFileName(unsigned long certificate);
-// Writes the certificate's DER encoding to the path; true when all bytes
-// were written.
-bool WriteCertFile(const std::wstring& path, unsigned long certificate);
+// signing or encryption suffix (which carries ".cer"), else ".cer"; a
+// PKCS #7 file, which holds the whole group, is the display name + ".p7b".
+std::wstring CertExportFileName(unsigned long certificate, CertFileFormat format);
 // Whether a device type is listed in a device-type section of the settings.
 bool IsKeyFunctionShown(const char* section, unsigned long device);
 
@@ -70,12 +70,18 @@ struct ExportButtonTag {
     DuiLib::CContainerUI* nameColumn = nullptr;
 };
 
-// An option whose Ctrl+C copies its user data (an attribute value) to the
-// clipboard as text in the system code page.
+// An option whose Ctrl+C copies a text to the clipboard: its user data (an
+// attribute value), or what its copy source makes when it has one (a
+// certificate row's PEM, made only when asked for).
 class CKeyOptionUI : public DuiLib::COptionUI {
 public:
     std::wstring GetClass() const override;
     void DoEvent(DuiLib::TEventUI& event) override;
+    void SetCopySource(std::function<std::wstring()> source) { m_copySource_ = std::move(source); }
+    std::wstring GetCopyText() const;
+
+private:
+    std::function<std::wstring()> m_copySource_;
 };
 
 class CUIMainFrame : public CUIWnd {
@@ -92,6 +98,10 @@ public:
     void ClearDeviceViews();
     void RefreshDeviceViews();
     void AddDeviceView(DeviceRecord* record, const std::wstring& displayText);
+    // A key's page is built the first time it is shown and kept until the
+    // next device event; ShowDevicePage builds it if needed and shows it.
+    void EnsureDevicePage(int index);
+    void ShowDevicePage(int index);
     void OnBeginChangeShowSelf();
     LRESULT OnDeviceRefreshEvent(WPARAM wParam, LPARAM lParam);
 
@@ -105,7 +115,9 @@ public:
                          DuiLib::CContainerUI* container);
     DuiLib::CControlUI* BuildValidityBlock(unsigned long certificate, int& state);
     unsigned long FindSelectedCert(DuiLib::CContainerUI* nameColumn);
-    void SaveCertAs(HWND owner, unsigned long certificate);
+    // The save dialog for the first certificate; a PKCS #7 file also holds
+    // the others (its group partner).
+    void SaveCertAs(HWND owner, const std::vector<unsigned long>& certificates);
     // For the key a PIN button asked for with this device handle.
     void ChangeDevicePin(HWND owner, unsigned long device);
     // The change itself once the PINs are known (UTF-8): reports the outcome
@@ -158,6 +170,9 @@ protected:
     bool OnDisconnectClick(DuiLib::TNotifyUI& msg);
     // The folder browser for a group export; false when cancelled.
     bool ChooseExportFolder(std::wstring& folder);
+    // The copy menu at the notification's point for the sender's copy text;
+    // accNameKey names its one item for screen readers (null: its caption).
+    void OpenCopyMenu(const DuiLib::TNotifyUI& msg, const char* accNameKey);
 
     // A named control of a given class inside parent; null when either is missing.
     template <class T = DuiLib::CControlUI>
@@ -199,6 +214,9 @@ protected:
     // The key each PIN button asked for, by the handle its message carries:
     // kept across device events, which is what the message may outlive.
     std::map<unsigned long, std::wstring> m_pinRequestSerials_;
+    // Per page of TLayout_MainCertView, the key whose page is still to be
+    // built (null once built); the records belong to DeviceRecordList.
+    std::vector<DeviceRecord*> m_unbuiltPages_;
     // Sub-layouts parsed once, built again from their markup for every key.
     std::map<std::wstring, std::unique_ptr<DuiLib::CDialogBuilder>> m_layoutBuilders_;
     // The service thread, and the event that ends its wait at teardown.

@@ -93,30 +93,16 @@ std::wstring SanitizeExportFileName(const std::wstring& name)
     return safe;
 }
 
-std::wstring CertExportFileName(unsigned long certificate)
+std::wstring CertExportFileName(unsigned long certificate, CertFileFormat format)
 {
     std::wstring name =
         SanitizeExportFileName(StringAttribute(certificate, ZENTO_CERT_ATTR_SUBJECT_DISPLAY_NAME));
+    if (format == CertFileFormat::Pkcs7) return name + CertFileExtension(format);
     if (Cert_Util::IsSignCert(certificate))
         return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_SIGN_NAME");
     if (Cert_Util::IsEncCert(certificate))
         return name + GetLanguageString("STRING_SAVE_CERT_TYPE_EXPORT_ENC_NAME");
     return name + L".cer";
-}
-
-bool WriteCertFile(const std::wstring& path, unsigned long certificate)
-{
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return false;
-    unsigned char* bytes = nullptr;
-    unsigned long length = 0;
-    size_t written = 0;
-    const bool encoded =
-        ZentoPKICertGetCertEncode(certificate, ZENTO_ENCODE_DER, &bytes, &length) == ZENTO_PKI_OK;
-    Pki::ScopedBytes owner(bytes);
-    if (encoded && bytes) written = fwrite(bytes, 1, length, file);
-    const bool closed = fclose(file) == 0;
-    return closed && encoded && bytes && written == length;
 }
 
 bool IsKeyFunctionShown(const char* section, unsigned long device)
@@ -211,7 +197,7 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
     for (size_t position = 0; position < group.certificates.size(); ++position) {
         const unsigned long certificate = group.certificates[position];
         if (!certificate) continue;
-        CControlUI* item = BuildSubLayout(L"SubXml/HLayoutCertInfo.xml", nullptr);
+        CControlUI* item = BuildSubLayout(L"SubXml/HLayoutCertInfo.xml", this);
         if (!item) continue;
         const int state = CertValidityState(certificate);
         if (CControlUI* icon = m_pm_.FindSubControlByName(item, L"Lable_CertDisplayName_Icon"))
@@ -228,6 +214,10 @@ void CUIMainFrame::AddCertItems(CTabLayoutUI* attributeTabs, const CertGroup& gr
                 CertItemTag{firstPage + static_cast<int>(position), attributeTabs, certificate}));
             button->SetTag(reinterpret_cast<UINT_PTR>(m_certItemTags_.back().get()));
             button->OnNotify += MakeDelegate(this, &CUIMainFrame::OnCertItemNotify);
+            // Ctrl+C and the menu copy the whole certificate; it is encoded
+            // only then, not for every row of every refresh.
+            if (auto* copyable = dynamic_cast<CKeyOptionUI*>(button))
+                copyable->SetCopySource([certificate] { return CertificatePemText(certificate); });
         }
         if (auto* page = BuildSubLayoutAs<CContainerUI>(L"SubXml/HLayoutCertArrShowContain.xml")) {
             page->SetAccName(GetLanguageString("STRING_ACC_CERT_DETAILS"));
@@ -331,6 +321,10 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
         tag->attributeTabs->SelectItem(tag->attributePage);
         return false;
     }
+    if (msg.sType == L"rclick") {
+        OpenCopyMenu(msg, "STRING_ACC_COPY_CERT");
+        return true;
+    }
     if (msg.sType == L"dbclick") {
         // The window that shows it frees the copy; the record may be gone by then.
         Pki::ScopedCertificate copy = Duplicate(tag->certificate);
@@ -344,10 +338,18 @@ bool CUIMainFrame::OnCertItemNotify(TNotifyUI& msg)
 bool CUIMainFrame::OnAttributeRightClick(TNotifyUI& msg)
 {
     if (msg.sType != L"rclick" || !msg.pSender) return false;
+    OpenCopyMenu(msg, nullptr);
+    return true;
+}
+
+void CUIMainFrame::OpenCopyMenu(const TNotifyUI& msg, const char* accNameKey)
+{
+    if (!msg.pSender) return;
+    auto* copyable = dynamic_cast<CKeyOptionUI*>(msg.pSender);
     POINT point = msg.ptMouse;
     ::ClientToScreen(m_hWnd, &point);
-    CPluginMenuWnd::Open(msg.pSender->GetUserData(), point.x, point.y);
-    return true;
+    CPluginMenuWnd::Open(copyable ? copyable->GetCopyText() : msg.pSender->GetUserData(), point.x, point.y,
+                         accNameKey);
 }
 
 bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
@@ -362,24 +364,44 @@ bool CUIMainFrame::ExportCertGroup(TNotifyUI& msg)
         return false;
     }
     std::vector<Pki::ScopedCertificate> copies;
-    for (unsigned long certificate : groups[static_cast<size_t>(index)].certificates) {
-        Pki::ScopedCertificate copy = Duplicate(certificate);
-        if (copy) copies.push_back(std::move(copy));
+    std::vector<size_t> copyOf;  // each copy's place in the group
+    const std::vector<unsigned long>& members = groups[static_cast<size_t>(index)].certificates;
+    for (size_t i = 0; i < members.size(); ++i) {
+        Pki::ScopedCertificate copy = Duplicate(members[i]);
+        if (!copy) continue;
+        copies.push_back(std::move(copy));
+        copyOf.push_back(i);
     }
     if (copies.empty()) {
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL_NO_CERT"), MB_ICONERROR);
         return false;
     }
     if (unsigned long selected = FindSelectedCert(tag->nameColumn)) {
-        Pki::ScopedCertificate copy = Duplicate(selected);
-        if (copy) SaveCertAs(nullptr, copy.get());
+        // The chosen certificate first; a PKCS #7 file takes its partner along.
+        std::vector<unsigned long> certificates = {0};
+        for (size_t i = 0; i < copies.size(); ++i) {
+            if (members[copyOf[i]] == selected)
+                certificates[0] = copies[i].get();
+            else
+                certificates.push_back(copies[i].get());
+        }
+        if (certificates[0]) SaveCertAs(nullptr, certificates);
         return false;
     }
     std::wstring folder;
     if (!ChooseExportFolder(folder)) return false;
-    bool failed = false;
+    const CertFileFormat format = CertFileFormatFromText(UserSettings::Instance().GetExportFormat());
+    // One file for the group in PKCS #7, else one per certificate.
+    std::vector<std::vector<unsigned long>> files(format == CertFileFormat::Pkcs7 ? 1 : 0);
     for (const Pki::ScopedCertificate& copy : copies) {
-        if (WriteCertFile(folder + CertExportFileName(copy.get()), copy.get())) continue;
+        if (format == CertFileFormat::Pkcs7)
+            files.front().push_back(copy.get());
+        else
+            files.push_back({copy.get()});
+    }
+    bool failed = false;
+    for (const std::vector<unsigned long>& file : files) {
+        if (WriteCertFile(folder + CertExportFileName(file.front(), format), file, format)) continue;
         if (!failed) MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);
         failed = true;
     }
@@ -429,14 +451,29 @@ unsigned long CUIMainFrame::FindSelectedCert(CContainerUI* nameColumn)
     return 0;
 }
 
-void CUIMainFrame::SaveCertAs(HWND owner, unsigned long certificate)
+void CUIMainFrame::SaveCertAs(HWND owner, const std::vector<unsigned long>& certificates)
 {
-    const std::wstring fileName = CertExportFileName(certificate);
-    const std::wstring filter = GetLanguageString("STRING_SAVE_CERT_TYPE_NAME") + L"(*.cer)|*.cer||";
-    CFileDialog dialog(FALSE, L".cer", fileName.c_str(), OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR,
-                       filter.c_str(), owner);
+    if (certificates.empty()) return;
+    UserSettings& settings = UserSettings::Instance();
+    const CertFileFormat offered = CertFileFormatFromText(settings.GetSaveAsFileType());
+    const std::wstring fileName = CertExportFileName(certificates.front(), offered);
+    // The types in the order of CertFileFormat, so the filter index names the format.
+    std::wstring filter;
+    for (int i = 0; i < kCertFileFormatCount; ++i) {
+        const auto format = static_cast<CertFileFormat>(i);
+        filter += CertFileTypeName(format) + L"|*" + CertFileExtension(format) + L"|";
+    }
+    filter += L"|";
+    CFileDialog dialog(FALSE, CertFileExtension(offered), fileName.c_str(),
+                       OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR, filter.c_str(), owner);
+    dialog.m_ofn.nFilterIndex = static_cast<DWORD>(offered) + 1;
     if (dialog.DoModal() != IDOK) return;
-    if (WriteCertFile(dialog.GetPathName(), certificate))
+    const DWORD index = dialog.m_ofn.nFilterIndex;
+    const CertFileFormat chosen = index >= 1 && index <= static_cast<DWORD>(kCertFileFormatCount)
+                                      ? static_cast<CertFileFormat>(index - 1)
+                                      : offered;
+    (void)settings.SetSaveAsFileType(CertFileFormatText(chosen));
+    if (WriteCertFile(dialog.GetPathName(), certificates, chosen))
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), MB_ICONINFORMATION);
     else
         MessageBoxNotice(GetLanguageString("STRING_SAVE_CERT_FAIL"), MB_ICONERROR);

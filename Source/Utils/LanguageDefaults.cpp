@@ -8,7 +8,9 @@ namespace {
 const LanguageDefault kDefaults[] = {
     {"STRING_TITLE", L"LumoraPlugin"},
     {"STRING_TITLE_NOTICE", L"提示"},
-    {"STRING_SAVE_CERT_TYPE_NAME", L"证书文件"},
+    {"STRING_SAVE_CERT_TYPE_DER", L"DER 编码二进制 X.509"},
+    {"STRING_SAVE_CERT_TYPE_BASE64", L"Base64 编码 X.509"},
+    {"STRING_SAVE_CERT_TYPE_PKCS7", L"PKCS #7 证书，整组一个文件"},
     {"STRING_SAVE_CERT_SUCCESS", L"导出证书文件成功！"},
     {"STRING_SAVE_CERT_FAIL", L"导出证书文件失败!"},
     {"STRING_SAVE_CERT_FAIL_EXCEPTION", L"导出证书异常!"},
@@ -68,6 +70,7 @@ const LanguageDefault kDefaults[] = {
     {"STRING_CONFIG_NOTIFYMSG", L"※ 配置修改后须重启客户端才生效."},
     {"STRING_LABEL_SHOWNOTIFYNODEVICECERTWND", L"未插入USBKey时也提醒其证书即将过期"},
     {"STRING_LABEL_ALLOW_WEAK_PASSWORD", L"修改密码时允许使用弱密码"},
+    {"STRING_LABEL_EXPORT_FORMAT", L"导出格式"},
     {"DEVICEWND_LABEL_DEVICE_INSERT_MSG", L"检测到设备,证书已加载."},
     {"DEVICEWND_LABEL_DEVICE_REMOVE_MSG", L"设备已安全删除,证书已卸载."},
     {"DEVICEWND_BUTTON_DEVICE_INSERT", L"查看"},
@@ -76,6 +79,7 @@ const LanguageDefault kDefaults[] = {
     {"STRING_WINDOW_BUTTON_OK", L"确定"},
     {"STRING_MENU_COPY", L"复制"},
     {"STRING_MENU_NO_NOTIFY", L"不再提醒"},
+    {"STRING_TOOLTIP_DEVICE_ITEM", L"卷标：%s\n序列号：%s"},
     {"STRING_LABEL_CHANGEPIN_TITLE", L"修改密码"},
     {"STRING_LABEL_CHANGEPIN_OLDPIN", L"旧密码:"},
     {"STRING_LABEL_CHANGEPIN_NEWPIN", L"新密码:"},
@@ -115,6 +119,7 @@ const LanguageDefault kDefaults[] = {
     {"STRING_ACC_ACTION_UNCHECK", L"取消选中"},
     {"STRING_ACC_ACTION_SELECT", L"选择"},
     {"STRING_ACC_ACTION_OPEN", L"打开"},
+    {"STRING_ACC_COPY_CERT", L"复制证书"},
 };
 
 }  // namespace

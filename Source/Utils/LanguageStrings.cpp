@@ -37,6 +37,7 @@ public:
         const LanguageDefault* defaults = LanguageDefaults(count);
         for (size_t i = 0; i < count; ++i) m_defaults_[defaults[i].key] = defaults[i].text;
         m_handle_.reset();
+        m_file_.clear();
 
         std::wstring path = BuildLanguagePath(languageId);
         if (path.empty()) return;
@@ -44,6 +45,13 @@ public:
         LanguageHandle handle(ZENTO_Language_CreateLanguageHandle());
         if (!handle || ZENTO_Language_LoadLang(handle.get(), path.c_str()) != 1) return;
         m_handle_ = std::move(handle);
+        m_file_ = path;
+    }
+
+    std::wstring File()
+    {
+        std::lock_guard<std::mutex> guard(m_lock_);
+        return m_file_;
     }
 
     std::wstring Get(const char* key)
@@ -68,6 +76,7 @@ public:
     {
         std::lock_guard<std::mutex> guard(m_lock_);
         m_handle_.reset();
+        m_file_.clear();
         m_defaults_.clear();
     }
 
@@ -84,6 +93,7 @@ private:
     std::mutex m_lock_;  // the window thread and the pop-ups' threads may ask at once
     std::map<std::string, std::wstring> m_defaults_;
     LanguageHandle m_handle_;
+    std::wstring m_file_;  // what the handle loaded, for the log
 };
 
 }  // namespace
@@ -109,6 +119,11 @@ void LoadLanguageFile()
     int languageId = host ? static_cast<int>(host->GetLanguageId() & 0xFFFF)
                           : static_cast<int>(GetUserDefaultUILanguage());
     LoadLanguageFileFor(languageId);
+}
+
+std::wstring LoadedLanguageFile()
+{
+    return LanguageStrings::Instance().File();
 }
 
 std::wstring GetLanguageString(const char* key)

@@ -11,6 +11,9 @@
 void LoadLanguageFile();
 // The same for a given language id; LoadLanguageFile asks the host for it.
 void LoadLanguageFileFor(int languageId);
+// The language file the texts come from; empty when only the built-in
+// defaults are in use.
+std::wstring LoadedLanguageFile();
 // The text for key; empty when neither the file nor the defaults have one.
 std::wstring GetLanguageString(const char* key);
 std::wstring GetLanguageString(const std::string& key);

@@ -130,8 +130,10 @@ void UserSettings::Load()
     if (!CreateConfigHandle(handle)) return;
     // A missing file simply contributes nothing; the user's file comes last
     // so its values win.
-    (void)ZentoLoadConfigFile(handle.get(), installation.c_str(), 1);
-    (void)ZentoLoadConfigFile(handle.get(), user.c_str(), 1);
+    std::vector<std::wstring> read;
+    for (const std::wstring* path : {&installation, &user}) {
+        if (ZentoLoadConfigFile(handle.get(), path->c_str(), 1) == 1) read.push_back(*path);
+    }
 
     SectionTable loaded;
     const int sections = ZentoGetConfigSectionsCount(handle.get());
@@ -152,6 +154,13 @@ void UserSettings::Load()
 
     std::lock_guard<std::mutex> guard(m_lock_);
     for (auto& section : loaded) m_sections_.emplace(section.first, std::move(section.second));
+    m_filesRead_ = std::move(read);
+}
+
+std::vector<std::wstring> UserSettings::FilesRead() const
+{
+    std::lock_guard<std::mutex> guard(m_lock_);
+    return m_filesRead_;
 }
 
 std::wstring UserSettings::GetString(const std::wstring& section, const std::wstring& key,
@@ -222,6 +231,7 @@ void UserSettings::ResetForTesting()
 {
     std::lock_guard<std::mutex> guard(m_lock_);
     m_sections_.clear();
+    m_filesRead_.clear();
 }
 
 bool UserSettings::GetIsWriteLog() const
@@ -276,6 +286,14 @@ int UserSettings::GetNotifyCertDay() const
 {
     return GetInt(L"NotifyWndSetting", L"NotifyCertDay", 60);
 }
+std::wstring UserSettings::GetExportFormat() const
+{
+    return GetString(L"UserSetting", L"ExportFormat", L"DER");
+}
+std::wstring UserSettings::GetSaveAsFileType() const
+{
+    return GetString(L"UserSetting", L"SaveAsFileType", L"DER");
+}
 
 bool UserSettings::SetIsWriteLog(const std::wstring& value)
 {
@@ -312,4 +330,12 @@ bool UserSettings::SetIsShowNotifyCertWnd(const std::wstring& value)
 bool UserSettings::SetNotifyCertDay(const std::wstring& value)
 {
     return SetValue(L"NotifyWndSetting", L"NotifyCertDay", value);
+}
+bool UserSettings::SetExportFormat(const std::wstring& value)
+{
+    return SetValue(L"UserSetting", L"ExportFormat", value);
+}
+bool UserSettings::SetSaveAsFileType(const std::wstring& value)
+{
+    return SetValue(L"UserSetting", L"SaveAsFileType", value);
 }

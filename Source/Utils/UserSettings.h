@@ -15,6 +15,8 @@ public:
 
     // Adds every section of both files that the table does not hold yet.
     void Load();
+    // The files the last Load read, installation-wide first (for the log).
+    std::vector<std::wstring> FilesRead() const;
 
     std::wstring GetString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& defaultText) const;
@@ -43,6 +45,10 @@ public:
     bool GetIsShowNotifyNoDeviceCertExpireWnd() const;
     bool GetIsShowNotifyCertWnd() const;
     int GetNotifyCertDay() const;
+    // How a group goes into a chosen folder, and the file type the save
+    // dialog offers first: "DER", "Base64" or "PKCS7" (default "DER").
+    std::wstring GetExportFormat() const;
+    std::wstring GetSaveAsFileType() const;
 
     bool SetIsWriteLog(const std::wstring& value);
     bool SetIsShowSelfWhileInsertUSBKey(const std::wstring& value);
@@ -53,6 +59,8 @@ public:
     bool SetIsShowNotifyNoDeviceCertExpireWnd(const std::wstring& value);
     bool SetIsShowNotifyCertWnd(const std::wstring& value);
     bool SetNotifyCertDay(const std::wstring& value);
+    bool SetExportFormat(const std::wstring& value);
+    bool SetSaveAsFileType(const std::wstring& value);
 
     // Path operations.
     // Common application data + "\ZENTO\Tamu\"; empty when the shell has no such folder.
@@ -77,4 +85,5 @@ private:
     mutable std::mutex m_lock_;  // the window thread and the service thread share the table
     std::mutex m_writeLock_;     // one writer of the user's file at a time
     SectionTable m_sections_;
+    std::vector<std::wstring> m_filesRead_;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Cert/CertExport.h"
 #include "DialogDriver.h"
 #include "Plugin/ConfigModule.h"
 #include "ProductUi.h"
@@ -49,6 +50,7 @@ const char kUserIni[] =
     "[UserSetting]\r\n"
     "IsShowSelfWhileInsertUSBKey=true\r\n"
     "IsCouldModifyPasswordWhileSecurityWeak=false\r\n"
+    "ExportFormat=PKCS7\r\n"
     "[Log]\r\n"
     "IsWriteLog=false\r\n"
     "[Other]\r\n"
@@ -67,6 +69,7 @@ struct PageState {
     std::vector<bool> options;
     int comboSelection = -2;
     std::wstring comboText;
+    std::wstring exportFormatText;
     std::wstring noticeText;
 };
 
@@ -87,6 +90,8 @@ PageState ReadPage(HWND page)
         state.comboSelection = combo->GetCurSel();
         if (CControlUI* item = combo->GetItemAt(combo->GetCurSel())) state.comboText = item->GetText();
     }
+    if (auto* combo = ControlCast<CComboUI>(pm.FindControl(L"Combo_ExportFormat")))
+        state.exportFormatText = combo->GetText();
     if (CControlUI* notice = pm.FindControl(L"Label_Notice_Msg")) state.noticeText = notice->GetText();
     return state;
 }
@@ -189,6 +194,7 @@ TEST_P(SettingsPageInHost, OptionsShowStoredValuesAndTheDialogIsRendered)
     EXPECT_EQ(std::vector<bool>(std::begin(kUserIniStates), std::end(kUserIniStates)), shown.options);
     EXPECT_EQ(1, shown.comboSelection);
     EXPECT_EQ(GetLanguageString("STRING_LABEL_EXPIRE_ITEM_30"), shown.comboText);
+    EXPECT_EQ(CertFileTypeName(CertFileFormat::Pkcs7), shown.exportFormatText);
     EXPECT_EQ(GetLanguageString("STRING_CONFIG_NOTIFYMSG"), shown.noticeText);
     std::string ini = UserIni();
     EXPECT_EQ(1u, Count(ini, "NotifyCertDay=30"));
@@ -472,7 +478,7 @@ TEST_F(SettingsObjectTest, UnmatchedLeadTimeSelectsNothingAndItemsThatAreNoPosit
 
 }  // namespace
 
-TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
+TEST_F(HostDialogTest, EveryOptionTheLeadTimeAndTheExportFormatByKeyboard)
 {
     ui_ = std::make_unique<productui::ProductUi>(2052);
     ASSERT_TRUE(ui_->Sandbox().WriteUserIni(kUserIni));
@@ -480,6 +486,7 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
     std::vector<std::wstring> order;
     std::vector<std::string> notWritten;
     int comboBefore = -2, comboAfter = -2;
+    bool exportFormatWritten = false;
     RunDialog([&](HWND dialog, HWND page) {
         CPaintManagerUI* pm = nullptr;
         OnUi(page, [&] { pm = &PageObject(page)->GetPaintManager(); });
@@ -501,10 +508,10 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
             });
         };
         OnUi(page, [&] { ::SetFocus(page); });
-        // Tab visits every option, the lead time and the log folder button;
-        // Space turns the focused option over and writes it at once, Down
-        // chooses the next lead time.
-        for (int i = 0; i < 8; ++i) {
+        // Tab visits every option, the lead time, the export format and the
+        // log folder button; Space turns the focused option over and writes
+        // it at once, Down chooses the next lead time, Up the format before.
+        for (int i = 0; i < 9; ++i) {
             key(VK_TAB);
             order.push_back(focused());
             for (size_t o = 0; o < 6; ++o) {
@@ -518,14 +525,19 @@ TEST_F(HostDialogTest, EveryOptionAndTheLeadTimeByKeyboard)
                 key(VK_DOWN);
                 comboAfter = comboSelection();
             }
+            if (order.back() == L"Combo_ExportFormat") {
+                key(VK_UP);  // from the stored PKCS #7 to Base64
+                exportFormatWritten = Poll([&] { return Count(UserIni(), "ExportFormat=Base64") == 1; });
+            }
         }
         CloseDialog(dialog);
     });
-    // The first option took the focus with the page; the round starts after it.
-    const std::vector<std::wstring> expected = {kOptionNames[1], L"Combo_CertRemaindaysSetting", kOptionNames[2],
-                                                kOptionNames[3], kOptionNames[4], kOptionNames[5],
-                                                L"Button_OpenLogPath", kOptionNames[0]};
+    // The page's focus chose no control by itself: the first Tab is the first option.
+    const std::vector<std::wstring> expected = {kOptionNames[0], kOptionNames[1], L"Combo_CertRemaindaysSetting",
+                                                kOptionNames[2], kOptionNames[3], kOptionNames[4],
+                                                L"Combo_ExportFormat", kOptionNames[5], L"Button_OpenLogPath"};
     EXPECT_EQ(expected, order);
     EXPECT_TRUE(notWritten.empty()) << notWritten.front();
     EXPECT_EQ(comboBefore + 1, comboAfter);
+    EXPECT_TRUE(exportFormatWritten);
 }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "AccessibleWalker.h"
 #include "DialogDriver.h"
 #include "ProductUi.h"
 #include "TestSupport.h"
@@ -224,61 +223,6 @@ TEST_F(ModifyPasswordDlgTest, WeakPinAsksWithNoAsDefaultAndIsRefusedWhenTheSetti
         EXPECT_EQ(GetLanguageString("STRING_LABEL_SECURITY_WEAK_INHIBIT_MSG"), box.text);
         EXPECT_FALSE(box.hasNo);
     }
-}
-
-TEST_F(ModifyPasswordDlgTest, TabOrderEnterEscapeAndWhatAScreenReaderReads)
-{
-    CUIModifyPasswordDlg dlg(1);
-    accwalk::ComScope com;
-    UiThreadRunner runner;
-    std::vector<std::wstring> focusOrder;
-    std::wstring transcript;
-    std::vector<HRESULT> valueResults;
-    const UINT result = RunDriven(dlg, nullptr, [&](HWND w, const std::vector<HWND>& edits) {
-        auto focused = [&] {
-            std::wstring name;
-            runner.Run(w, [&] {
-                CControlUI* c = dlg.GetPaintManager().GetFocus();
-                name = c ? c->GetName() : L"";
-            });
-            return name;
-        };
-        // The dialog gives the focus to the current PIN at once; Tab goes
-        // old, new, confirmation, OK, Close and round.
-        Poll([&] { return focused() == L"Edit_OldPassWord"; });
-        focusOrder.push_back(focused());
-        for (int i = 0; i < 5; ++i) {
-            GUITHREADINFO info = {};
-            info.cbSize = sizeof(info);
-            ::GetGUIThreadInfo(::GetWindowThreadProcessId(w, nullptr), &info);
-            PressKey(info.hwndFocus, VK_TAB);
-            const std::wstring before = focusOrder.back();
-            Poll([&] { return focused() != before; });
-            focusOrder.push_back(focused());
-        }
-        runner.Run(w, [&] {
-            accwalk::Tree tree(w);
-            transcript = accwalk::Transcript(tree);
-            for (const accwalk::Node& n : tree.Nodes()) {
-                if (n.role == ROLE_SYSTEM_TEXT) valueResults.push_back(n.valueResult);
-            }
-        });
-        SetEditText(edits[0], L"123456");
-        // Escape presses Close wherever the focus is.
-        PressKey(edits[0], VK_ESCAPE);
-        WaitGone(w);
-    });
-    EXPECT_EQ((std::vector<std::wstring>{L"Edit_OldPassWord", L"Edit_NewPassWord", L"Edit_NewPassWord2",
-                                         L"Button_Modify", L"closebtn", L"Edit_OldPassWord"}),
-              focusOrder);
-    EXPECT_NE(static_cast<UINT>(IDOK), result);
-    EXPECT_TRUE(dlg.GetOldPin().empty());
-    // The three PIN edits are protected and give no value; the dialog is named by its title.
-    ASSERT_EQ(3u, valueResults.size());
-    for (HRESULT hr : valueResults) EXPECT_EQ(E_ACCESSDENIED, hr);
-    EXPECT_NE(std::wstring::npos, transcript.find(L"[default]")) << "OK is the default button";
-    EXPECT_EQ(0u, transcript.find(L"dialog  \"" + GetLanguageString("STRING_LABEL_CHANGEPIN_TITLE") + L"\""))
-        << "named by its title";
 }
 
 // The meter on the test's own thread: the window is made but not run.

@@ -1,11 +1,14 @@
 // How long a device event takes in the main window, split into the device
 // load (the PKI stand-in reading every token) and the view build
 // (RefreshDeviceViews up to the painted window), for token stores of
-// 1 x 1, 2 x 4, 8 x 8 and 16 x 8 tokens x certificates; the time from
+// 1 x 1, 1 x 8, 2 x 4, 8 x 8 and 16 x 8 tokens x certificates; the first
+// showing of a key page that the event did not build (a page of 8
+// certificates, chosen in the key list); the time from
 // OnInitPlugins to the first painted frame; the window thread's time per
 // device event under very fast churn (a token out and back in every 50 ms);
-// and private bytes after 1 and after 1000 refreshes. Prints one table
-// (median and minimum of the runs).
+// the device event again with a screen reader connected from a second
+// process; and private bytes after 1 and after 1000 refreshes. Prints one
+// table (median and minimum of the runs).
 //   LumoraRefreshBench.exe [FIXTURES_FOLDER] [RUNS]
 // Without a folder: the fixtures of the build tree the program lies in.
 #include <windows.h>
@@ -22,6 +25,7 @@
 #include "HostTokenStore.h"
 #include "Plugin/HostInterfaces.h"
 #include "Plugin/PluginEntry.h"
+#include "ReaderClient.h"
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
@@ -111,7 +115,15 @@ struct Row {
     Stat load;
     Stat view;
     Stat total;
+    Stat firstShow;  // stores of more than one token
 };
+
+const Row* FindRow(const std::vector<Row>& rows, int tokens, int certs)
+{
+    for (const Row& r : rows)
+        if (r.tokens == tokens && r.certs == certs) return &r;
+    return nullptr;
+}
 
 // Reads every device of the host into DeviceRecordList, as a device event does.
 void LoadDevices(IPluginHost* host)
@@ -180,6 +192,50 @@ Churn MeasureChurn(tamu::Host& host, const std::wstring& fixtures, int changes)
     return churn;
 }
 
+struct WithReader {
+    Stat total;
+    double heardPerEvent = 0;
+};
+
+// The whole device event of one store while a screen reader in another
+// process is connected to the main window (it asked for the window's
+// object when the keyboard moved into it) and hears every event raised.
+// Its questions are answered while this thread pumps between the events,
+// outside the measured time; what it heard per event is counted.
+WithReader MeasureWithReader(tamu::Host& host, const std::wstring& fixtures, int tokens, int certs, int runs)
+{
+    WithReader result;
+    testsupport::TempDir store(L"reader");
+    if (!MakeStore(store.Path(), fixtures, tokens, certs)) return result;
+    tamu::TokenStoreDevices devices(host, store.Path());
+    PluginEntry::OnInitPlugins(&host);
+    auto* frame = static_cast<CUIMainFrame*>(CWnd::FromHandlePermanent(g_hMainFrameWnd));
+    {
+        reader::ReaderClient reader;
+        if (frame && reader.ok()) {
+            frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+            SetFocus(g_hMainFrameWnd);
+            SendMessageW(g_hMainFrameWnd, WM_KEYDOWN, VK_TAB, 1);
+            SendMessageW(g_hMainFrameWnd, WM_KEYUP, VK_TAB, 0xC0000001);
+            reader.WaitQuiet(500);
+            reader.Mark();
+            std::vector<double> total;
+            for (int run = 0; run < runs; ++run) {
+                const double t0 = NowMs();
+                frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
+                RedrawWindow(g_hMainFrameWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+                total.push_back(NowMs() - t0);
+                reader.WaitQuiet(200);
+            }
+            result.total = Summarise(total);
+            result.heardPerEvent = static_cast<double>(reader.SinceMark().size()) / runs;
+        }
+    }
+    PluginEntry::OnReleasePlugins();
+    testsupport::PumpMessages();
+    return result;
+}
+
 }  // namespace
 
 int main()
@@ -210,7 +266,7 @@ int main()
     if (!host.Start()) return 1;
     ShowWindow(host.MainWindow(), SW_SHOW);
 
-    const int sizes[][2] = {{1, 1}, {2, 4}, {8, 8}, {16, 8}};
+    const int sizes[][2] = {{1, 1}, {1, 8}, {2, 4}, {8, 8}, {16, 8}};
     std::vector<Row> rows;
     std::vector<double> startSamples;
     SIZE_T afterOne = 0;
@@ -234,6 +290,7 @@ int main()
         std::vector<double> load;
         std::vector<double> view;
         std::vector<double> total;
+        std::vector<double> firstShow;
         for (int run = 0; run < runs; ++run) {
             double t0 = NowMs();
             frame->SendMessage(kHostMsgDeviceChanged, 0, 0);
@@ -252,9 +309,18 @@ int main()
             load.push_back(t1 - t0);
             view.push_back(t2 - t1);
             testsupport::PumpMessages();
+            if (size[0] > 1) {
+                // The user chooses the second key: its page is built now.
+                const double t3 = NowMs();
+                frame->ShowDevicePage(1);
+                RedrawWindow(frameWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+                firstShow.push_back(NowMs() - t3);
+                frame->ShowDevicePage(0);
+                testsupport::PumpMessages();
+            }
             if (run == 0 && size[0] == 2) afterOne = PrivateBytes();
         }
-        rows.push_back({size[0], size[1], Summarise(load), Summarise(view), Summarise(total)});
+        rows.push_back({size[0], size[1], Summarise(load), Summarise(view), Summarise(total), Summarise(firstShow)});
 
         if (size[0] == 2) {
             // Each run above was two refreshes; make it 1000 in all.
@@ -269,6 +335,7 @@ int main()
     }
 
     const Churn churn = MeasureChurn(host, fixtures, 40);
+    const WithReader withReader = MeasureWithReader(host, fixtures, 8, 8, runs);
 
     const Stat start = Summarise(startSamples);
     printf("Refresh benchmark (%d runs per store; milliseconds, median / minimum)\n", runs);
@@ -278,13 +345,29 @@ int main()
         printf("| %d x %d | %.2f / %.2f | %.2f / %.2f | %.2f / %.2f |\n", r.tokens, r.certs, r.load.median,
                r.load.minimum, r.view.median, r.view.minimum, r.total.median, r.total.minimum);
     }
+    for (const Row& r : rows) {
+        if (r.tokens > 1)
+            printf("| first showing of another key's page (%d x %d) | | %.2f / %.2f | |\n", r.tokens, r.certs,
+                   r.firstShow.median, r.firstShow.minimum);
+    }
     printf("| OnInitPlugins to painted | | | %.2f / %.2f |\n", start.median, start.minimum);
     printf("| churn, a token in or out every 50 ms (7-8 x 8), per device event | | | %.2f / %.2f |\n",
            churn.perEvent.median, churn.perEvent.minimum);
     printf("churn: %d changes made, %d device events handled, window thread busy %.0f %% of the time\n",
            churn.changes, churn.events, 100.0 * churn.busyShare);
-    const double ratio = rows[1].view.median > 0 ? rows[2].view.median / rows[1].view.median : 0;
-    printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio);
+    printf("| 8 x 8 with a screen reader connected | | | %.2f / %.2f |\n", withReader.total.median,
+           withReader.total.minimum);
+    auto ratio = [&](const Stat Row::*stat, int t1, int c1, int t2, int c2) {
+        const Row* a = FindRow(rows, t1, c1);
+        const Row* b = FindRow(rows, t2, c2);
+        return a && b && (b->*stat).median > 0 ? (a->*stat).median / (b->*stat).median : 0.0;
+    };
+    const Row* eight = FindRow(rows, 8, 8);
+    printf("screen reader: %.1f events heard per device event; whole device event 8 x 8 with / without: %.2f\n",
+           withReader.heardPerEvent, eight && eight->total.median > 0 ? withReader.total.median / eight->total.median : 0);
+    printf("view build 8 x 8 / 2 x 4: %.2f (certificates: 64 / 8 = 8)\n", ratio(&Row::view, 8, 8, 2, 4));
+    printf("view build 16 x 8 / 1 x 8: %.2f\n", ratio(&Row::view, 16, 8, 1, 8));
+    printf("whole device event 16 x 8 / 1 x 1: %.2f\n", ratio(&Row::total, 16, 8, 1, 1));
     printf("private bytes (2 x 4): after 1 refresh %lu KB, after 1000 refreshes %lu KB\n",
            static_cast<unsigned long>(afterOne / 1024), static_cast<unsigned long>(afterThousand / 1024));
     return 0;
