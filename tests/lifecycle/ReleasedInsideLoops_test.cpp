@@ -1,16 +1,19 @@
 // The host lets the plug-in go while a frame of ours is still on its thread's
 // stack: it calls OnReleasePlugins and FreeLibrary from a timer of its own
-// that fires inside a loop Windows or the plug-in runs for one of our windows,
-// or while a client in its process holds one of our accessible objects. The
-// real LumoraPlugin.dll must then leave the process by itself once the loop
-// has returned (or the object is released), without a crash, and load again.
+// that fires inside a loop Windows, the plug-in or the host runs for a window
+// of ours, or while a client in its process holds one of our accessible
+// objects. The real LumoraPlugin.dll must leave the process by itself once
+// the loop has returned (or the object is released), without a crash and
+// without a copy of a PIN typed meanwhile, and then load again.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AccessibleWalker.h"
+#include "DialogDriver.h"
 #include "HostTokenStore.h"
 #include "KeyInput.h"
 #include "SettingsFolders.h"
@@ -25,34 +28,26 @@ constexpr const char* kPopupsOff =
 // The certificate pop-up alone: the key's certificate ending in 10 days brings it.
 constexpr const char* kCertPopupOnly = "[NotifyWndSetting]\r\nIsShowNotifyDeviceWnd=false\r\n";
 constexpr const wchar_t* kCertPopupClass = L"ZentoLumoraNotifyCertEventWnd";
+constexpr const wchar_t* kPinDialogClass = L"ZENTO_UIModifyPasswordDlg";
 
 class ReleasedInside;
+using Step = std::function<bool(ReleasedInside&)>;
 
 struct Loop {
     const char* name;
     const char* userIni;
-    // Starts the loop (keys typed, an action asked for); false when it cannot.
-    std::function<bool(ReleasedInside&)> open;
-    // Asked by the host's timer: the loop is running now.
-    std::function<bool(ReleasedInside&)> isOpen;
-    // What the client does once the host has let go; may be empty.
-    std::function<void(ReleasedInside&)> afterRelease;
+    Step open;     // starts the loop (keys typed, an action asked for); false when it cannot
+    Step isOpen;   // asked by the host's timer: the loop runs now (and has what it needs typed)
+    std::function<void(ReleasedInside&)> afterRelease;  // what a client does then; may be empty
     // The loop is the host's (its menu): the user leaves it. Every other
     // one belongs to a window of ours and ends with the release.
     bool userEnds = false;
 };
 
-GUITHREADINFO ThreadGui()
-{
-    GUITHREADINFO gui = {};
-    gui.cbSize = sizeof(gui);
-    ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
-    return gui;
-}
-
 bool MenuShown()
 {
-    return ::FindWindowW(L"#32768", nullptr) && ::IsWindowVisible(::FindWindowW(L"#32768", nullptr));
+    const HWND menu = ::FindWindowW(L"#32768", nullptr);
+    return menu && ::IsWindowVisible(menu);
 }
 
 bool PluginLoaded() { return ::GetModuleHandleW(L"LumoraPlugin.dll") != nullptr; }
@@ -115,6 +110,7 @@ public:
         EXPECT_TRUE(m_releasedInside_) << "the host's timer never found the loop running";
         EXPECT_TRUE(gone) << "the library stayed in the process";
         EXPECT_EQ(loop.userEnds, m_userLeft_) << "whether the user had to leave the loop";
+        for (const testsupport::SecretPin& pin : m_pins_) EXPECT_FALSE(pin.FoundInProcessMemory());
     }
 
     tamu::Host& Host() { return *m_host_; }
@@ -129,6 +125,28 @@ public:
             const HWND popup = CertPopup();
             return popup && ::IsWindowVisible(popup) && ::GetForegroundWindow() == popup;
         }, 10000);
+    }
+
+    // The PIN dialog's edits once it shows them, typed with fresh PINs
+    // (one per edit, the repetition not matching) the first time.
+    bool TypedIntoThePinDialog(size_t edits)
+    {
+        const HWND dialog = ::FindWindowW(kPinDialogClass, nullptr);
+        if (!dialog || !::IsWindowVisible(dialog)) return false;
+        if (!m_pins_.empty()) return true;
+        const std::vector<HWND> shown = dialogdriver::WaitForEdits(dialog, 3, 0);
+        if (shown.size() != 3) return false;
+        m_pins_.resize(edits);
+        for (size_t i = 0; i < edits; ++i) {
+            wchar_t clear[testsupport::SecretPin::kLength + 1];
+            m_pins_[i].Reveal(clear);
+            ::SetWindowTextW(shown[i], clear);
+            ::SecureZeroMemory(clear, sizeof(clear));
+        }
+        // The scan sees a PIN where one is: in its edit.
+        EXPECT_TRUE(m_pins_[0].FoundInProcessMemory());
+        if (edits == 3) dialogdriver::PressKey(shown[0], VK_RETURN);  // the dialog says they differ
+        return true;
     }
 
 private:
@@ -158,19 +176,38 @@ private:
         if (loop.afterRelease) loop.afterRelease(*self);
     }
 
+    RECT m_workArea_ = {};
     testsupport::SettingsSandbox m_sandbox_;
     testsupport::TempDir m_store_{L"tokens"};
     accwalk::ComScope m_com_;  // as a real host's window thread has it
     std::unique_ptr<tamu::Host> m_host_;
     std::unique_ptr<tamu::TokenStoreDevices> m_devices_;
-    RECT m_workArea_ = {};
     HWND m_frame_ = nullptr;
     IAccessible* m_held_ = nullptr;
+    std::vector<testsupport::SecretPin> m_pins_;
     DWORD m_since_ = 0;
     bool m_released_ = false;
     bool m_releasedInside_ = false;
     bool m_userLeft_ = false;
 };
+
+GUITHREADINFO ThreadGui()
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    ::GetGUIThreadInfo(::GetCurrentThreadId(), &gui);
+    return gui;
+}
+
+// As a keyboard user does: from the host's window on to the key's PIN
+// button, pressed.
+bool PressThePinButton(ReleasedInside&)
+{
+    keyinput::Type(VK_TAB);  // the key list
+    keyinput::Type(VK_TAB);  // the PIN button
+    keyinput::Type(VK_RETURN);
+    return true;
+}
 
 const Loop kLoops[] = {
     {"SystemMenuOfThePopup", kCertPopupOnly,
@@ -182,8 +219,7 @@ const Loop kLoops[] = {
      [](ReleasedInside& t) {
          const GUITHREADINFO gui = ThreadGui();
          return (gui.flags & GUI_INMENUMODE) && gui.hwndMenuOwner == t.CertPopup() && MenuShown();
-     },
-     nullptr},
+     }},
     {"KeyboardMoveOfThePopup", kCertPopupOnly,
      [](ReleasedInside& t) {
          if (!t.CertPopupActive()) return false;
@@ -194,8 +230,7 @@ const Loop kLoops[] = {
      [](ReleasedInside& t) {
          const GUITHREADINFO gui = ThreadGui();
          return (gui.flags & GUI_INMOVESIZE) && gui.hwndMoveSize == t.CertPopup();
-     },
-     nullptr},
+     }},
     {"MenuModeFromTheMainWindow", kPopupsOff,
      [](ReleasedInside& t) {
          // F10 reaches our window procedure, which hands it to the host's frame.
@@ -220,8 +255,22 @@ const Loop kLoops[] = {
      [](ReleasedInside&) {
          const HWND dialog = ::FindWindowW(L"#32770", nullptr);
          return dialog && ::IsWindowVisible(dialog);
+     }},
+    {"PinDialog", kPopupsOff, &PressThePinButton,
+     [](ReleasedInside& t) { return t.TypedIntoThePinDialog(1); }},
+    {"MessageBoxOverThePinDialog", kPopupsOff, &PressThePinButton,
+     [](ReleasedInside& t) {
+         return t.TypedIntoThePinDialog(3) &&
+                dialogdriver::WaitForMessageBox(::FindWindowW(kPinDialogClass, nullptr), 0) != nullptr;
+     }},
+    // The host's own settings dialog, with our page in it, opened from its menu.
+    {"SettingsDialogOfTheHost", kPopupsOff,
+     [](ReleasedInside&) {
+         keyinput::Type('T', keyinput::kAlt);  // 工具(&T)
+         keyinput::Type('S');                  // 设置(&S)...
+         return true;
      },
-     nullptr},
+     [](ReleasedInside& t) { return t.Host().SettingsDialog() && ::IsWindowVisible(t.Host().SettingsDialog()); }},
     {"HeldAccessibleObject", kPopupsOff,
      [](ReleasedInside& t) {
          void* object = nullptr;
@@ -247,6 +296,8 @@ const Loop kLoops[] = {
 TEST_P(ReleasedInside, TheLibraryLeavesOnceOurFramesHaveReturned)
 {
     ReleaseInsideTheLoop();
+    EXPECT_EQ(nullptr, ::FindWindowW(kPinDialogClass, nullptr));
+    EXPECT_TRUE(dialogdriver::TopLevelOfClass(L"#32770").empty());
     EXPECT_EQ(0, ZentoPKIGetLiveObjectCount());
     // Loaded, started and released again as if nothing had happened.
     ASSERT_TRUE(Host().LoadPlugin());
