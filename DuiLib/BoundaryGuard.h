@@ -2,11 +2,14 @@
 // (exports, host-called virtuals, window, hook, timer and thread procedures)
 // runs its body through GuardBoundary, which turns any throw into one report
 // and the entry's documented failure value. Nothing thrown reaches Windows
-// or the host.
+// or the host. It is also where an entry into our code is counted (see
+// ModalLoop.h): while one runs, the library is not let go.
 #pragma once
 
 #include <exception>
 #include <utility>
+
+#include "DuiLib/ModalLoop.h"
 
 namespace DuiLib {
 
@@ -19,6 +22,7 @@ void ReportBoundaryException(const char* where, const char* what) noexcept;
 template <class R, class F>
 R GuardBoundary(const char* where, R failure, F&& body) noexcept
 {
+    CEntryScope entry;
     try {
         return std::forward<F>(body)();
     } catch (const std::exception& e) {
@@ -33,6 +37,7 @@ R GuardBoundary(const char* where, R failure, F&& body) noexcept
 template <class F>
 void GuardBoundaryVoid(const char* where, F&& body) noexcept
 {
+    CEntryScope entry;
     try {
         std::forward<F>(body)();
     } catch (const std::exception& e) {

@@ -309,6 +309,9 @@ public:
     CAccObject(std::shared_ptr<CAccessibleHost::Shared> shared, long id, AccessibleView view = AccessibleView::Control)
         : m_shared(std::move(shared)), m_id(id), m_view(view)
     {
+        // A client in this process may keep the object after the window,
+        // and the plug-in, are gone: its Release still runs in this library.
+        HoldLibrary();
         m_shared->live.push_back(this);
     }
 
@@ -337,6 +340,7 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
     STDMETHODIMP_(ULONG) Release() override
     {
+        CEntryScope entry;  // the last one may let the library go, once it has returned
         const LONG refs = ::InterlockedDecrement(&m_refs);
         if (refs == 0) delete this;
         return static_cast<ULONG>(refs);
@@ -671,6 +675,7 @@ private:
     {
         auto& live = m_shared->live;
         live.erase(std::remove(live.begin(), live.end(), this), live.end());
+        ReleaseLibraryHold();
     }
 
     // The control this object stands for; null when the window or the

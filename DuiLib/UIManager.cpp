@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "DuiLib/BoundaryGuard.h"
 #include "DuiLib/UIAccessible.h"
 #include "DuiLib/UIButton.h"
 #include "DuiLib/UIColorScheme.h"
@@ -33,6 +34,7 @@ struct SharedState {
     std::map<std::wstring, ControlFactory> classes;
     bool builtinsRegistered = false;
     std::vector<CPaintManagerUI*> managers;
+    HWND systemChanges = nullptr;  // the listener of ListenForSystemChanges
 };
 
 SharedState& Shared()
@@ -181,6 +183,69 @@ void CPaintManagerUI::ReleaseSharedResources()
     s.classes.clear();
     s.builtinsRegistered = false;
     CRenderEngine::ShutdownGdiplus();
+}
+
+namespace {
+
+constexpr const wchar_t* kSystemChangesClass = L"DuiLibSystemChanges";
+
+HINSTANCE ToolkitInstance()
+{
+    HINSTANCE instance = CPaintManagerUI::GetInstance();
+    return instance ? instance : ::GetModuleHandleW(nullptr);
+}
+
+// Colours or the contrast mode changed under us: read them again and
+// repaint every toolkit window of the process, child windows included,
+// which see no broadcast unless their host forwards it.
+void FollowSystemChange(UINT message, WPARAM wParam)
+{
+    if (!CColorScheme::Refresh() && message != WM_SYSCOLORCHANGE && wParam != SPI_SETHIGHCONTRAST) return;
+    for (CPaintManagerUI* pm : Shared().managers) {
+        const HWND hwnd = pm->GetPaintWindow();
+        if (hwnd && ::IsWindow(hwnd))
+            ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+}
+
+LRESULT CALLBACK SystemChangesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardBoundary("SystemChangesProc", LRESULT(0), [&]() -> LRESULT {
+        if (message == WM_SYSCOLORCHANGE || message == WM_SETTINGCHANGE) FollowSystemChange(message, wParam);
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    });
+}
+
+}  // namespace
+
+bool CPaintManagerUI::ListenForSystemChanges()
+{
+    SharedState& s = Shared();
+    if (s.systemChanges && ::IsWindow(s.systemChanges)) return true;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &SystemChangesProc;
+    wc.hInstance = ToolkitInstance();
+    wc.lpszClassName = kSystemChangesClass;
+    if (!::RegisterClassW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    // Hidden, unowned and top-level: broadcasts reach such windows, and a
+    // tool window never shows in the taskbar should anything show it.
+    s.systemChanges = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kSystemChangesClass, L"", WS_POPUP,
+                                        0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    return s.systemChanges != nullptr;
+}
+
+void CPaintManagerUI::StopListeningForSystemChanges()
+{
+    SharedState& s = Shared();
+    if (s.systemChanges && ::IsWindow(s.systemChanges)) ::DestroyWindow(s.systemChanges);
+    s.systemChanges = nullptr;
+    // No class of ours may outlive the library with its procedure.
+    ::UnregisterClassW(kSystemChangesClass, ToolkitInstance());
+}
+
+bool CPaintManagerUI::IsListeningForSystemChanges()
+{
+    return Shared().systemChanges && ::IsWindow(Shared().systemChanges);
 }
 
 void CPaintManagerUI::DestroyAllWindows()
@@ -999,16 +1064,7 @@ bool CPaintManagerUI::HandleMessageInner(UINT uMsg, WPARAM wParam, LPARAM lParam
         }
         case WM_SYSCOLORCHANGE:
         case WM_SETTINGCHANGE:
-            // Colours or the contrast mode changed under us: read them again
-            // and repaint every toolkit window of the process, child windows
-            // included, which see neither broadcast unless their host forwards it.
-            if (CColorScheme::Refresh() || uMsg == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
-                for (CPaintManagerUI* pm : Shared().managers) {
-                    if (pm->m_hWndPaint && ::IsWindow(pm->m_hWndPaint))
-                        ::RedrawWindow(pm->m_hWndPaint, nullptr, nullptr,
-                                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-                }
-            }
+            FollowSystemChange(uMsg, wParam);
             return false;
         case WM_SHOWWINDOW:
             // A window whose root is a menu opens and closes as one, as the

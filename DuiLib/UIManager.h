@@ -58,6 +58,14 @@ public:
     // Queued-message filter for message loops: the managers of the target
     // window (or its ancestors) see the message first. True when consumed.
     static bool TranslateMessage(const MSG* msg);
+    // The system announces new colours, a high-contrast switch and other
+    // settings to top-level windows only. While listening, a hidden
+    // top-level window of the toolkit hears them and repaints every toolkit
+    // window, child windows included, whatever other windows exist. False
+    // when the window cannot be made.
+    static bool ListenForSystemChanges();
+    static void StopListeningForSystemChanges();
+    static bool IsListeningForSystemChanges();
 
     // ---- Window -------------------------------------------------------------------
     void Init(HWND hWnd);

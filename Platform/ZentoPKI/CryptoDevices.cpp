@@ -68,6 +68,11 @@ unsigned long __cdecl ZentoPKIHostOpenDevice(const wchar_t* tokenFolder)
     });
 }
 
+int __cdecl ZentoPKIHostReuseFreedHandles(int on)
+{
+    return ObjectTable::Instance().SetReuseFreedHandles(on != 0) ? 1 : 0;
+}
+
 int __cdecl ZentoPKICryptoFreeDevice(unsigned long device)
 {
     return ObjectTable::Instance().Remove(device, ObjectKind::Device) ? 1 : 0;

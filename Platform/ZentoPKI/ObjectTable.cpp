@@ -17,6 +17,13 @@ ObjectTable& ObjectTable::Instance()
 unsigned long ObjectTable::Add(PkiObject object)
 {
     auto lock = Lock();
+    std::vector<unsigned long>& freed = m_freed_[object.kind];
+    if (m_reuse_ && !freed.empty()) {
+        const unsigned long handle = freed.back();
+        freed.pop_back();
+        m_objects_.emplace(handle, std::move(object));
+        return handle;
+    }
     unsigned long handle = m_next_++;
     if (m_next_ == 0) m_next_ = 0x00010001;
     m_objects_.emplace(handle, std::move(object));
@@ -40,7 +47,17 @@ bool ObjectTable::Remove(unsigned long handle, ObjectKind kind)
         return false;
     }
     m_objects_.erase(it);
+    if (m_reuse_) m_freed_[kind].push_back(handle);
     return true;
+}
+
+bool ObjectTable::SetReuseFreedHandles(bool reuse)
+{
+    auto lock = Lock();
+    const bool before = m_reuse_;
+    m_reuse_ = reuse;
+    if (!reuse) m_freed_.clear();
+    return before;
 }
 
 void* ObjectTable::AllocBuffer(size_t size)

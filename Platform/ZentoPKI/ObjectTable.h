@@ -1,7 +1,9 @@
 // Every handle and buffer ZENTO_CRYPTO hands out lives in this table. Handle
 // numbers are never reused within a process, so a second free of a handle is
 // recognised as such instead of releasing an unrelated newer object; it is
-// refused and counted, and tests read the counts through the exports.
+// refused and counted, and tests read the counts through the exports. A test
+// may ask for the habit of other libraries instead: the newest freed number
+// of a kind is handed out again first.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +52,8 @@ public:
 
     long LiveCount();
     long BadFreeCount();
+    // Whether freed handle numbers are handed out again; returns the setting before.
+    bool SetReuseFreedHandles(bool reuse);
 
     std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(m_lock_); }
 
@@ -60,6 +64,8 @@ private:
     std::set<void*> m_buffers_;
     unsigned long m_next_ = 0x00010001;
     long m_badFrees_ = 0;
+    bool m_reuse_ = false;
+    std::map<ObjectKind, std::vector<unsigned long>> m_freed_;  // newest last
 };
 
 // Copies into a new counted buffer; the text variants add a NUL.

@@ -28,6 +28,14 @@ int __cdecl ZentoPKIHostFailStringAttribute(int id);
 // certificate is refused in it; 0 ends it. Returns the form refused before.
 int __cdecl ZentoPKIHostFailEncode(int form);
 
+// Makes freed handle numbers come back, the newest freed one of a kind first,
+// as a library that reuses its numbers (or heap addresses) does: the next
+// device opened after one was freed gets its handle value (for tests of a
+// plug-in that must not trust a handle value alone); 0 ends it. A second free
+// is then no longer told apart from a free of the newer object. Returns the
+// setting before.
+int __cdecl ZentoPKIHostReuseFreedHandles(int on);
+
 // Book-keeping of the stand-in, for tests and diagnostics (the maker's
 // libraries have no such entries, so the plug-in never calls them): handles
 // (devices, key pairs, certificates) and buffers of ZENTO_CRYPTO still alive,

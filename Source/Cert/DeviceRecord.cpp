@@ -10,6 +10,7 @@ int DeviceRecord::LoadDeviceCertificates(unsigned long handle)
     ReleaseDeviceRecord();
     m_device_.reset(handle);
     device = handle;
+    serialNumber = Cert_Util::GetDeviceSerialNumber(handle);
     int keypairs = ZentoPKICryptoGetKeypairCount(handle);
     if (keypairs <= 0) return 0;
     for (int i = 0; i < keypairs; ++i) {
@@ -29,6 +30,7 @@ int DeviceRecord::LoadDeviceCertificates(unsigned long handle)
 void DeviceRecord::ReleaseDeviceRecord()
 {
     device = 0;
+    serialNumber.clear();
     certificates.clear();
     m_device_.reset();
     m_ownedCertificates_.clear();
@@ -55,11 +57,11 @@ void DeviceRecordList::Clear()
     records.clear();
 }
 
-bool DeviceRecordList::HoldsDevice(unsigned long handle) const
+bool DeviceRecordList::HoldsDevice(unsigned long handle, const std::wstring& serial) const
 {
     if (!handle) return false;
     for (const auto& record : records) {
-        if (record && record->device == handle) return true;
+        if (record && record->device == handle && record->serialNumber == serial) return true;
     }
     return false;
 }

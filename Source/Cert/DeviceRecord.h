@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Cert/PkiOwners.h"
@@ -26,6 +27,9 @@ public:
     // The handles as readers see them; the record owns them through the
     // owners below (writing here hands nothing to the record).
     unsigned long device = 0;
+    // The key's serial number, read with its handle: a PKI library may hand
+    // the same handle value to the next key once this one's is freed.
+    std::wstring serialNumber;
     // Key pairs by index, and within one key pair its certificates by index.
     std::vector<unsigned long> certificates;
 
@@ -53,9 +57,10 @@ public:
     int Count() const { return static_cast<int>(records.size()); }
     // Borrowed; nullptr outside 0..Count()-1.
     DeviceRecord* At(int index) const;
-    // Whether a record holds this device handle now: a handle kept across a
-    // device event (posted in a message, held by a dialog) may be freed.
-    bool HoldsDevice(unsigned long handle) const;
+    // Whether a record holds this device handle for the key with this serial
+    // number now: a handle kept across a device event (posted in a message,
+    // held by a dialog) may be freed, or name another key since.
+    bool HoldsDevice(unsigned long handle, const std::wstring& serial) const;
 
     std::vector<std::unique_ptr<DeviceRecord>> records;
 

@@ -168,31 +168,31 @@ LRESULT CALLBACK FrameworkCbtHook(int code, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK FrameworkWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWnd* wnd = nullptr;
-    const LRESULT result = DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
-        wnd = CWnd::FromHandlePermanent(hwnd);
-        if (!wnd) return DefWindowProcW(hwnd, message, wParam, lParam);
-        // Put back on every way out, a throw included: nested messages must
-        // never see this frame's record once it is gone.
-        struct RestoreCurrent {
-            CurrentMessage* previous;
-            ~RestoreCurrent() { t_current = previous; }
-        } restore{t_current};
-        CurrentMessage current = {hwnd, message, wParam, lParam};
-        t_current = &current;
-        return wnd->WindowProc(message, wParam, lParam);
-    });
-    if (message == WM_NCDESTROY && wnd) {
+    // One frame of ours from the first instruction to the return, the
+    // unbinding after the window's last message included.
+    return DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
+        CWnd* wnd = nullptr;
+        const LRESULT result = DuiLib::GuardBoundary("FrameworkWndProc", LRESULT(0), [&]() -> LRESULT {
+            wnd = CWnd::FromHandlePermanent(hwnd);
+            if (!wnd) return DefWindowProcW(hwnd, message, wParam, lParam);
+            // Put back on every way out, a throw included: nested messages must
+            // never see this frame's record once it is gone.
+            struct RestoreCurrent {
+                CurrentMessage* previous;
+                ~RestoreCurrent() { t_current = previous; }
+            } restore{t_current};
+            CurrentMessage current = {hwnd, message, wParam, lParam};
+            t_current = &current;
+            return wnd->WindowProc(message, wParam, lParam);
+        });
         // A derived map that forgot the framework's handling, or one that
         // failed, still unbinds.
-        DuiLib::GuardBoundaryVoid("FrameworkWndProc", [&] {
-            if (CWnd::FromHandlePermanent(hwnd) == wnd) {
-                wnd->Unbind();
-                wnd->PostNcDestroy();
-            }
-        });
-    }
-    return result;
+        if (message == WM_NCDESTROY && wnd && CWnd::FromHandlePermanent(hwnd) == wnd) {
+            wnd->Unbind();
+            wnd->PostNcDestroy();
+        }
+        return result;
+    });
 }
 
 CWnd::~CWnd()

@@ -30,12 +30,10 @@ std::vector<CLumoraPluginModule*> g_modules;
 IApplicationConfigModule* g_configModule = nullptr;
 HINSTANCE g_instance = nullptr;
 
-// A release that came from inside one of our modal loops is finished by a
-// thread timer once those loops have returned; meanwhile this reference
-// keeps the library mapped, until the next start drops it.
+// A release that came from inside frames of ours is finished once they
+// have returned (DuiLib/ModalLoop.h); meanwhile the library keeps itself
+// loaded.
 bool g_releasePending = false;
-UINT_PTR g_releaseTimer = 0;
-HMODULE g_keptLoaded = nullptr;
 
 // The modules of a release left pending, no longer the host's.
 std::vector<CLumoraPluginModule*> g_releasedModules;
@@ -72,8 +70,6 @@ void ReleaseEverything()
 
 void FinishPendingRelease()
 {
-    if (g_releaseTimer) ::KillTimer(nullptr, g_releaseTimer);
-    g_releaseTimer = 0;
     if (!g_releasePending) return;
     g_releasePending = false;
     Framework::ScopedModuleState moduleState(PluginEntry::ModuleInstance());
@@ -83,31 +79,20 @@ void FinishPendingRelease()
     if (g_modules.empty()) ReleaseProcessWide();
 }
 
-void CALLBACK FinishPendingReleaseTimer(HWND, UINT, UINT_PTR, DWORD)
+// The host released us from inside frames of ours (a modal call, a menu or
+// move loop of one of our windows, the host's own loop under our window
+// procedure) and will unload the library before they return into it. The
+// windows close now (the loops end, typed PINs are wiped with their edits);
+// the objects those frames still use are freed once they have returned.
+void DeferReleaseUntilEntriesReturn()
 {
-    DuiLib::GuardBoundaryVoid("FinishPendingReleaseTimer", [] {
-        // A loop still unwinding uses what the release frees: next tick.
-        if (DuiLib::ModalLoopDepth() == 0) FinishPendingRelease();
-    });
-}
-
-// The host released us from inside a modal loop of ours and will unload the
-// library before that loop's frames return into it. The windows close now
-// (the loops end, typed PINs are wiped with their edits); the objects those
-// frames still use are freed once they have returned.
-void DeferReleaseUntilModalLoopsReturn()
-{
-    if (!g_keptLoaded &&
-        !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<LPCWSTR>(&FinishPendingReleaseTimer), &g_keptLoaded))
-        g_keptLoaded = nullptr;
-    DuiLib::EndModalLoops();
+    DuiLib::KeepLoadedWhileInUse();
+    DuiLib::EndModalLoops(PluginEntry::ModuleInstance());
     DuiLib::CPaintManagerUI::DestroyAllWindows();
     g_releasedModules.insert(g_releasedModules.end(), g_modules.begin(), g_modules.end());
     g_modules.clear();
     g_releasePending = true;
-    if (!g_releaseTimer)
-        g_releaseTimer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &FinishPendingReleaseTimer);
+    DuiLib::DeferUntilEntriesReturn(&FinishPendingRelease);
 }
 }  // namespace
 
@@ -117,14 +102,9 @@ int OnInitPlugins(IPluginHost* host) noexcept
 {
     return DuiLib::GuardBoundary("OnInitPlugins", 0, [host] {
         // Called from a foreign host: our windows must be made with our module.
-        // A release left pending by a modal loop ends before anything starts
-        // again, and the library no longer needs to keep itself: the host
-        // that loaded it again holds it now.
-        if (DuiLib::ModalLoopDepth() == 0) FinishPendingRelease();
-        if (g_keptLoaded && !g_releasePending) {
-            ::FreeLibrary(g_keptLoaded);
-            g_keptLoaded = nullptr;
-        }
+        // A release left pending by frames of ours ends before anything
+        // starts again, unless those frames are still below this call.
+        DuiLib::FinishDeferredIfUnwound();
         Framework::ScopedModuleState moduleState(ModuleInstance());
         DuiLib::SetBoundaryReporter(&LogBoundaryException);
         DuiLib::CDialogBuilder::SetFailureReporter(&LogSkinFailure);
@@ -167,13 +147,18 @@ int OnReleasePlugins() noexcept
         // The host may go away after this call; nothing of ours may still
         // reach for it.
         g_host = nullptr;
-        if (DuiLib::ModalLoopDepth() > 0) {
-            DeferReleaseUntilModalLoopsReturn();
+        // Anything of ours below this call is the host dispatching inside
+        // our code.
+        if (DuiLib::OursBelowCaller()) {
+            DeferReleaseUntilEntriesReturn();
             return 0;
         }
         // Menus and pop-ups close before their objects go.
         DuiLib::CPaintManagerUI::DestroyAllWindows();
         ReleaseEverything();
+        // A client in this process may still hold one of our accessible
+        // objects: the library stays until its last Release.
+        if (DuiLib::LibraryHolds() > 0) DuiLib::KeepLoadedWhileInUse();
         return 0;
     });
 }

@@ -30,6 +30,9 @@ void PrepareToolkit(HINSTANCE instance)
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CPaintManagerUI::SetResourceType(DuiLib::UILIB_FILE);
     DuiLib::CPaintManagerUI::SetResourcePath(SkinFolderForModule(instance));
+    // The main window and the settings page are child windows: without it
+    // they would follow a high-contrast switch only while a pop-up exists.
+    DuiLib::CPaintManagerUI::ListenForSystemChanges();
 }
 
 void ApplyToolkitLanguage()
@@ -47,6 +50,7 @@ void ReleaseToolkit()
 {
     // The control-class registry and the image cache are made on first use
     // and would otherwise outlive the plug-in in the host's process.
+    DuiLib::CPaintManagerUI::StopListeningForSystemChanges();
     DuiLib::CPaintManagerUI::ReleaseSharedResources();
     Framework::ReleaseHooks();
 }

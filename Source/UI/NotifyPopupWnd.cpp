@@ -15,32 +15,6 @@
 #include "Utils/LanguageStrings.h"
 #include "Utils/log.h"
 
-namespace {
-
-// The worker is only ever blocked in a wait that the teardown signals; an
-// end that takes longer than this is logged.
-constexpr DWORD kWorkerExitWaitMs = 5000;
-// How often the teardown raises the class's start event again.
-constexpr DWORD kWorkerWakeRetryMs = 20;
-
-}  // namespace
-
-bool AutoHideEvents::Acquire()
-{
-    if (!cancel) cancel.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!start) start.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!cancel || !start) return false;
-    ++users;
-    return true;
-}
-
-void AutoHideEvents::Release()
-{
-    if (users > 0 && --users > 0) return;
-    cancel.reset();
-    start.reset();
-}
-
 BEGIN_MESSAGE_MAP(CUINotifyPopupWnd, CUIWnd)
 ON_MESSAGE(WM_NCHITTEST, OnNcHitTestPopup)
 ON_MESSAGE(WM_NOTIFY_AUTOHIDE, OnAutoHideDue)
@@ -93,18 +67,19 @@ BOOL CUINotifyPopupWnd::CreateWnd(CWnd* parent)
         MoveWindowTo(m_slide_.startRight, m_slide_.startTop);
     }
 
-    if (m_info_.events && !m_worker_) {
-        if (!m_info_.events->Acquire()) {
+    if (m_info_.countsDown && !m_worker_) {
+        m_cancel_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_start_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (!m_cancel_ || !m_start_) {
             LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateEvent failed", __LINE__);
+            m_cancel_.reset();
+            m_start_.reset();
             return TRUE;  // the window works; it just never hides by itself
         }
         m_quit_.store(0);
         m_workerTarget_.store(m_hWnd);
         m_worker_.reset(::CreateThread(nullptr, 0, &CUINotifyPopupWnd::AutoHideThreadProc, this, 0, nullptr));
-        if (!m_worker_) {
-            LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateThread failed", __LINE__);
-            m_info_.events->Release();
-        }
+        if (!m_worker_) LogWrite(4, "CUINotifyPopupWnd::CreateWnd CreateThread failed", __LINE__);
     }
     return TRUE;
 }
@@ -117,7 +92,7 @@ std::wstring CUINotifyPopupWnd::GetSkinFile()
 bool CUINotifyPopupWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     // The paint manager reports hover as handled, so the pop-up looks first.
-    if (m_info_.hideDelayOnMouseLeave > 0 && m_info_.events) {
+    if (m_info_.hideDelayOnMouseLeave > 0 && m_worker_) {
         if (message == WM_MOUSEHOVER) {
             if (!m_mouseOver_) CancelCountdown();
             m_mouseOver_ = 1;
@@ -172,7 +147,7 @@ RECT CUINotifyPopupWnd::GetPopupWorkArea()
 void CUINotifyPopupWnd::StartSlide(int direction)
 {
     direction = direction == kSlideOut ? kSlideOut : kSlideIn;
-    if (m_info_.events) CancelCountdown();
+    if (m_worker_) CancelCountdown();
     RECT rc;
     GetWindowRect(&rc);
     m_slide_ = PlanSlide(GetPopupWorkArea(), rc.right - rc.left, rc.bottom - rc.top, direction);
@@ -216,7 +191,7 @@ void CUINotifyPopupWnd::OnMoveWindowTimer()
 
 void CUINotifyPopupWnd::OnSlideFinished(int direction)
 {
-    if (!m_info_.events) return;
+    if (!m_info_.countsDown) return;
     if (direction == kSlideIn) {
         if (!m_mouseOver_) StartCountdown();
     } else {
@@ -266,14 +241,14 @@ void CUINotifyPopupWnd::StartCountdown()
 {
     // Cancel is cleared before start is raised: the other order lets the
     // worker wake, find cancel still set and lose the countdown.
-    ::ResetEvent(m_info_.events->cancel.get());
-    ::SetEvent(m_info_.events->start.get());
+    ::ResetEvent(m_cancel_.get());
+    ::SetEvent(m_start_.get());
 }
 
 void CUINotifyPopupWnd::CancelCountdown()
 {
-    ::SetEvent(m_info_.events->cancel.get());
-    ::ResetEvent(m_info_.events->start.get());
+    ::SetEvent(m_cancel_.get());
+    ::ResetEvent(m_start_.get());
 }
 
 void CUINotifyPopupWnd::StopMoveTimer()
@@ -286,31 +261,23 @@ void CUINotifyPopupWnd::StopAutoHideWorker()
 {
     if (!m_worker_) return;
     m_quit_.store(1);
-    // The start event wakes one waiting worker of the class, maybe another
-    // object's: it is raised again until this one has seen its quit. The
-    // object is never freed under its running worker, however long it takes.
-    ::SetEvent(m_info_.events->cancel.get());
-    const DWORD since = ::GetTickCount();
-    bool reported = false;
-    for (;;) {
-        ::SetEvent(m_info_.events->start.get());
-        if (::WaitForSingleObject(m_worker_.get(), kWorkerWakeRetryMs) != WAIT_TIMEOUT) break;
-        if (!reported && ::GetTickCount() - since > kWorkerExitWaitMs) {
-            LogWrite(4, "CUINotifyPopupWnd::StopAutoHideWorker the worker is slow to end", __LINE__);
-            reported = true;
-        }
-    }
+    // Whichever event it waits on wakes it; it sees the quit and returns.
+    // The object is never freed under its running worker.
+    ::SetEvent(m_cancel_.get());
+    ::SetEvent(m_start_.get());
+    ::WaitForSingleObject(m_worker_.get(), INFINITE);
     m_worker_.reset();
     m_workerTarget_.store(nullptr);
-    m_info_.events->Release();
+    m_cancel_.reset();
+    m_start_.reset();
 }
 
 DWORD WINAPI CUINotifyPopupWnd::AutoHideThreadProc(void* param)
 {
     return DuiLib::GuardBoundary("CUINotifyPopupWnd::AutoHideThreadProc", DWORD(0), [param]() -> DWORD {
         auto* self = static_cast<CUINotifyPopupWnd*>(param);
-        HANDLE start = self->m_info_.events->start.get();
-        HANDLE cancel = self->m_info_.events->cancel.get();
+        HANDLE start = self->m_start_.get();
+        HANDLE cancel = self->m_cancel_.get();
         // A wait that fails (its events gone) ends the worker: retrying it
         // would only spin.
         while (!self->m_quit_.load()) {

@@ -1,8 +1,8 @@
 // What the three sliding notification pop-ups share: placement at the
 // bottom-right corner of the work area, the 24-step slide on a 20 ms timer
 // (eased in, linear out), and for the device and certificate pop-ups the
-// auto-hide countdown, run by a worker thread that only waits on the class's
-// two events and is paused while the mouse rests on the window. The classes
+// auto-hide countdown, run by a worker thread that only waits on the pop-up's
+// own two events and is paused while the mouse rests on the window. The classes
 // differ by one row of NotifyPopupClassInfo and by their own content.
 #pragma once
 
@@ -22,17 +22,6 @@ constexpr UINT WM_NOTIFY_SLIDE = WM_USER + 101;     // wParam 0 slide in, 1 slid
 // Command that asks a plug-in of the host to show its window.
 constexpr const wchar_t* kShowWindowCommand = L"/ShowWindow=show";
 
-// The countdown events of one pop-up class, shared by the process. Made
-// with the first worker of the class and closed when the last one has ended
-// (a host that starts the plug-in twice has two objects of each class).
-struct AutoHideEvents {
-    DuiLib::ScopedHandle cancel;  // manual reset; signalled: do not hide
-    DuiLib::ScopedHandle start;   // auto reset; signalled: start the countdown
-    int users = 0;                // workers waiting on them
-    bool Acquire();
-    void Release();
-};
-
 // One row of the per-class table.
 struct NotifyPopupClassInfo {
     const wchar_t* windowClassName;
@@ -42,7 +31,7 @@ struct NotifyPopupClassInfo {
     int hideDelayAtConstruction;  // ms
     int hideDelayOnSlideIn;       // ms; 0 keeps the current delay
     int hideDelayOnMouseLeave;    // ms; 0: the class does not track the mouse
-    AutoHideEvents* events;       // null: no countdown worker
+    bool countsDown;              // a countdown worker hides the pop-up
     bool foregroundAndTopmost;    // taken when a slide-in starts (topmost at every slide)
     bool placeBeforeShow;         // move to the start first, then show
     UINT moveFlags;               // SetWindowPos flags of MoveWindowTo
@@ -126,5 +115,9 @@ private:
     int m_mouseOver_ = 0;
     std::atomic<int> m_quit_{0};
     std::atomic<HWND> m_workerTarget_{nullptr};
+    // Each pop-up's own: a host that starts the plug-in twice has two pop-ups
+    // of each class, and one's countdown must not wake or cancel the other's.
+    DuiLib::ScopedHandle m_cancel_;  // manual reset; signalled: do not hide
+    DuiLib::ScopedHandle m_start_;   // auto reset; signalled: start the countdown
     DuiLib::ScopedHandle m_worker_;
 };

@@ -118,6 +118,7 @@ public:
     // The save dialog for the first certificate; a PKCS #7 file also holds
     // the others (its group partner).
     void SaveCertAs(HWND owner, const std::vector<unsigned long>& certificates);
+    // For the key a PIN button asked for with this device handle.
     void ChangeDevicePin(HWND owner, unsigned long device);
     // The change itself once the PINs are known (UTF-8): reports the outcome
     // and wipes both PINs whatever happened; true when the PIN was changed.
@@ -210,6 +211,9 @@ protected:
     // Tags of the controls of the current views; they go with the views.
     std::vector<std::unique_ptr<CertItemTag>> m_certItemTags_;
     std::vector<std::unique_ptr<ExportButtonTag>> m_exportButtonTags_;
+    // The key each PIN button asked for, by the handle its message carries:
+    // kept across device events, which is what the message may outlive.
+    std::map<unsigned long, std::wstring> m_pinRequestSerials_;
     // Per page of TLayout_MainCertView, the key whose page is still to be
     // built (null once built); the records belong to DeviceRecordList.
     std::vector<DeviceRecord*> m_unbuiltPages_;

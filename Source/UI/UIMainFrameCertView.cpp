@@ -130,6 +130,7 @@ void CUIMainFrame::SetupKeyButtons(CControlUI* page, DeviceRecord* record)
         }
         button->SetText(GetLanguageString(key.textKey));
         button->SetTag(static_cast<UINT_PTR>(device));
+        button->SetUserData(record->serialNumber);
         button->OnNotify += MakeDelegate(this, key.click);
     };
     setUp({L"Button_DisConnect", "STRING_BUTTON_DISCONNECT_DEVICE", &CUIMainFrame::OnDisconnectClick},
@@ -481,16 +482,23 @@ void CUIMainFrame::SaveCertAs(HWND owner, const std::vector<unsigned long>& cert
 bool CUIMainFrame::OnModifyPinClick(TNotifyUI& msg)
 {
     if (msg.sType != L"click" || !msg.pSender) return false;
-    ::PostMessageW(m_hWnd, kMsgChangeDevicePin, static_cast<WPARAM>(msg.pSender->GetTag()), 0);
+    const auto device = static_cast<unsigned long>(msg.pSender->GetTag());
+    m_pinRequestSerials_[device] = msg.pSender->GetUserData();
+    ::PostMessageW(m_hWnd, kMsgChangeDevicePin, static_cast<WPARAM>(device), 0);
     return true;
 }
 
 void CUIMainFrame::ChangeDevicePin(HWND owner, unsigned long device)
 {
     // A device event since the click, or while the dialog was open, freed
-    // the handle: the change ends as a failed one, without the library.
+    // the handle or gave it to another key: the change ends as a failed
+    // one, without the library. A handle no PIN button asked for names no
+    // key we know.
+    const auto asked = m_pinRequestSerials_.find(device);
+    const bool known = asked != m_pinRequestSerials_.end();
+    const std::wstring serial = known ? asked->second : std::wstring();  // a copy: a later click may change it
     auto deviceGone = [&] {
-        if (DeviceRecordList::Instance().HoldsDevice(device)) return false;
+        if (known && DeviceRecordList::Instance().HoldsDevice(device, serial)) return false;
         MessageBoxNotice(FormatPinFailText(-1), MB_ICONERROR);
         return true;
     };

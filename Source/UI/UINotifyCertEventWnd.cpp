@@ -10,8 +10,6 @@
 
 namespace {
 
-AutoHideEvents g_certEvents;
-
 const NotifyPopupClassInfo kCertInfo = {
     L"ZentoLumoraNotifyCertEventWnd",
     L"NotifyCertEventWnd.xml",
@@ -20,7 +18,7 @@ const NotifyPopupClassInfo kCertInfo = {
     10000,  // hide delay at construction
     20000,  // every slide-in
     20000,  // after the mouse leaves
-    &g_certEvents,
+    true,  // counts down
     true,  // expiry matters enough to come to the front
     false,
     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE,  // a slide step never activates

@@ -6,8 +6,6 @@
 
 namespace {
 
-AutoHideEvents g_deviceEvents;
-
 const NotifyPopupClassInfo kDeviceInfo = {
     L"ZentoLumoraNotifyDeviceEventWnd",
     L"NotifyDeviceEventWnd.xml",
@@ -16,7 +14,7 @@ const NotifyPopupClassInfo kDeviceInfo = {
     0,     // hide delay at construction; SetDeviceEventMode sets the real one
     0,     // a slide-in keeps the delay of the mode
     3000,  // after the mouse leaves
-    &g_deviceEvents,
+    true,  // counts down
     false,  // announces without taking the foreground
     false,
     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE,  // a slide step never activates

@@ -23,7 +23,7 @@ const NotifyPopupClassInfo kNoDeviceInfo = {
     0,  // no countdown: the user closes it
     0,
     0,  // no mouse tracking
-    nullptr,
+    false,  // no countdown
     true,
     true,  // placed off-screen before it shows, so it never flashes in place
     SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE,  // a slide step never activates

@@ -94,3 +94,34 @@ TEST(PluginLifecycle, FiftyRoundsOfLoadStartReleaseUnloadLeaveNothingBehind)
     EXPECT_EQ(before.gdi, after.gdi);
     EXPECT_EQ(before.user, after.user);
 }
+
+// The main window is a child of the host's, and the system announces a
+// high-contrast switch to top-level windows only: with no pop-up window of
+// ours left to hear it, the main window still repaints.
+TEST(PluginLifecycle, HighContrastSwitchRepaintsTheMainWindowWithNoPopupWindow)
+{
+    testsupport::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    testsupport::TempDir store(L"tokens");
+    ASSERT_TRUE(pkitest::MakeTokenStore(store.Path(), {L"zhangsan"}));
+    tamu::Host host(Windowed());
+    ASSERT_TRUE(host.Start());
+    ::ShowWindow(host.MainWindow(), SW_SHOW);
+    tamu::TokenStoreDevices devices(host, store.Path());
+    ASSERT_TRUE(host.LoadPlugin());
+    host.NotifyDeviceSetChanged();
+    for (const wchar_t* popup : {L"ZentoLumoraNotifyDeviceEventWnd", L"ZentoLumoraNotifyCertEventWnd"}) {
+        const HWND window = ::FindWindowW(popup, nullptr);
+        ASSERT_NE(nullptr, window);
+        ::DestroyWindow(window);
+    }
+    ASSERT_NE(nullptr, host.AttachedView());
+    const HWND frame = host.AttachedView()->GetWindow();
+    ::UpdateWindow(frame);
+    ::ValidateRect(frame, nullptr);
+    ASSERT_FALSE(::GetUpdateRect(frame, nullptr, FALSE));
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_TRUE(::GetUpdateRect(frame, nullptr, FALSE)) << "the main window never heard of the switch";
+    host.UnloadPlugin();
+}

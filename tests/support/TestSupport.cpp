@@ -5,7 +5,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include <vector>
 
@@ -345,6 +347,142 @@ DWORD CountUserObjects()
     DWORD windows = 0;
     EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+namespace {
+constexpr wchar_t kPinMask = 0x5A3C;
+}  // namespace
+
+SecretPin::SecretPin()
+{
+    // Random, so no copy of it can sit in the program's image.
+    LARGE_INTEGER seed;
+    ::QueryPerformanceCounter(&seed);
+    unsigned long long state = static_cast<unsigned long long>(seed.QuadPart) ^ ::GetCurrentProcessId();
+    auto next = [&](unsigned range) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<wchar_t>((state >> 33) % range);
+    };
+    const wchar_t signs[] = {L'#', L'%', L'@', L'!'};
+    for (size_t i = 0; i < kLength; ++i) {
+        wchar_t c = 0;
+        switch (i % 4) {
+            case 0: c = static_cast<wchar_t>(L'A' + next(26)); break;
+            case 1: c = static_cast<wchar_t>(L'a' + next(26)); break;
+            case 2: c = static_cast<wchar_t>(L'0' + next(10)); break;
+            default: c = signs[next(4)]; break;
+        }
+        m_masked_[i] = static_cast<wchar_t>(c ^ kPinMask);
+    }
+}
+
+void SecretPin::Reveal(wchar_t (&out)[kLength + 1]) const
+{
+    for (size_t i = 0; i < kLength; ++i) out[i] = static_cast<wchar_t>(m_masked_[i] ^ kPinMask);
+    out[kLength] = 0;
+}
+
+bool SecretPin::FoundInProcessMemory() const
+{
+    // Compared through the mask, so the scan itself makes no clear copy.
+    auto matchesAt = [&](const unsigned char* p, size_t stride) {
+        for (size_t i = 0; i < kLength; ++i) {
+            const wchar_t c = static_cast<wchar_t>(m_masked_[i] ^ kPinMask);
+            if (p[i * stride] != static_cast<unsigned char>(c)) return false;
+            if (stride == 2 && p[i * 2 + 1] != 0) return false;
+        }
+        return true;
+    };
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    std::vector<unsigned char> chunk(1 << 20);
+    const size_t overlap = kLength * 2;
+    auto* address = static_cast<unsigned char*>(info.lpMinimumApplicationAddress);
+    MEMORY_BASIC_INFORMATION region;
+    while (address < info.lpMaximumApplicationAddress &&
+           ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region)) {
+        auto* base = static_cast<unsigned char*>(region.BaseAddress);
+        const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+        if (region.State == MEM_COMMIT && (region.Protect & readable) && !(region.Protect & PAGE_GUARD)) {
+            for (size_t offset = 0; offset < region.RegionSize;) {
+                const size_t want = std::min(chunk.size(), region.RegionSize - offset);
+                SIZE_T got = 0;
+                if (!::ReadProcessMemory(::GetCurrentProcess(), base + offset, chunk.data(), want, &got) || got == 0)
+                    break;
+                for (size_t i = 0; i + kLength <= got; ++i) {
+                    const wchar_t first = static_cast<wchar_t>(m_masked_[0] ^ kPinMask);
+                    if (chunk[i] != static_cast<unsigned char>(first)) continue;
+                    if (matchesAt(&chunk[i], 1) || (i + kLength * 2 <= got && matchesAt(&chunk[i], 2))) return true;
+                }
+                if (got < want || offset + got >= region.RegionSize) break;
+                offset += got - overlap;
+            }
+        }
+        address = base + region.RegionSize;
+    }
+    return false;
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+namespace {
+
+// This process's folder under /proc. Under Wine "self" there is whoever
+// opens the file, which is the wineserver; the process is the one that has
+// this program's file mapped (another tree's copy has another path).
+std::wstring OwnProcFolder()
+{
+    static const std::wstring folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring unixPath = path;
+        if (unixPath.size() < 2 || (unixPath[1] != L':')) return std::wstring();
+        unixPath = unixPath.substr(2);
+        std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
+        const std::wstring name = unixPath.substr(unixPath.find_last_of(L'/') + 1);
+        const std::string comm = ToUtf8(name.substr(0, 15)) + "\n";  // the kernel keeps 15 characters
+        const std::string mapped = ToUtf8(unixPath);
+        for (const FolderEntry& entry : ListFolder(L"Z:\\proc")) {
+            if (!entry.folder || entry.name.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
+            const std::wstring proc = L"Z:\\proc\\" + entry.name;
+            std::string text;
+            if (!ReadFileBytes(proc + L"\\comm", text) || text != comm) continue;
+            if (ReadFileBytes(proc + L"\\maps", text) && text.find(mapped) != std::string::npos) return proc;
+        }
+        return std::wstring();
+    }();
+    return folder;
+}
+
+}  // namespace
+
+std::map<unsigned long, unsigned long long> ThreadSwitches()
+{
+    std::map<unsigned long, unsigned long long> switches;
+    if (OwnProcFolder().empty()) return switches;
+    const std::wstring tasks = OwnProcFolder() + L"\\task";
+    for (const FolderEntry& task : ListFolder(tasks)) {
+        if (!task.folder) continue;
+        std::string status;
+        if (!ReadFileBytes(tasks + L"\\" + task.name + L"\\status", status)) continue;
+        unsigned long long total = 0;
+        int found = 0;
+        for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+            const size_t at = status.find(std::string("\n") + key);
+            if (at == std::string::npos) continue;
+            total += std::strtoull(status.c_str() + at + 1 + std::strlen(key), nullptr, 10);
+            ++found;
+        }
+        if (found == 2) switches[std::wcstoul(task.name.c_str(), nullptr, 10)] = total;
+    }
+    return switches;
 }
 
 }  // namespace testsupport

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -72,9 +73,31 @@ std::wstring ProgramFolder();
 DWORD CountThreads();
 // One line per thread of this process: id and the module it started in.
 std::string DescribeThreads();
+// How often each thread of this process was switched in (voluntarily or
+// not), by the kernel's own count, keyed by the kernel's thread id: under
+// Wine every thread is a Linux task, whose counts /proc keeps. Empty where
+// no such count can be read.
+std::map<unsigned long, unsigned long long> ThreadSwitches();
 // USER objects: GetGuiResources where counted, otherwise the windows (with
 // their children) that belong to this thread.
 DWORD CountUserObjects();
+
+// A PIN a test types and later looks for in its own process's memory. Only
+// its masked form is kept, so a clear copy the scan finds is one the code
+// under test made and left behind. Ten characters of four classes (strong).
+class SecretPin {
+public:
+    static constexpr size_t kLength = 10;
+    SecretPin();
+    // The clear PIN into out[0..kLength] (zero-terminated); wipe it after use.
+    void Reveal(wchar_t (&out)[kLength + 1]) const;
+    // Whether a clear copy is anywhere in this process: as UTF-16, or one
+    // byte a character (UTF-8, the code page).
+    bool FoundInProcessMemory() const;
+
+private:
+    wchar_t m_masked_[kLength];
+};
 
 // Pumps this thread's messages until cond() holds or the deadline passes.
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 5000);

@@ -1008,59 +1008,6 @@ TEST_F(MainFrameTest, TwoHundredInsertRemoveCyclesWithPopupsLeakNothing)
     EXPECT_LT(PrivateBytes(), bytes + 256 * 1024);
 }
 
-namespace {
-
-// Stands for the host: a message to it releases the plug-in, from whatever
-// loop dispatches it.
-LRESULT CALLBACK ReleasingHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_APP) PluginEntry::OnReleasePlugins();
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-}  // namespace
-
-// The host closing while the folder browser is open releases the plug-in
-// from inside the browser's loop.
-TEST_F(MainFrameTest, ReleasedFromInsideTheExportFolderBrowser)
-{
-    StartWith({L"zhangsan"});
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = &ReleasingHostProc;
-    wc.lpszClassName = L"LumoraReleasingHost";
-    RegisterClassW(&wc);
-    ScopedWindow releasing(
-        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
-    testsupport::TempDir target(L"导出");
-    m_frame_->lastExportFolder = target.Path();
-    bool browserShown = false;
-    bool closedByRelease = false;
-    {
-        dialogdriver::Driver driver([&] {
-            HWND browser = nullptr;
-            dialogdriver::Poll([&] {
-                for (HWND dialog : dialogdriver::TopLevelOfClass(L"#32770")) {
-                    if (IsWindowVisible(dialog)) browser = dialog;
-                }
-                return browser != nullptr;
-            });
-            browserShown = browser != nullptr;
-            if (!browser) return;
-            PostMessageW(releasing.get(), WM_APP, 0, 0);
-            closedByRelease = dialogdriver::WaitGone(browser, 3000);
-            if (!closedByRelease) dialogdriver::PressButton(browser, IDCANCEL);
-        });
-        Pm().SendNotify(ExportButton(0, 0), L"click");
-    }
-    EXPECT_TRUE(browserShown);
-    EXPECT_TRUE(closedByRelease);
-    EXPECT_TRUE(testsupport::ListFolder(target.Path()).empty());
-    // What the click's frames were using is freed once they have returned.
-    EXPECT_EQ(0u, PluginEntry::ModuleCount());
-    EXPECT_TRUE(testsupport::WaitFor(
-        [] { return g_hMainFrameWnd == nullptr && DeviceRecordList::Instance().Count() == 0; }));
-}
-
 TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
 {
     StartWith({L"zhangsan"});
@@ -1073,22 +1020,81 @@ TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
     EXPECT_FALSE(IsWindow(lineMenu));
 }
 
-TEST_F(MainFrameTest, PinChangeForAKeyRemovedSinceTheClickEndsWithTheFailureMessage)
+namespace {
+
+std::function<void()> g_onThreadTimer;
+void CALLBACK RunOnThreadTimer(HWND, UINT, UINT_PTR, DWORD)
 {
+    if (g_onThreadTimer) g_onThreadTimer();
+}
+
+}  // namespace
+
+// A PKI library may give a new key the handle value of a removed one. The
+// key is replaced so after the PIN button was clicked, and after the dialog
+// was accepted but before it returned: the change ends with the usual
+// failure, and the new key's retry counter is untouched.
+TEST_F(MainFrameTest, PinChangeForAKeyReplacedUnderTheSameHandleEndsWithTheFailureMessage)
+{
+    const int reusedBefore = ZentoPKIHostReuseFreedHandles(1);
     StartWith({L"zhangsan"});
-    ASSERT_EQ(1, DeviceRecordList::Instance().Count());
-    // The PIN button was clicked; the key goes before its message is handled.
-    PostMessageW(m_frame_->m_hWnd, kMsgChangeDevicePin, DeviceRecordList::Instance().At(0)->device, 0);
-    ASSERT_TRUE(m_devices_->RemoveToken(m_devices_->Serials().at(0)));
-    const auto closeOnlyWhatIsLeftOpen = [] {};
-    dialogdriver::Driver pinDialogWatch(CUIModifyPasswordDlg::kClassName, closeOnlyWhatIsLeftOpen, 2000);
-    DialogAnswers answers(IDOK);
-    DeviceEvent();
-    const auto seen = answers.Stop();
-    pinDialogWatch.Join();
-    EXPECT_FALSE(pinDialogWatch.ForcedClose()) << "the PIN dialog opened for a freed handle";
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
+    // Retries of a token as inserted (the fixture's) and as it is in the store now.
+    auto retriesOf = [&](const std::wstring& folder) {
+        return static_cast<int>(GetPrivateProfileIntW(L"Token", L"Retries", -1, (folder + L"\\token.ini").c_str()));
+    };
+    auto inserted = [&](const wchar_t* token) { return retriesOf(pkitest::TokensDir() + L"\\" + token); };
+    auto now = [&](const wchar_t* token) { return retriesOf(m_store_->File(token)); };
+    // Out goes `from`, in comes `to`, and the device event gives `to` the same handle.
+    auto replace = [&](const wchar_t* from, const wchar_t* to, unsigned long handle) {
+        ASSERT_TRUE(m_devices_->RemoveToken(m_devices_->Serials().at(0))) << testsupport::ToUtf8(from);
+        Insert(to);
+        m_frame_->SendMessage(kHostMsgDeviceChanged, 0, 0);
+        ASSERT_EQ(1, DeviceRecordList::Instance().Count());
+        ASSERT_EQ(handle, DeviceRecordList::Instance().At(0)->device) << "the stand-in did not reuse the handle";
+    };
+    auto clickPin = [&] { Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click"); };
+
+    {
+        SCOPED_TRACE("replaced after the click");
+        const unsigned long handle = DeviceRecordList::Instance().At(0)->device;
+        clickPin();
+        dialogdriver::Driver pinDialogWatch(CUIModifyPasswordDlg::kClassName, [] {}, 2000);
+        DialogAnswers answers(IDOK);
+        replace(L"zhangsan", L"lisi", handle);
+        testsupport::PumpMessages();
+        const auto seen = answers.Stop();
+        pinDialogWatch.Join();
+        EXPECT_FALSE(pinDialogWatch.ForcedClose()) << "the PIN dialog opened for another key";
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
+        EXPECT_EQ(inserted(L"lisi"), now(L"lisi"));
+    }
+    {
+        SCOPED_TRACE("replaced while the accepted dialog closes");
+        const unsigned long handle = DeviceRecordList::Instance().At(0)->device;
+        // Inside the dialog's loop, at once: its OK queued, then the device
+        // event, whose own close of the dialog comes after the OK.
+        bool replaced = false;
+        g_onThreadTimer = [&] {
+            const HWND dialog = FindWindowW(CUIModifyPasswordDlg::kClassName, nullptr);
+            if (replaced || !dialog || !IsWindowVisible(dialog)) return;
+            replaced = true;
+            PostMessageW(dialog, WM_CLOSE, IDOK, 0);
+            replace(L"lisi", L"zhangsan", handle);
+        };
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, &RunOnThreadTimer);
+        DialogAnswers answers(IDOK);
+        clickPin();
+        EXPECT_TRUE(testsupport::WaitFor([&] { return replaced && !FindWindowW(CUIModifyPasswordDlg::kClassName, nullptr); }));
+        KillTimer(nullptr, timer);
+        g_onThreadTimer = nullptr;
+        testsupport::PumpMessages();
+        const auto seen = answers.Stop();
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
+        EXPECT_EQ(inserted(L"zhangsan"), now(L"zhangsan"));
+    }
+    ZentoPKIHostReuseFreedHandles(reusedBefore);
 }
 
 TEST_F(MainFrameTest, NegativeAbsentKeyWaitMeansTheCheckNeverRuns)

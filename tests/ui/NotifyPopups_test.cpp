@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -266,30 +267,50 @@ TEST_F(PopupTest, TeardownDuringSlideOrCountdownEndsTheWorkerAtOnce)
     }
 }
 
-// A host that starts the plug-in twice has two pop-ups of each class, and
-// they share the class's countdown events.
-TEST_F(PopupTest, CountdownStillRunsAfterAnotherPopupOfTheClassWent)
+// A host that starts the plug-in twice has two pop-ups of each class: one's
+// start must wake its own worker, and one going must leave the other's
+// countdown running.
+TEST_F(PopupTest, TwoPopupsOfOneClassCountDownOnTheirOwn)
 {
-    auto first = std::make_unique<CUINotifyDeviceEventWnd>();
-    CUINotifyDeviceEventWnd second;
+    auto first = std::make_unique<ShortCountdown<CUINotifyDeviceEventWnd>>();
+    ShortCountdown<CUINotifyDeviceEventWnd> second;
     ASSERT_TRUE(first->CreateWnd(nullptr));
     ASSERT_TRUE(second.CreateWnd(nullptr));
     ASSERT_TRUE(first->HasAutoHideWorker() && second.HasAutoHideWorker());
+    auto slideIn = [&](CUINotifyPopupWnd& popup) {
+        SendMessageW(popup.m_hWnd, WM_USER + 101, 0, 0);
+        return FinishSlide(popup);
+    };
+    auto hidesWithin = [&](CUINotifyPopupWnd& popup, DWORD ms) {
+        return WaitFor([&] { return popup.GetSlideDirection() == 1; }, ms);
+    };
+    // Only the first counts down; the second's worker waits as well.
+    first->SetHideDelay(kShortDelay);
+    ASSERT_TRUE(slideIn(*first));
+    EXPECT_TRUE(hidesWithin(*first, 3000)) << "its start woke another pop-up's worker";
+    // Both count down; the first goes meanwhile.
+    second.SetHideDelay(2 * kShortDelay);
+    ASSERT_TRUE(slideIn(*first));
+    ASSERT_TRUE(slideIn(second));
     first.reset();
-    second.SetDeviceEventMode(1);  // removed: hides after 3 s
-    SendMessageW(second.m_hWnd, WM_USER + 101, 0, 0);
-    ASSERT_TRUE(FinishSlide(second));
-    EXPECT_TRUE(WaitFor([&] { return second.GetSlideDirection() == 1; }, 10000))
-        << "the countdown never ended";
+    EXPECT_TRUE(hidesWithin(second, 5000)) << "the first's end cancelled the second's countdown";
 }
 
-// Idle means idle: no move timer left and no thread of ours waking.
-TEST_F(PopupTest, IdlePopupsSetNoTimerAndUseNoCpu)
+// Idle means idle: no move timer left, no message to our windows and no
+// thread of ours waking, counted rather than weighed, so a wake-up of any
+// period within the window fails, however little it costs.
+TEST_F(PopupTest, IdlePopupsSetNoTimerAndNothingOfTheirsWakes)
 {
+    const std::map<unsigned long, unsigned long long> before = testsupport::ThreadSwitches();
     CUINotifyDeviceEventWnd device;
     CUINotifyCertEventWnd cert;
     ASSERT_TRUE(device.CreateWnd(nullptr));
     ASSERT_TRUE(cert.CreateWnd(nullptr));
+    // The counter must see the pop-ups' two workers come.
+    std::vector<unsigned long> workers;
+    for (const auto& thread : testsupport::ThreadSwitches())
+        if (!before.count(thread.first)) workers.push_back(thread.first);
+    ASSERT_EQ(2u, workers.size()) << "threads are not counted here";
     // One full notification first: in, countdown started, out, hidden.
     device.SetDeviceEventMode(0);
     SendMessageW(device.m_hWnd, WM_USER + 101, 0, 0);
@@ -300,26 +321,31 @@ TEST_F(PopupTest, IdlePopupsSetNoTimerAndUseNoCpu)
     EXPECT_FALSE(KillTimer(device.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
     EXPECT_FALSE(KillTimer(cert.m_hWnd, CUINotifyPopupWnd::kMoveTimerId));
 
-    auto cpu = [] {
-        FILETIME c, e, k, u;
-        GetProcessTimes(GetCurrentProcess(), &c, &e, &k, &u);
-        return ((static_cast<unsigned long long>(k.dwHighDateTime) << 32 | k.dwLowDateTime) +
-                (static_cast<unsigned long long>(u.dwHighDateTime) << 32 | u.dwLowDateTime)) /
-               10000;
-    };
-    const unsigned long long before = cpu();
-    // Waiting, not spinning: only messages would wake this thread. A thread
-    // that spins or a timer that wakes often shows within seconds; the bound
-    // is the same 1 % of the window that 30 s were allowed.
-    constexpr DWORD kWindowMs = 6000;
+    testsupport::PumpMessages();
+    const std::map<unsigned long, unsigned long long> start = testsupport::ThreadSwitches();
+    int messages = 0;
+    constexpr DWORD kWindowMs = 10000;
     const DWORD until = GetTickCount() + kWindowMs;
-    while (GetTickCount() < until) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, until - GetTickCount(), QS_ALLINPUT);
-        testsupport::PumpMessages();
+    for (DWORD now = GetTickCount(); now < until; now = GetTickCount()) {
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, until - now, QS_ALLINPUT) != WAIT_OBJECT_0) continue;
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            if (msg.hwnd == device.m_hWnd || msg.hwnd == cert.m_hWnd || !msg.hwnd) {
+                ++messages;
+                ADD_FAILURE() << "message " << msg.message << " woke this thread";
+            }
+            DispatchMessageW(&msg);
+        }
     }
-    const unsigned long long used = cpu() - before;
-    std::printf("[ measured ] CPU time over %lu s idle: %llu ms\n", kWindowMs / 1000, used);
-    EXPECT_LE(used, kWindowMs / 100);
+    const std::map<unsigned long, unsigned long long> end = testsupport::ThreadSwitches();
+    EXPECT_EQ(0, messages);
+    unsigned long long switches = 0;
+    for (unsigned long worker : workers) {
+        ASSERT_TRUE(start.count(worker) && end.count(worker)) << "worker " << worker << " ended";
+        EXPECT_EQ(start.at(worker), end.at(worker)) << "worker " << worker << " woke";
+        switches += end.at(worker) - start.at(worker);
+    }
+    std::printf("[ measured ] over %lu s idle: %d messages, %llu worker switches\n", kWindowMs / 1000, messages,
+                switches);
 }
 
 namespace {
