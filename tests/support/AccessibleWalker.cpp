@@ -27,38 +27,6 @@ VARIANT Self()
 
 namespace {
 
-std::vector<std::pair<HWND, long>>& Recorded()
-{
-    static std::vector<std::pair<HWND, long>> seen;
-    return seen;
-}
-
-}  // namespace
-
-EventRecorder::EventRecorder(DWORD event)
-{
-    Recorded().clear();
-    m_hook_ = ::SetWinEventHook(event, event, ::GetModuleHandleW(nullptr), &EventRecorder::Proc,
-                                ::GetCurrentProcessId(), 0, WINEVENT_INCONTEXT);
-}
-
-EventRecorder::~EventRecorder()
-{
-    if (m_hook_) ::UnhookWinEvent(m_hook_);
-}
-
-std::vector<std::pair<HWND, long>> EventRecorder::Seen() const
-{
-    return Recorded();
-}
-
-void CALLBACK EventRecorder::Proc(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
-{
-    if (object == OBJID_CLIENT) Recorded().emplace_back(hwnd, child);
-}
-
-namespace {
-
 std::wstring TakeBstr(BSTR text)
 {
     std::wstring out = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();

@@ -61,23 +61,6 @@ private:
 // CHILDID_SELF as the VARIANT the methods take.
 VARIANT Self();
 
-// WinEvents of one kind on the client objects of this process, recorded by
-// an in-context hook (its callback runs inside NotifyWinEvent) while alive.
-class EventRecorder {
-public:
-    explicit EventRecorder(DWORD event);
-    ~EventRecorder();
-    EventRecorder(const EventRecorder&) = delete;
-    EventRecorder& operator=(const EventRecorder&) = delete;
-    bool ok() const { return m_hook_ != nullptr; }
-    // (window, child id) of each event, in order.
-    std::vector<std::pair<HWND, long>> Seen() const;
-
-private:
-    static void CALLBACK Proc(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD);
-    HWINEVENTHOOK m_hook_ = nullptr;
-};
-
 // Reads one object (CHILDID_SELF).
 Node Read(IAccessible* object);
 // The role as a screen reader says it ("list item", "push button", ...).

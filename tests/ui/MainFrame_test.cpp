@@ -1252,33 +1252,3 @@ TEST_F(MainFrameTest, KeyboardAloneCopiesACertificateAndAnAttribute)
     ASSERT_TRUE(testsupport::WaitFor([&] { return !IsWindow(menu); }));
     ExpectClipboardHolds(L"ZT2026000A", "ZT2026000A");
 }
-
-TEST_F(MainFrameTest, ClientDefaultActionsExportAGroupAndShowACertificate)
-{
-    Insert(L"zhangsan");
-    Start({{L"NotifyWndSetting", L"IsShowNotifyDeviceWnd", L"false"},
-           {L"NotifyWndSetting", L"IsShowNotifyCertWnd", L"false"}});
-    DeviceEvent();
-    accwalk::ComScope com;
-    accwalk::Tree tree(m_frame_->GetSafeHwnd());
-    ASSERT_TRUE(tree.ok());
-    const VARIANT self = accwalk::Self();
-
-    const accwalk::Node* exportNode = tree.Find(ROLE_SYSTEM_PUSHBUTTON, FormatLanguageText(GetLanguageString("STRING_ACC_EXPORT_GROUP"), {L"张三", L"1"}));
-    ASSERT_NE(nullptr, exportNode);
-    testsupport::TempDir target(L"导出");
-    const auto texts = ExportGroupTo(ExportButton(0, 0), target.Path(),
-                                     [&] { ASSERT_EQ(S_OK, exportNode->object->accDoDefaultAction(self)); });
-    ASSERT_EQ(2u, texts.size());
-    EXPECT_EQ(GetLanguageString("STRING_SAVE_CERT_SUCCESS"), texts[1].text);
-    EXPECT_TRUE(testsupport::FileExists(target.File(L"张三_签名证书.cer")));
-    EXPECT_TRUE(testsupport::FileExists(target.File(L"张三_加密证书.cer")));
-
-    const accwalk::Node* row = tree.Find(ROLE_SYSTEM_LISTITEM, L"张三-签名证书");
-    ASSERT_NE(nullptr, row);
-    EXPECT_EQ(GetLanguageString("STRING_ACC_ACTION_OPEN"), row->defaultAction);
-    EXPECT_NE(std::wstring::npos, row->value.find(L"到")) << "the validity is the row's value";
-    DialogAnswers answers;
-    ASSERT_EQ(S_OK, row->object->accDoDefaultAction(self));
-    EXPECT_TRUE(testsupport::WaitFor([&] { return answers.Count() == 1; }, 10000)) << "the certificate dialog";
-}
