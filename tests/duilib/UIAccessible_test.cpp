@@ -179,33 +179,6 @@ TEST_F(UIAccessibleTest, TabVisitsGroupsOnceAndArrowsChooseInsideThem)
     }
 }
 
-TEST_F(UIAccessibleTest, FocusEventsCarryTheIdTheClientResolves)
-{
-    HWND hwnd = w->GetHWND();
-    Key(hwnd, VK_TAB);
-    ASSERT_EQ(L"Item1", FocusName());
-    accwalk::EventRecorder events(EVENT_OBJECT_FOCUS);
-    ASSERT_TRUE(events.ok());
-    Key(hwnd, VK_TAB);  // into the edit: its own window announces itself
-    Key(hwnd, VK_TAB);
-    Key(hwnd, VK_TAB);
-    std::vector<std::pair<HWND, long>> ours;
-    for (const auto& e : events.Seen()) {
-        if (e.first == hwnd && e.second != CHILDID_SELF) ours.push_back(e);
-    }
-    ASSERT_EQ(2u, ours.size());
-    const std::wstring expected[] = {L"Remember", L"Days"};
-    for (size_t i = 0; i < ours.size(); ++i) {
-        IAccessible* object = nullptr;
-        VARIANT child;
-        VariantInit(&child);
-        ASSERT_EQ(S_OK, AccessibleObjectFromEvent(hwnd, OBJID_CLIENT, ours[i].second, &object, &child));
-        EXPECT_EQ(CHILDID_SELF, child.lVal);
-        EXPECT_EQ(expected[i], accwalk::Read(object).name) << i;
-        object->Release();
-    }
-}
-
 TEST_F(UIAccessibleTest, ClientActionsSelectionHitTestAndNavigation)
 {
     Tree tree(w->GetHWND());

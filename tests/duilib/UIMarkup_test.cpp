@@ -124,20 +124,11 @@ TEST(UIAttributes, Colours)
 
 TEST(UIHtmlText, RunsCarryFontAndColour)
 {
-    std::vector<THtmlRun> runs = ParseHtmlText(L"a{f 2}b{c #FF0000}c{/c}d{/f}e{n}f");
-    ASSERT_EQ(runs.size(), 7u);
-    EXPECT_EQ(runs[0].text, L"a");
-    EXPECT_EQ(runs[0].font, -1);
-    EXPECT_EQ(runs[1].text, L"b");
-    EXPECT_EQ(runs[1].font, 2);
-    EXPECT_EQ(runs[2].text, L"c");
-    EXPECT_EQ(runs[2].font, 2);
-    EXPECT_EQ(runs[2].color, 0xFFFF0000u);
-    EXPECT_EQ(runs[3].text, L"d");
-    EXPECT_EQ(runs[3].color, 0u);
-    EXPECT_EQ(runs[4].text, L"e");
-    EXPECT_EQ(runs[4].font, -1);
-    EXPECT_TRUE(runs[5].lineBreak);
-    EXPECT_EQ(runs[6].text, L"f");
+    // Each run as "text font colour", a line break as "{n}".
+    std::vector<std::wstring> runs;
+    for (const THtmlRun& r : ParseHtmlText(L"a{f 2}b{c #FF0000}c{/c}d{/f}e{n}f"))
+        runs.push_back(r.lineBreak ? L"{n}" : r.text + L" " + std::to_wstring(r.font) + L" " + std::to_wstring(r.color));
+    EXPECT_EQ((std::vector<std::wstring>{L"a -1 0", L"b 2 0", L"c 2 4294901760", L"d 2 0", L"e -1 0", L"{n}",
+                                         L"f -1 0"}),
+              runs);
 }
-

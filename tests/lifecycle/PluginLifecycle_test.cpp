@@ -125,13 +125,3 @@ TEST(PluginLifecycle, HighContrastSwitchRepaintsTheMainWindowWithNoPopupWindow)
     EXPECT_TRUE(::GetUpdateRect(frame, nullptr, FALSE)) << "the main window never heard of the switch";
     host.UnloadPlugin();
 }
-
-TEST(PluginLifecycle, MissingLibraryIsReportedNotFatal)
-{
-    tamu::HostOptions options = Windowed();
-    options.pluginPath = tamu::BesideProgram(L"NoSuchPlugin.dll");
-    tamu::Host host(options);
-    ASSERT_TRUE(host.Start());
-    EXPECT_FALSE(host.LoadPlugin());
-    EXPECT_EQ(nullptr, host.Module());
-}

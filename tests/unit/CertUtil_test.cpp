@@ -68,6 +68,17 @@ TEST_F(CertUtil, RowsOfEveryCertificateMatchOpenssl)
         long bits = a.keyUsage == "-" ? 0 : atol(a.keyUsage.c_str());
         EXPECT_EQ(bits != 0 && (bits & ~0x63L) == 0, Cert_Util::IsSignCert(cert.get()));
         EXPECT_EQ(bits != 0 && (bits & ~0x19CL) == 0, Cert_Util::IsEncCert(cert.get()));
+        // The library's own answers behind those rules: the end text under both attributes, the raw
+        // key usage and the authority flag.
+        for (int id : {ZENTO_CERT_ATTR_VALID_TO, ZENTO_CERT_ATTR_VALID_TO_2}) {
+            EXPECT_TRUE(Cert_Util::GetCertStringAttribute(cert.get(), id, text));
+            EXPECT_EQ(FromUtf8(a.notAfter), text);
+        }
+        long usage = -1, ca = -1;
+        const bool hasUsage = ZentoPKICertGetCertIntegerAttribute(cert.get(), ZENTO_CERT_ATTR_KEY_USAGE, &usage) == 1;
+        EXPECT_EQ(a.keyUsage, hasUsage ? std::to_string(usage) : "-");
+        EXPECT_EQ(1, ZentoPKICertGetCertIntegerAttribute(cert.get(), ZENTO_CERT_ATTR_IS_CA, &ca));
+        EXPECT_EQ(a.isCa, ca);
     }
 }
 

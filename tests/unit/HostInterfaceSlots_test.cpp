@@ -125,6 +125,9 @@ TEST(HostInterfaceSlots, ModuleAnswersItsConstantsAndStartsAndReleasesBySlot)
     // (slot 4 in its place would free the module instead).
     EXPECT_EQ(0, CallSlot<long>(module, 3));
     EXPECT_NE(nullptr, module->View().Container());
+    // A headless host's container gives no parent window: no view window, nothing attached.
+    EXPECT_EQ(nullptr, module->View().GetWindow());
+    EXPECT_EQ(nullptr, host.AttachedView());
     // Slot 4 releases and frees the module.
     EXPECT_EQ(0, CallSlot<long>(module, 4));
 }

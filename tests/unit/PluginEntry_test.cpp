@@ -113,18 +113,6 @@ TEST_F(PluginEntryTest, WithoutViewContainerTheModuleStillRunsAndTheViewKeepsIts
     EXPECT_EQ(-1, view.Create(nullptr));
 }
 
-TEST_F(PluginEntryTest, ViewFindsTheContainerButFailsWithoutAHostWindowToLiveIn)
-{
-    // A headless host's container gives no parent window: the main window,
-    // a child window, cannot be made, and the view says so.
-    tamu::Host host(Headless());
-    ASSERT_EQ(0, PluginEntry::OnInitPlugins(&host));
-    CLumoraPluginView& view = PluginEntry::Module()->View();
-    EXPECT_NE(nullptr, view.Container());
-    EXPECT_EQ(nullptr, host.AttachedView());
-    EXPECT_EQ(nullptr, view.GetWindow());
-}
-
 TEST_F(PluginEntryTest, SecondStartKeepsTheFirstModuleAndReleaseFreesBoth)
 {
     tamu::Host host(Headless());

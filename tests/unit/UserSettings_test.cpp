@@ -5,7 +5,6 @@
 #include <shlwapi.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "SettingsFolders.h"
@@ -191,38 +190,6 @@ TEST_F(UserSettingsTest, EverySetterMakesTheFolderAndWritesItsOwnKey)
         EXPECT_TRUE((settings().*c.set)(L"v"));
         EXPECT_EQ(std::string(c.line) + "\r\n", UserIniBytes());
     }
-}
-
-TEST_F(UserSettingsTest, ALockedFileKeepsItsBytesButTheTableChanges)
-{
-    const std::string original = "[NotifyWndSetting]\r\nNotifyCertDay=60\r\n";
-    LoadWith(original);
-    const std::wstring tag = std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount());
-    const std::wstring readyName = L"LumoraProbeReady_" + tag, releaseName = L"LumoraProbeRelease_" + tag;
-    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-    ASSERT_TRUE(ready && release);
-    int rc = -2;
-    std::thread child([&] {
-        rc = testsupport::RunChildProcess(
-            testsupport::ProgramFolder() + L"\\LumoraSettingsProbe.exe",
-            L"hold \"" + sandbox.UserIniPath() + L"\" " + readyName + L" " + releaseName, testsupport::ProgramFolder());
-    });
-    bool held = WaitForSingleObject(ready, 30000) == WAIT_OBJECT_0;
-    EXPECT_TRUE(held);
-    if (held) {
-        EXPECT_FALSE(settings().SetNotifyCertDay(L"15"));
-        EXPECT_EQ(15, settings().GetNotifyCertDay());
-    }
-    SetEvent(release);
-    child.join();
-    CloseHandle(ready);
-    CloseHandle(release);
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(original, UserIniBytes());
-    // Once the other process let go, the next write goes through.
-    EXPECT_TRUE(settings().SetNotifyCertDay(L"20"));
-    EXPECT_EQ("[NotifyWndSetting]\r\nNotifyCertDay=20\r\n", UserIniBytes());
 }
 
 TEST_F(UserSettingsTest, BadFilesNeverCrashNorLoseData)

@@ -1,7 +1,6 @@
 // A small child process for settings and logging tests: what can only be
 // seen in a process of its own (a logger that starts with logging off, a
-// folder without ZENTO_LOG.dll, a file held open by another process).
-//   LumoraSettingsProbe hold <file> <ready event> <release event>
+// folder without ZENTO_LOG.dll).
 //   LumoraSettingsProbe log-without-library
 //   LumoraSettingsProbe log-off-at-start
 #include <windows.h>
@@ -12,24 +11,6 @@
 #include "Utils/log.h"
 
 namespace {
-
-// Opens the file with no sharing, signals ready, waits for release.
-int Hold(const wchar_t* file, const wchar_t* readyName, const wchar_t* releaseName)
-{
-    HANDLE f = CreateFileW(file, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 2;
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName);
-    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, releaseName);
-    int rc = 3;
-    if (ready && release) {
-        SetEvent(ready);
-        rc = WaitForSingleObject(release, 60000) == WAIT_OBJECT_0 ? 0 : 4;
-    }
-    if (ready) CloseHandle(ready);
-    if (release) CloseHandle(release);
-    CloseHandle(f);
-    return rc;
-}
 
 // Settings say log; the library is absent. Exit 0 when every call came back
 // at once and the library really was not loaded.
@@ -70,7 +51,6 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) return 1;
     std::wstring command = argv[1];
-    if (command == L"hold" && argc == 5) return Hold(argv[2], argv[3], argv[4]);
     if (command == L"log-without-library") return LogWithoutLibrary();
     if (command == L"log-off-at-start") return LogOffAtStart();
     return 1;
