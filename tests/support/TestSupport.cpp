@@ -363,20 +363,11 @@ SecretPin::SecretPin()
     LARGE_INTEGER seed;
     ::QueryPerformanceCounter(&seed);
     unsigned long long state = static_cast<unsigned long long>(seed.QuadPart) ^ ::GetCurrentProcessId();
-    auto next = [&](unsigned range) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<wchar_t>((state >> 33) % range);
-    };
-    const wchar_t signs[] = {L'#', L'%', L'@', L'!'};
+    const wchar_t* classes[] = {L"ABCDEFGHJKLMNPQRSTUVWXYZ", L"abcdefghijkmnpqrstuvwxyz", L"0123456789", L"#%@!"};
     for (size_t i = 0; i < kLength; ++i) {
-        wchar_t c = 0;
-        switch (i % 4) {
-            case 0: c = static_cast<wchar_t>(L'A' + next(26)); break;
-            case 1: c = static_cast<wchar_t>(L'a' + next(26)); break;
-            case 2: c = static_cast<wchar_t>(L'0' + next(10)); break;
-            default: c = signs[next(4)]; break;
-        }
-        m_masked_[i] = static_cast<wchar_t>(c ^ kPinMask);
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const wchar_t* chars = classes[i % 4];
+        m_masked_[i] = static_cast<wchar_t>(chars[(state >> 33) % wcslen(chars)] ^ kPinMask);
     }
 }
 
@@ -388,49 +379,38 @@ void SecretPin::Reveal(wchar_t (&out)[kLength + 1]) const
 
 bool SecretPin::FoundInProcessMemory() const
 {
-    // Compared through the mask, so the scan itself makes no clear copy.
+    // Compared through the mask, so the scan itself makes no clear copy;
+    // `stride` 2 reads UTF-16, 1 one byte a character.
     auto matchesAt = [&](const unsigned char* p, size_t stride) {
         for (size_t i = 0; i < kLength; ++i) {
             const wchar_t c = static_cast<wchar_t>(m_masked_[i] ^ kPinMask);
-            if (p[i * stride] != static_cast<unsigned char>(c)) return false;
-            if (stride == 2 && p[i * 2 + 1] != 0) return false;
+            if (p[i * stride] != c || (stride == 2 && p[i * 2 + 1] != 0)) return false;
         }
         return true;
     };
     SYSTEM_INFO info;
     ::GetSystemInfo(&info);
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     std::vector<unsigned char> chunk(1 << 20);
-    const size_t overlap = kLength * 2;
-    auto* address = static_cast<unsigned char*>(info.lpMinimumApplicationAddress);
     MEMORY_BASIC_INFORMATION region;
-    while (address < info.lpMaximumApplicationAddress &&
-           ::VirtualQuery(address, &region, sizeof(region)) == sizeof(region)) {
+    for (auto* at = static_cast<unsigned char*>(info.lpMinimumApplicationAddress);
+         at < info.lpMaximumApplicationAddress && ::VirtualQuery(at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<unsigned char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State != MEM_COMMIT || !(region.Protect & readable) || (region.Protect & PAGE_GUARD)) continue;
         auto* base = static_cast<unsigned char*>(region.BaseAddress);
-        const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-        if (region.State == MEM_COMMIT && (region.Protect & readable) && !(region.Protect & PAGE_GUARD)) {
-            for (size_t offset = 0; offset < region.RegionSize;) {
-                const size_t want = std::min(chunk.size(), region.RegionSize - offset);
-                SIZE_T got = 0;
-                if (!::ReadProcessMemory(::GetCurrentProcess(), base + offset, chunk.data(), want, &got) || got == 0)
-                    break;
-                for (size_t i = 0; i + kLength <= got; ++i) {
-                    const wchar_t first = static_cast<wchar_t>(m_masked_[0] ^ kPinMask);
-                    if (chunk[i] != static_cast<unsigned char>(first)) continue;
-                    if (matchesAt(&chunk[i], 1) || (i + kLength * 2 <= got && matchesAt(&chunk[i], 2))) return true;
-                }
-                if (got < want || offset + got >= region.RegionSize) break;
-                offset += got - overlap;
-            }
+        // Chunks overlap by a PIN's length, so none is cut in two.
+        for (size_t offset = 0; offset < region.RegionSize; offset += chunk.size() - kLength * 2) {
+            SIZE_T got = 0;
+            const size_t want = std::min(chunk.size(), region.RegionSize - offset);
+            if (!::ReadProcessMemory(::GetCurrentProcess(), base + offset, chunk.data(), want, &got)) break;
+            for (size_t i = 0; i + kLength <= got; ++i)
+                if (matchesAt(&chunk[i], 1) || (i + kLength * 2 <= got && matchesAt(&chunk[i], 2))) return true;
+            if (offset + got >= region.RegionSize) break;
         }
-        address = base + region.RegionSize;
     }
     return false;
 }
-
-}  // namespace testsupport
-
-namespace testsupport {
 
 namespace {
 
@@ -442,19 +422,16 @@ std::wstring OwnProcFolder()
     static const std::wstring folder = [] {
         wchar_t path[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring unixPath = path;
-        if (unixPath.size() < 2 || (unixPath[1] != L':')) return std::wstring();
-        unixPath = unixPath.substr(2);
+        std::wstring unixPath = path[1] == L':' ? path + 2 : path;
         std::replace(unixPath.begin(), unixPath.end(), L'\\', L'/');
         const std::wstring name = unixPath.substr(unixPath.find_last_of(L'/') + 1);
         const std::string comm = ToUtf8(name.substr(0, 15)) + "\n";  // the kernel keeps 15 characters
-        const std::string mapped = ToUtf8(unixPath);
         for (const FolderEntry& entry : ListFolder(L"Z:\\proc")) {
-            if (!entry.folder || entry.name.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
             const std::wstring proc = L"Z:\\proc\\" + entry.name;
             std::string text;
-            if (!ReadFileBytes(proc + L"\\comm", text) || text != comm) continue;
-            if (ReadFileBytes(proc + L"\\maps", text) && text.find(mapped) != std::string::npos) return proc;
+            if (entry.folder && ReadFileBytes(proc + L"\\comm", text) && text == comm &&
+                ReadFileBytes(proc + L"\\maps", text) && text.find(ToUtf8(unixPath)) != std::string::npos)
+                return proc;
         }
         return std::wstring();
     }();
@@ -466,21 +443,15 @@ std::wstring OwnProcFolder()
 std::map<unsigned long, unsigned long long> ThreadSwitches()
 {
     std::map<unsigned long, unsigned long long> switches;
-    if (OwnProcFolder().empty()) return switches;
     const std::wstring tasks = OwnProcFolder() + L"\\task";
-    for (const FolderEntry& task : ListFolder(tasks)) {
-        if (!task.folder) continue;
+    for (const FolderEntry& task : OwnProcFolder().empty() ? std::vector<FolderEntry>() : ListFolder(tasks)) {
         std::string status;
         if (!ReadFileBytes(tasks + L"\\" + task.name + L"\\status", status)) continue;
-        unsigned long long total = 0;
-        int found = 0;
-        for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-            const size_t at = status.find(std::string("\n") + key);
-            if (at == std::string::npos) continue;
-            total += std::strtoull(status.c_str() + at + 1 + std::strlen(key), nullptr, 10);
-            ++found;
-        }
-        if (found == 2) switches[std::wcstoul(task.name.c_str(), nullptr, 10)] = total;
+        const size_t voluntary = status.find("\nvoluntary_ctxt_switches:");
+        const size_t forced = status.find("\nnonvoluntary_ctxt_switches:");
+        if (voluntary == std::string::npos || forced == std::string::npos) continue;
+        switches[std::wcstoul(task.name.c_str(), nullptr, 10)] = std::strtoull(status.c_str() + voluntary + 25, nullptr, 10) +
+                                                                 std::strtoull(status.c_str() + forced + 28, nullptr, 10);
     }
     return switches;
 }

@@ -1023,76 +1023,76 @@ TEST_F(MainFrameTest, ReleaseClosesOpenMenusBeforeTheLibraryGoes)
 namespace {
 
 std::function<void()> g_onThreadTimer;
-void CALLBACK RunOnThreadTimer(HWND, UINT, UINT_PTR, DWORD)
+void CALLBACK RunOnThreadTimer(HWND, UINT, UINT_PTR, DWORD) { g_onThreadTimer(); }
+std::function<void(const MSG&)> g_onMessageTaken;
+LRESULT CALLBACK RunOnMessageTaken(int code, WPARAM removed, LPARAM msg)
 {
-    if (g_onThreadTimer) g_onThreadTimer();
+    if (code == HC_ACTION && removed == PM_REMOVE) g_onMessageTaken(*reinterpret_cast<const MSG*>(msg));
+    return CallNextHookEx(nullptr, code, removed, msg);
 }
 
 }  // namespace
 
 // A PKI library may give a new key the handle value of a removed one. The
-// key is replaced so after the PIN button was clicked, and after the dialog
-// was accepted but before it returned: the change ends with the usual
-// failure, and the new key's retry counter is untouched.
+// key is replaced so after the PIN button was clicked, or after PINs were
+// typed and accepted, just before the dialog returns: the change ends with
+// the usual failure, and the new key's retry counter is untouched.
 TEST_F(MainFrameTest, PinChangeForAKeyReplacedUnderTheSameHandleEndsWithTheFailureMessage)
 {
     const int reusedBefore = ZentoPKIHostReuseFreedHandles(1);
     StartWith({L"zhangsan"});
-    // Retries of a token as inserted (the fixture's) and as it is in the store now.
-    auto retriesOf = [&](const std::wstring& folder) {
+    auto retries = [&](const std::wstring& folder) {
         return static_cast<int>(GetPrivateProfileIntW(L"Token", L"Retries", -1, (folder + L"\\token.ini").c_str()));
     };
-    auto inserted = [&](const wchar_t* token) { return retriesOf(pkitest::TokensDir() + L"\\" + token); };
-    auto now = [&](const wchar_t* token) { return retriesOf(m_store_->File(token)); };
-    // Out goes `from`, in comes `to`, and the device event gives `to` the same handle.
-    auto replace = [&](const wchar_t* from, const wchar_t* to, unsigned long handle) {
-        ASSERT_TRUE(m_devices_->RemoveToken(m_devices_->Serials().at(0))) << testsupport::ToUtf8(from);
-        Insert(to);
-        m_frame_->SendMessage(kHostMsgDeviceChanged, 0, 0);
-        ASSERT_EQ(1, DeviceRecordList::Instance().Count());
-        ASSERT_EQ(handle, DeviceRecordList::Instance().At(0)->device) << "the stand-in did not reuse the handle";
-    };
-    auto clickPin = [&] { Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click"); };
-
-    {
-        SCOPED_TRACE("replaced after the click");
+    const wchar_t* keys[] = {L"zhangsan", L"lisi"};
+    for (int round = 0; round < 2; ++round) {
+        const bool whileClosing = round == 1;
+        SCOPED_TRACE(whileClosing ? "replaced while the accepted dialog closes" : "replaced after the click");
+        const wchar_t* to = keys[1 - round];
         const unsigned long handle = DeviceRecordList::Instance().At(0)->device;
-        clickPin();
-        dialogdriver::Driver pinDialogWatch(CUIModifyPasswordDlg::kClassName, [] {}, 2000);
-        DialogAnswers answers(IDOK);
-        replace(L"zhangsan", L"lisi", handle);
-        testsupport::PumpMessages();
-        const auto seen = answers.Stop();
-        pinDialogWatch.Join();
-        EXPECT_FALSE(pinDialogWatch.ForcedClose()) << "the PIN dialog opened for another key";
-        ASSERT_EQ(1u, seen.size());
-        EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
-        EXPECT_EQ(inserted(L"lisi"), now(L"lisi"));
-    }
-    {
-        SCOPED_TRACE("replaced while the accepted dialog closes");
-        const unsigned long handle = DeviceRecordList::Instance().At(0)->device;
-        // Inside the dialog's loop, at once: its OK queued, then the device
-        // event, whose own close of the dialog comes after the OK.
         bool replaced = false;
+        auto replace = [&] {
+            replaced = true;
+            ASSERT_TRUE(m_devices_->RemoveToken(m_devices_->Serials().at(0)));
+            Insert(to);
+            m_frame_->SendMessage(kHostMsgDeviceChanged, 0, 0);
+            ASSERT_EQ(handle, DeviceRecordList::Instance().At(0)->device) << "the stand-in did not reuse the handle";
+        };
+        // The PINs of the key that was there (wrong for the other), typed
+        // and accepted; the key goes as the dialog's OK is taken from the
+        // queue, before the device event's own close of the dialog.
+        bool typed = false;
         g_onThreadTimer = [&] {
             const HWND dialog = FindWindowW(CUIModifyPasswordDlg::kClassName, nullptr);
-            if (replaced || !dialog || !IsWindowVisible(dialog)) return;
-            replaced = true;
-            PostMessageW(dialog, WM_CLOSE, IDOK, 0);
-            replace(L"lisi", L"zhangsan", handle);
+            if (!dialog || !IsWindowVisible(dialog) || typed) return;
+            if (!whileClosing) {
+                PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0);  // it opened for the other key
+                return;
+            }
+            const std::vector<HWND> edits = dialogdriver::WaitForEdits(dialog, 3, 0);
+            if (edits.size() != 3) return;
+            typed = true;
+            SetWindowTextW(edits[0], L"1234");
+            SetWindowTextW(edits[1], L"Abc#2026x");
+            SetWindowTextW(edits[2], L"Abc#2026x");
+            dialogdriver::PressKey(edits[0], VK_RETURN);
+        };
+        g_onMessageTaken = [&](const MSG& msg) {
+            if (whileClosing && !replaced && msg.message == WM_CLOSE && msg.wParam == IDOK) replace();
         };
         const UINT_PTR timer = SetTimer(nullptr, 0, 50, &RunOnThreadTimer);
+        HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &RunOnMessageTaken, nullptr, GetCurrentThreadId());
         DialogAnswers answers(IDOK);
-        clickPin();
+        Pm().SendNotify(Find(L"Button_ModifyPin", KeyPages()->GetItemAt(0)), L"click");
+        if (!whileClosing) replace();
         EXPECT_TRUE(testsupport::WaitFor([&] { return replaced && !FindWindowW(CUIModifyPasswordDlg::kClassName, nullptr); }));
-        KillTimer(nullptr, timer);
-        g_onThreadTimer = nullptr;
         testsupport::PumpMessages();
+        UnhookWindowsHookEx(hook);
+        KillTimer(nullptr, timer);
         const auto seen = answers.Stop();
-        ASSERT_EQ(1u, seen.size());
+        ASSERT_EQ(1u, seen.size()) << "no failure reported";
         EXPECT_EQ(FormatPinFailText(-1), seen[0].text);
-        EXPECT_EQ(inserted(L"zhangsan"), now(L"zhangsan"));
+        EXPECT_EQ(retries(pkitest::TokensDir() + L"\\" + to), retries(m_store_->File(to)));
     }
     ZentoPKIHostReuseFreedHandles(reusedBefore);
 }
