@@ -58,14 +58,6 @@ class ReleasedInside : public ::testing::TestWithParam<Loop> {
 public:
     void SetUp() override
     {
-        // Wine does not map a window wholly outside the X screen, and the
-        // pop-ups start their slide just beyond the work area's right edge:
-        // with a narrower work area they slide in on the screen, can take
-        // the foreground and hear the keyboard.
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &m_workArea_, 0);
-        RECT narrower = m_workArea_;
-        narrower.right -= 500;
-        ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &narrower, 0);
         ASSERT_TRUE(m_sandbox_.ok());
         ASSERT_TRUE(m_sandbox_.InstallLanguageFile(2052));
         ASSERT_TRUE(m_sandbox_.WriteUserIni(GetParam().userIni));
@@ -90,7 +82,6 @@ public:
         if (m_held_) m_held_->Release();
         m_devices_.reset();
         m_host_.reset();
-        ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &m_workArea_, 0);
     }
 
     // The one driver: opens the loop, lets the host's timer release and
@@ -176,7 +167,7 @@ private:
         if (loop.afterRelease) loop.afterRelease(*self);
     }
 
-    RECT m_workArea_ = {};
+    keyinput::SlidesOnScreen m_onScreen_;
     testsupport::SettingsSandbox m_sandbox_;
     testsupport::TempDir m_store_{L"tokens"};
     accwalk::ComScope m_com_;  // as a real host's window thread has it

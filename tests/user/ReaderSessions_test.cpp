@@ -48,25 +48,11 @@ bool StartsWith(const std::wstring& line, const wchar_t* prefix) { return line.r
 
 class ReaderSession : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        // The pop-ups start a slide just beyond the work area's right edge.
-        // Wine does not map a window that lies wholly outside the X screen,
-        // and an unmapped window loses the X focus, which Wine then gives
-        // to its desktop: with the work area narrower than the screen, the
-        // slide starts on the screen, as it does on any Windows desktop.
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &m_workArea_, 0);
-        RECT narrower = m_workArea_;
-        narrower.right -= 500;
-        ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &narrower, 0);
-    }
-
     void TearDown() override
     {
         m_reader_.reset();
         m_devices_.reset();
         m_host_.reset();
-        ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &m_workArea_, 0);
     }
 
     // The host with the plug-in, these tokens in its store and these lines
@@ -135,7 +121,7 @@ protected:
 
     reader::ReaderClient& Reader() { return *m_reader_; }
 
-    RECT m_workArea_ = {};
+    keyinput::SlidesOnScreen m_onScreen_;
     testsupport::SettingsSandbox m_sandbox_;
     testsupport::TempDir m_store_{L"tokens"};
     std::unique_ptr<reader::ReaderClient> m_reader_;
