@@ -11,6 +11,8 @@ int DeviceRecord::LoadDeviceCertificates(unsigned long handle)
     m_device_.reset(handle);
     device = handle;
     serialNumber = Cert_Util::GetDeviceSerialNumber(handle);
+    label = Cert_Util::GetDeviceLabel(handle);
+    typeName = Cert_Util::GetDeviceTypeName(handle);
     int keypairs = ZentoPKICryptoGetKeypairCount(handle);
     if (keypairs <= 0) return 0;
     for (int i = 0; i < keypairs; ++i) {
@@ -31,6 +33,8 @@ void DeviceRecord::ReleaseDeviceRecord()
 {
     device = 0;
     serialNumber.clear();
+    label.clear();
+    typeName.clear();
     certificates.clear();
     m_device_.reset();
     m_ownedCertificates_.clear();

@@ -30,6 +30,11 @@ public:
     // The key's serial number, read with its handle: a PKI library may hand
     // the same handle value to the next key once this one's is freed.
     std::wstring serialNumber;
+    // Its label and type name, read once with the handle too: each is a
+    // question to the token, and the key list, the key's page and its
+    // details show them again and again.
+    std::wstring label;
+    std::wstring typeName;
     // Key pairs by index, and within one key pair its certificates by index.
     std::vector<unsigned long> certificates;
 

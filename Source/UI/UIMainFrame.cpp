@@ -6,7 +6,6 @@
 
 #include <process.h>
 
-#include "Cert/Cert_Util.h"
 #include "Cert/PkiOwners.h"
 #include "Cert/ZentoPKI.h"
 #include "DuiLib/BoundaryGuard.h"
@@ -216,7 +215,7 @@ void CUIMainFrame::RefreshDeviceViews()
     DeviceRecord* heldBack = nullptr;
     for (const auto& record : DeviceRecordList::Instance().records) {
         if (!heldBack && !preferred.empty() &&
-            _wcsicmp(Cert_Util::GetDeviceSerialNumber(record->device).c_str(), preferred.c_str()) == 0) {
+            _wcsicmp(record->serialNumber.c_str(), preferred.c_str()) == 0) {
             heldBack = record.get();
             continue;
         }
@@ -241,16 +240,16 @@ void CUIMainFrame::AddDeviceView(DeviceRecord* record, const std::wstring& displ
             delete built;
             return;
         }
-        const std::wstring serial = Cert_Util::GetDeviceSerialNumber(record->device);
+        const std::wstring& serial = record->serialNumber;
         item->SetUserData(serial);
         item->SetTag(static_cast<UINT_PTR>(pageIndex));
         item->OnNotify += MakeDelegate(this, &CUIMainFrame::OnDeviceOptionNotify);
-        item->SetText(displayText.empty() ? Cert_Util::GetDeviceTypeName(record->device) : displayText);
+        item->SetText(displayText.empty() ? record->typeName : displayText);
         // Two keys of one type share a name; the serial number tells them
         // apart, to the ear as the value and to the eye in the tooltip.
         item->SetAccValue(serial);
-        item->SetToolTip(FormatLanguageText(GetLanguageString("STRING_TOOLTIP_DEVICE_ITEM"),
-                                            {Cert_Util::GetDeviceLabel(record->device), serial}));
+        item->SetToolTip(
+            FormatLanguageText(GetLanguageString("STRING_TOOLTIP_DEVICE_ITEM"), {record->label, serial}));
         // A tooltip would otherwise name the item; its name stays its text.
         item->SetAccName(item->GetText());
         list->AddAt(item, 0);
@@ -274,7 +273,7 @@ void CUIMainFrame::EnsureDevicePage(int index)
 
     CControlUI* page = BuildSubLayout(L"SubXml/VLayoutCertContain.xml", nullptr);
     if (!page) return;
-    const std::wstring name = Cert_Util::GetDeviceTypeName(record->device);
+    const std::wstring& name = record->typeName;
     if (CControlUI* label = m_pm_.FindSubControlByName(page, L"Label_DeviceAndSN")) label->SetText(name);
     if (CControlUI* certificates = m_pm_.FindSubControlByName(page, L"VLayout_AllCertView"))
         certificates->SetAccName(GetLanguageString("STRING_ACC_CERT_LIST"));
@@ -282,10 +281,8 @@ void CUIMainFrame::EnsureDevicePage(int index)
         if (auto* rows = BuildSubLayoutAs<CContainerUI>(L"SubXml/HLayoutCertArrShowContain.xml")) {
             rows->SetAccName(GetLanguageString("STRING_ACC_DEVICE_DETAILS"));
             AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_TYPE"), name, rows);
-            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"),
-                            Cert_Util::GetDeviceSerialNumber(record->device), rows);
-            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_LABEL"),
-                            Cert_Util::GetDeviceLabel(record->device), rows);
+            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_SN"), record->serialNumber, rows);
+            AddAttributeRow(GetLanguageString("STRING_SHOW_CERTATT_DEVICE_LABEL"), record->label, rows);
             attributeTabs->Add(rows);
         }
     }

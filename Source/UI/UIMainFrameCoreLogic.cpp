@@ -240,7 +240,7 @@ bool IsOnlyRememberedKeyPresent(const CachedDeviceRecordList& notifyList, const 
     if (UsageDatabase::Instance().QueryDeviceById(notifyList.front()->m_deviceId_, serial) != 0) return false;
     const std::wstring remembered = Utf8ToWide(serial);
     for (const auto& record : devices.records) {
-        if (record && _wcsicmp(Cert_Util::GetDeviceSerialNumber(record->device).c_str(), remembered.c_str()) == 0)
+        if (record && _wcsicmp(record->serialNumber.c_str(), remembered.c_str()) == 0)
             return true;
     }
     return false;
