@@ -19,6 +19,7 @@
 #include "SettingsFolders.h"
 #include "TamuHost.h"
 #include "TestSupport.h"
+#include "UserHost.h"
 #include "ZentoPKITestSupport.h"
 
 namespace {
@@ -62,15 +63,7 @@ public:
         ASSERT_TRUE(m_sandbox_.InstallLanguageFile(2052));
         ASSERT_TRUE(m_sandbox_.WriteUserIni(GetParam().userIni));
         ASSERT_TRUE(pkitest::MakeTokenStore(m_store_.Path(), {L"zhangsan"}));
-        tamu::HostOptions options;
-        options.languageId = 2052;
-        options.pluginPath = tamu::BesideProgram(L"LumoraPlugin.dll");
-        m_host_ = std::make_unique<tamu::Host>(options);
-        ASSERT_TRUE(m_host_->Start());
-        m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
-        ASSERT_TRUE(keyinput::Activate(m_host_->MainWindow()));
-        ASSERT_TRUE(m_host_->LoadPlugin());
-        m_host_->NotifyDeviceSetChanged();
+        ASSERT_TRUE(testsupport::StartHostWithPlugin(2052, m_store_.Path(), m_host_, m_devices_));
         testsupport::PumpMessages();  // the event is posted; the key's page is built now
         ASSERT_NE(nullptr, m_host_->AttachedView());
         m_frame_ = m_host_->AttachedView()->GetWindow();

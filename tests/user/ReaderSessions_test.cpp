@@ -18,6 +18,7 @@
 #include "TamuHost.h"
 #include "TestSupport.h"
 #include "UsageDatabaseWriter.h"
+#include "UserHost.h"
 #include "ZentoPKITestSupport.h"
 
 namespace {
@@ -71,15 +72,7 @@ protected:
         }
         m_reader_ = std::make_unique<reader::ReaderClient>();
         ASSERT_TRUE(m_reader_->ok());
-        tamu::HostOptions options;
-        options.languageId = language;
-        options.pluginPath = tamu::BesideProgram(L"LumoraPlugin.dll");
-        m_host_ = std::make_unique<tamu::Host>(options);
-        ASSERT_TRUE(m_host_->Start());
-        m_devices_ = std::make_unique<tamu::TokenStoreDevices>(*m_host_, m_store_.Path());
-        ASSERT_TRUE(keyinput::Activate(m_host_->MainWindow()));
-        ASSERT_TRUE(m_host_->LoadPlugin());
-        m_host_->NotifyDeviceSetChanged();
+        ASSERT_TRUE(testsupport::StartHostWithPlugin(language, m_store_.Path(), m_host_, m_devices_));
         ASSERT_TRUE(Reader().WaitQuiet(800));
     }
 
